@@ -1,0 +1,34 @@
+// The inner loops of the output mix: one loop's run of consecutive frames added into the
+// block's sums through its four weights. Kept apart so that they can be compiled for the
+// vector units the processor has.
+#pragma once
+
+#include <cstdint>
+
+namespace kreisel {
+
+// A 16.16 gain factor split so that sample × factor / 65536, truncated toward zero, can be
+// formed in 32 bits: sample × high + (sample × low) / 65536 gives the same value, because both
+// parts carry the sign of the sample.
+struct SplitFactor {
+    int32_t High = 0;
+    int32_t Low = 0;
+    static SplitFactor From(int32_t factor) { return {factor >> 16, factor & 0xFFFF}; }
+};
+
+struct RunWeights {
+    SplitFactor LL, LR, RL, RR; // source channel into output channel
+};
+
+// Stereo source (interleaved values), `frames` frames, into interleaved left/right sums.
+void MixStereoRun(const int16_t* src, int frames, int32_t* sums, const RunWeights& w);
+void MixStereoRun(const int16_t* src, int frames, int64_t* sums, const RunWeights& w);
+// Mono source: the one value goes left through LL and right through LR.
+void MixMonoRun(const int16_t* src, int frames, int32_t* sums, const RunWeights& w);
+void MixMonoRun(const int16_t* src, int frames, int64_t* sums, const RunWeights& w);
+
+inline int32_t ScaleSplit(int32_t sample, SplitFactor f) {
+    return sample * f.High + (sample * f.Low) / 65536;
+}
+
+} // namespace kreisel
