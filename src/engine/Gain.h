@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace kreisel {
@@ -16,7 +17,7 @@ constexpr int kLevelSilent = -960;
 class GainTable {
   public:
     static const GainTable& Instance();
-    int32_t operator[](int level) const { return factors_[static_cast<size_t>(level - kLevelMin)]; }
+    int32_t operator[](int level) const { return factors_[static_cast<std::size_t>(level - kLevelMin)]; }
 
   private:
     GainTable();

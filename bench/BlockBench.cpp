@@ -1,0 +1,142 @@
+// The block processor under a full stage load: 44100 Hz, 1000-frame stereo blocks, every loop
+// slot busy, DC correction, fades, input row and monitor on. "x_realtime" is the block's
+// duration divided by the time it takes to process it.
+#include "engine/Engine.h"
+
+#include <benchmark/benchmark.h>
+
+#include <fstream>
+#include <memory>
+#include <random>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using namespace kreisel;
+
+constexpr int kRate = 44100;
+constexpr int kFrames = 1000;
+constexpr int kCycleFrames = 4 * kRate; // a four-second cycle
+
+// The cycle restarts while recording, and the recorded loop is taken again.
+class CycleHooks : public EngineHooks {
+  public:
+    explicit CycleHooks(Engine& e) : e_(e) {}
+    void SetPlayLoopEnd() override { e_.PlayPos = 0; }
+    void LoopEndWhileRecording() override {
+        e_.PlayPos = 0;
+        if (e_.RecLoopNr >= 1) e_.Slots[static_cast<size_t>(e_.RecLoopNr)].LoopLenBytes = 0;
+    }
+
+  private:
+    Engine& e_;
+};
+
+struct Stage {
+    std::unique_ptr<Engine> engine = std::make_unique<Engine>();
+    std::unique_ptr<CycleHooks> hooks = std::make_unique<CycleHooks>(*engine);
+    std::vector<int16_t> input = std::vector<int16_t>(2 * kFrames);
+
+    Stage(int playing, bool recording, int lengthSpread) {
+        Engine& e = *engine;
+        e.SetHooks(hooks.get());
+        e.SampleRate = kRate;
+        e.BlockBytes = kFrames * 4;
+        e.BuildFadeTables();
+        e.SizeLoopBuffers(int64_t{4} << 30, 32);
+        std::mt19937 rng(7);
+        std::uniform_int_distribution<int> sample(-20000, 20000);
+        std::vector<int16_t> loop(2 * static_cast<size_t>(kCycleFrames));
+        for (int m = 1; m <= playing; ++m) {
+            for (auto& v : loop) v = static_cast<int16_t>(sample(rng));
+            const int frames = kCycleFrames - (m % 4) * lengthSpread;
+            LoopSlot& s = e.Slots[static_cast<size_t>(m)];
+            s.Buffer.Seek(0);
+            s.Buffer.Write(loop.data(), 4 * static_cast<size_t>(frames));
+            s.LoopLenBytes = 4 * frames;
+            s.LoopGroup = 0;
+            MixerRow& row = e.Rows[static_cast<size_t>(m)];
+            row.LoopOn = true;
+            row.LoopLevelL = -30 * (m % 3);
+            row.LoopLevelR = -60;
+            row.LoopLR = -120;
+            row.LoopRL = -90;
+        }
+        e.LoopCount = 32;
+        e.ActGroupIdx = 0;
+        e.LastGroupIdx = 0;
+        e.ToGroupIdx = 0;
+        e.PlayLoopEnd = 2 * kCycleFrames;
+        e.OffsetSmps = 2 * 5000;
+        e.Playing = true;
+        e.MonitorMode = false;
+        if (recording) {
+            e.RecLoopNr = 32;
+            e.Recording = true;
+            e.Slots[32].LoopGroup = 0;
+        }
+        e.Rows[0].LoopOn = true; // input row
+        e.Rows[0].LoopLevelL = -30;
+        e.Switches.CorrectDCDrift = true;
+        e.Switches.FadeFirstLastBlock = true;
+        e.FadeLen = 441;
+        e.BuildFadeTables();
+        for (auto& v : input) v = static_cast<int16_t>(sample(rng));
+    }
+};
+
+void Run(benchmark::State& state, Stage& stage) {
+    for (auto _ : state) {
+        stage.engine->DoPrcBlock(stage.input.data(), kFrames * 4);
+        benchmark::DoNotOptimize(stage.engine->OutBlock()[0]);
+    }
+    const double blockSeconds = static_cast<double>(kFrames) / kRate;
+    state.counters["x_realtime"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * blockSeconds, benchmark::Counter::kIsRate);
+}
+
+void BM_31Playing1Recording(benchmark::State& state) {
+    Stage stage(31, true, 0);
+    Run(state, stage);
+}
+BENCHMARK(BM_31Playing1Recording);
+
+void BM_32Playing(benchmark::State& state) {
+    Stage stage(32, false, 0);
+    Run(state, stage);
+}
+BENCHMARK(BM_32Playing);
+
+void BM_32PlayingMultipleLengths(benchmark::State& state) {
+    Stage stage(32, false, 12345);
+    stage.engine->AllowMultipleLoopLength = true;
+    Run(state, stage);
+}
+BENCHMARK(BM_32PlayingMultipleLengths);
+
+int64_t ResidentBytes() {
+    std::ifstream statm("/proc/self/statm");
+    int64_t size = 0, resident = 0;
+    statm >> size >> resident;
+    return resident * sysconf(_SC_PAGESIZE);
+}
+
+// Resident memory per minute of recorded stereo audio, with a budget of 4 GiB reserved.
+void BM_MemoryPerRecordedMinute(benchmark::State& state) {
+    for (auto _ : state) {
+        Stage stage(0, true, 0);
+        stage.engine->PlayLoopEnd = kPlayLoopEndNone;
+        stage.engine->Playing = false;
+        const int64_t before = ResidentBytes();
+        const int blocks = 60 * kRate / kFrames;
+        for (int b = 0; b < blocks; ++b) stage.engine->DoPrcBlock(stage.input.data(), kFrames * 4);
+        state.counters["MB_per_minute"] = static_cast<double>(ResidentBytes() - before) / (1 << 20);
+        state.counters["reserved_MB"] = static_cast<double>(32 * stage.engine->MaxLoopBytes) / (1 << 20);
+    }
+}
+BENCHMARK(BM_MemoryPerRecordedMinute)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
