@@ -1,0 +1,205 @@
+// Ini files: lookup rules, value parsing, preservation of unknown content and safe saving.
+#include "core/IniFile.h"
+
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+using namespace kreisel;
+namespace fs = std::filesystem;
+
+namespace {
+
+class IniFileDiskTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("kreisel-ini-" + std::to_string(::getpid()) + "-" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    static void WriteBytes(const fs::path& path, const std::string& bytes) {
+        std::ofstream(path, std::ios::binary) << bytes;
+    }
+    static std::string ReadBytes(const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    std::vector<std::string> DirEntries() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir_))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    fs::path dir_;
+};
+
+} // namespace
+
+TEST(IniFileTest, LookupIgnoresCaseAndFallsBackToDefaults) {
+    const IniFile ini = IniFile::FromText("[Options]\r\n  Ini_MaxLoopCount =  24 \r\nName=a=b\r\nEmpty=\r\n");
+    EXPECT_EQ(ini.ReadInteger("OPTIONS", "ini_maxloopcount", 32), 24);
+    EXPECT_EQ(ini.ReadString("options", "NAME", "x"), "a=b");
+    EXPECT_EQ(ini.ReadString("Options", "Empty", "x"), "");
+    EXPECT_EQ(ini.ReadString("Options", "Missing", "x"), "x");
+    EXPECT_EQ(ini.ReadString("Other", "Name", "x"), "x");
+    EXPECT_TRUE(ini.ValueExists("options", "empty"));
+    EXPECT_FALSE(ini.ValueExists("options", "missing"));
+    EXPECT_TRUE(ini.SectionExists("oPtIoNs"));
+    EXPECT_FALSE(IniFile().SectionExists("Options"));
+}
+
+TEST(IniFileTest, IntegerAndBoolParsing) {
+    const IniFile ini = IniFile::FromText("[S]\na= 12 \nb=-3\nc=abc\nd=2\ne=0\nf=12abc\ng=$FF\nh=0x10\n"
+                                          "i=99999999999\nj=-2147483648\nk=\nl=- 3\n");
+    EXPECT_EQ(ini.ReadInteger("S", "a", 7), 12);
+    EXPECT_EQ(ini.ReadInteger("S", "b", 7), -3);
+    EXPECT_EQ(ini.ReadInteger("S", "c", 7), 7);
+    EXPECT_EQ(ini.ReadInteger("S", "f", 7), 7);
+    EXPECT_EQ(ini.ReadInteger("S", "g", 7), 255);
+    EXPECT_EQ(ini.ReadInteger("S", "h", 7), 16);
+    EXPECT_EQ(ini.ReadInteger("S", "i", 7), 7);
+    EXPECT_EQ(ini.ReadInteger("S", "j", 7), -2147483648);
+    EXPECT_EQ(ini.ReadInteger("S", "k", 7), 7);
+    EXPECT_EQ(ini.ReadInteger("S", "l", 7), 7);
+    EXPECT_TRUE(ini.ReadBool("S", "d", false));
+    EXPECT_TRUE(ini.ReadBool("S", "b", false));
+    EXPECT_FALSE(ini.ReadBool("S", "e", true));
+    EXPECT_TRUE(ini.ReadBool("S", "c", true));
+    EXPECT_FALSE(ini.ReadBool("S", "c", false));
+    EXPECT_FALSE(ini.ReadBool("S", "i", false));
+}
+
+TEST(IniFileTest, RewriteKeepsUnknownContentAndOrder) {
+    IniFile ini = IniFile::FromText("; Kreisel settings\n"
+                                    "[Main]\n"
+                                    "Unknown = keep me\n"
+                                    "; a comment\n"
+                                    "stray line\n"
+                                    "Level=3\n"
+                                    "\n"
+                                    "[Other]\n"
+                                    "x=1\n");
+    EXPECT_TRUE(ini.WriteInteger("main", "LEVEL", -5));
+    EXPECT_TRUE(ini.WriteBool("Main", "Added", true));
+    EXPECT_TRUE(ini.WriteString("New", "Text", "Grüße"));
+    EXPECT_EQ(ini.Text(), "; Kreisel settings\n"
+                          "[Main]\n"
+                          "Unknown = keep me\n"
+                          "; a comment\n"
+                          "stray line\n"
+                          "Level=-5\n"
+                          "Added=1\n"
+                          "\n"
+                          "[Other]\n"
+                          "x=1\n"
+                          "\n"
+                          "[New]\n"
+                          "Text=Grüße\n");
+    EXPECT_EQ(IniFile::FromText(ini.Text()).Text(), ini.Text());
+    EXPECT_EQ(ini.Sections(), (std::vector<std::string>{"Main", "Other", "New"}));
+    EXPECT_EQ(ini.Keys("MAIN"), (std::vector<std::string>{"Unknown", "Level", "Added"}));
+}
+
+TEST(IniFileTest, EditingSectionsAndKeys) {
+    IniFile ini = IniFile::FromText("[A]\nk=1\nK=2\n[b]\nz=0\n[a]\nk=3\n");
+    EXPECT_EQ(ini.ReadInteger("a", "k", 0), 1); // the first section and key win
+    EXPECT_EQ(ini.Sections(), (std::vector<std::string>{"A", "b"}));
+    EXPECT_EQ(ini.Keys("a"), (std::vector<std::string>{"k"}));
+    ini.DeleteKey("a", "K");
+    EXPECT_FALSE(ini.ValueExists("A", "k"));
+    ini.EraseSection("A");
+    EXPECT_FALSE(ini.SectionExists("a"));
+    EXPECT_EQ(ini.Text(), "[b]\nz=0\n");
+}
+
+TEST(IniFileTest, RefusesTextThatWouldBreakTheFile) {
+    IniFile ini = IniFile::FromText("[S]\nk=1\n");
+    EXPECT_FALSE(ini.WriteString("S", "k", "2\n[Evil]\nx=1"));
+    EXPECT_FALSE(ini.WriteString("S", "a=b", "1"));
+    EXPECT_FALSE(ini.WriteString("S]", "k", "1"));
+    EXPECT_FALSE(ini.WriteString("S", ";k", "1"));
+    EXPECT_FALSE(ini.WriteString("", "k", "1"));
+    EXPECT_EQ(ini.Text(), "[S]\nk=1\n");
+}
+
+TEST_F(IniFileDiskTest, LoadsMissingWindows1252AndUnreadableFiles) {
+    IniFile ini = IniFile::FromText("[S]\nk=1\n");
+    EXPECT_EQ(ini.Load(dir_ / "none.ini"), IniFile::LoadResult::Missing);
+    EXPECT_EQ(ini.ReadInteger("S", "k", 9), 9);
+
+    WriteBytes(dir_ / "old.ini", "[Gr\xFC\xDF"
+                                 "e]\r\nName=M\xE4rz \x80\r\n");
+    ASSERT_EQ(ini.Load(dir_ / "old.ini"), IniFile::LoadResult::Loaded);
+    EXPECT_EQ(ini.ReadString("grüße", "name", ""), "März €");
+
+    std::string error;
+    EXPECT_EQ(ini.Load(dir_, &error), IniFile::LoadResult::Failed);
+    EXPECT_NE(error.find("kann nicht gelesen werden"), std::string::npos) << error;
+}
+
+TEST_F(IniFileDiskTest, SaveReplacesTheFileAndKeepsItsPermissions) {
+    const fs::path path = dir_ / "Kreisel.LPS";
+    WriteBytes(path, "[S]\nold=1\n");
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    IniFile ini;
+    ASSERT_EQ(ini.Load(path), IniFile::LoadResult::Loaded);
+    ini.WriteString("S", "Name", "Ärger");
+    std::string error;
+    ASSERT_TRUE(ini.Save(path, &error)) << error;
+    EXPECT_EQ(ReadBytes(path), "[S]\nold=1\nName=Ärger\n");
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    EXPECT_EQ(DirEntries(), std::vector<std::string>{"Kreisel.LPS"});
+}
+
+TEST_F(IniFileDiskTest, FailedSaveLeavesNoTraces) {
+    const IniFile ini = IniFile::FromText("[S]\nk=1\n");
+    std::string error;
+    fs::create_directory(dir_ / "taken");
+    EXPECT_FALSE(ini.Save(dir_ / "taken", &error));
+    EXPECT_NE(error.find("kann nicht geschrieben werden"), std::string::npos) << error;
+    EXPECT_TRUE(fs::is_directory(dir_ / "taken"));
+    EXPECT_FALSE(ini.Save(dir_ / "no-such-folder" / "a.ini", &error));
+    EXPECT_EQ(DirEntries(), std::vector<std::string>{"taken"});
+}
+
+TEST_F(IniFileDiskTest, WriteErrorKeepsTheOldFile) {
+    // A file size limit makes the write itself fail, even for root.
+    const fs::path path = dir_ / "Kreisel.mix";
+    const std::string old = "[S]\nk=1\n";
+    WriteBytes(path, old);
+    IniFile ini = IniFile::FromText(old);
+    ini.WriteString("S", "big", std::string(100000, 'x'));
+
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    std::string error;
+    const bool savedOk = ini.Save(path, &error);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_FALSE(savedOk);
+    EXPECT_NE(error.find("Kreisel.mix"), std::string::npos) << error;
+    EXPECT_EQ(ReadBytes(path), old);
+    EXPECT_EQ(DirEntries(), std::vector<std::string>{"Kreisel.mix"});
+}
