@@ -49,7 +49,8 @@ struct Stage {
         std::uniform_int_distribution<int> sample(-20000, 20000);
         std::vector<int16_t> loop(2 * static_cast<size_t>(kCycleFrames));
         for (int m = 1; m <= playing; ++m) {
-            for (auto& v : loop) v = static_cast<int16_t>(sample(rng));
+            for (auto& v : loop)
+                v = static_cast<int16_t>(sample(rng));
             const int frames = kCycleFrames - (m % 4) * lengthSpread;
             LoopSlot& s = e.Slots[static_cast<size_t>(m)];
             s.Buffer.Seek(0);
@@ -82,7 +83,8 @@ struct Stage {
         e.Switches.FadeFirstLastBlock = true;
         e.FadeLen = 441;
         e.BuildFadeTables();
-        for (auto& v : input) v = static_cast<int16_t>(sample(rng));
+        for (auto& v : input)
+            v = static_cast<int16_t>(sample(rng));
     }
 };
 
@@ -92,8 +94,8 @@ void Run(benchmark::State& state, Stage& stage) {
         benchmark::DoNotOptimize(stage.engine->OutBlock()[0]);
     }
     const double blockSeconds = static_cast<double>(kFrames) / kRate;
-    state.counters["x_realtime"] =
-        benchmark::Counter(static_cast<double>(state.iterations()) * blockSeconds, benchmark::Counter::kIsRate);
+    state.counters["x_realtime"] = benchmark::Counter(static_cast<double>(state.iterations()) * blockSeconds,
+                                                      benchmark::Counter::kIsRate);
 }
 
 void BM_31Playing1Recording(benchmark::State& state) {
@@ -130,7 +132,8 @@ void BM_MemoryPerRecordedMinute(benchmark::State& state) {
         stage.engine->Playing = false;
         const int64_t before = ResidentBytes();
         const int blocks = 60 * kRate / kFrames;
-        for (int b = 0; b < blocks; ++b) stage.engine->DoPrcBlock(stage.input.data(), kFrames * 4);
+        for (int b = 0; b < blocks; ++b)
+            stage.engine->DoPrcBlock(stage.input.data(), kFrames * 4);
         state.counters["MB_per_minute"] = static_cast<double>(ResidentBytes() - before) / (1 << 20);
         state.counters["reserved_MB"] = static_cast<double>(32 * stage.engine->MaxLoopBytes) / (1 << 20);
     }

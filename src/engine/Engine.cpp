@@ -1,6 +1,8 @@
 // The block processor and the output assembly.
 #include "engine/Engine.h"
 
+#include "engine/FramePasses.h"
+
 #include "engine/Gain.h"
 #include "engine/LoopMix.h"
 
@@ -41,7 +43,9 @@ inline int64_t FramesBelow(int64_t first, int64_t limit, int stride) {
 
 } // namespace
 
-Engine::Engine() : sum32_(2 * kMaxBlockFrames + 8, 0), sum64_(2 * kMaxBlockFrames + 8, 0) {
+Engine::Engine()
+    : sum32_(2 * kMaxBlockFrames + 8, 0), sum64_(2 * kMaxBlockFrames + 8, 0), frameL_(kMaxBlockFrames),
+      frameR_(kMaxBlockFrames), monL_(kMaxBlockFrames), monR_(kMaxBlockFrames) {
     GroupFirstLoopTable.fill(-1);
     GroupFixMaxLoopNrTable.fill(0);
     BuildFadeTables();
@@ -257,7 +261,7 @@ struct RunSource {
 };
 
 template <typename Acc>
-void MixPositions(const RunSource& src, int64_t pos, int frames, Acc* sums, const RunWeights& w) {
+void MixPositions(const RunSource& src, int64_t pos, int frames, Acc* sumL, Acc* sumR, const RunWeights& w) {
     const int64_t capacity = static_cast<int64_t>(src.Buffer->Capacity());
     if (src.Buffer->Data() == nullptr || frames <= 0) return;
     // Positions inside the buffer are read as one run; a run never starts outside it here, but
@@ -266,7 +270,8 @@ void MixPositions(const RunSource& src, int64_t pos, int frames, Acc* sums, cons
     if (pos < 0) {
         // Positions before the buffer read as silence; skip them.
         const int64_t skip = std::min<int64_t>(frames, FramesBelow(pos, 0, src.Stride));
-        sums += 2 * skip;
+        sumL += skip;
+        sumR += skip;
         frames -= static_cast<int>(skip);
         pos += skip * src.Stride;
         inside = FramesBelow(pos, capacity, src.Stride);
@@ -275,15 +280,15 @@ void MixPositions(const RunSource& src, int64_t pos, int frames, Acc* sums, cons
     if (count <= 0) return;
     const auto* values = reinterpret_cast<const int16_t*>(src.Buffer->Data() + pos);
     if (src.Stereo)
-        MixStereoRun(values, count, sums, w);
+        MixStereoRun(values, count, sumL, sumR, w);
     else
-        MixMonoRun(values, count, sums, w);
+        MixMonoRun(values, count, sumL, sumR, w);
 }
 
 } // namespace
 
 template <typename Acc>
-void Engine::MixLoops(int64_t q, int f, int g, bool atEnd, Acc* sums, int& soundUntil) {
+void Engine::MixLoops(int64_t q, int f, int g, bool atEnd, Acc* sumL, Acc* sumR, int& soundUntil) {
     const int stride = 2 * ChannelCount();
     const bool stereo = StereoStore();
     const int frames = g - f;
@@ -329,7 +334,7 @@ void Engine::MixLoops(int64_t q, int f, int g, bool atEnd, Acc* sums, int& sound
                 int run = static_cast<int>(
                     std::min<int64_t>(frames - done, len > a ? FramesBelow(a, len, stride) : 1));
                 run = std::max(run, 1);
-                if (!muted) MixPositions(src, a, run, sums + 2 * done, w);
+                if (!muted) MixPositions(src, a, run, sumL + done, sumR + done, w);
                 a += int64_t{run - 1} * stride;
                 done += run;
             }
@@ -342,7 +347,7 @@ void Engine::MixLoops(int64_t q, int f, int g, bool atEnd, Acc* sums, int& sound
             while (done < frames) {
                 const int run = static_cast<int>(
                     std::min<int64_t>(frames - done, std::max<int64_t>(1, FramesBelow(p, len, stride))));
-                if (!muted) MixPositions(src, p, run, sums + 2 * done, w);
+                if (!muted) MixPositions(src, p, run, sumL + done, sumR + done, w);
                 p += int64_t{run} * stride;
                 if (p >= len) p -= len;
                 done += run;
@@ -351,7 +356,7 @@ void Engine::MixLoops(int64_t q, int f, int g, bool atEnd, Acc* sums, int& sound
         }
         const int sounding = static_cast<int>(std::min<int64_t>(frames, FramesBelow(p, len, stride)));
         soundUntil = std::max(soundUntil, f + sounding);
-        if (!muted) MixPositions(src, p, sounding, sums, w);
+        if (!muted) MixPositions(src, p, sounding, sumL, sumR, w);
     }
 }
 
@@ -403,19 +408,25 @@ void Engine::Create_OutLoopSegs() {
         if (g <= f) g = f + 1;
         int soundUntil = f;
         const bool wide = SumsMayOverflow();
+        int64_t* wideL = sum64_.data();
+        int64_t* wideR = wideL + kMaxBlockFrames;
+        int32_t* narrowL = sum32_.data();
+        int32_t* narrowR = narrowL + kMaxBlockFrames;
         if (wide) {
-            std::fill(sum64_.begin(), sum64_.begin() + 2 * (g - f), 0);
-            MixLoops(q, f, g, atEnd, sum64_.data(), soundUntil);
+            std::fill(wideL, wideL + (g - f), 0);
+            std::fill(wideR, wideR + (g - f), 0);
+            MixLoops(q, f, g, atEnd, wideL, wideR, soundUntil);
         } else {
-            std::fill(sum32_.begin(), sum32_.begin() + 2 * (g - f), 0);
-            MixLoops(q, f, g, atEnd, sum32_.data(), soundUntil);
+            std::fill(narrowL, narrowL + (g - f), 0);
+            std::fill(narrowR, narrowR + (g - f), 0);
+            MixLoops(q, f, g, atEnd, narrowL, narrowR, soundUntil);
         }
         const bool overEarly = !Recording && soundUntil < g;
         const int end = overEarly ? soundUntil : g;
         if (wide)
-            StoreOutputFrames(f, end, sum64_.data());
+            StoreOutputFrames(f, end, wideL, wideR);
         else
-            StoreOutputFrames(f, end, sum32_.data());
+            StoreOutputFrames(f, end, narrowL, narrowR);
         if (overEarly) {
             // No loop sounds any more: the rest of the block stays silent and the cycle ends.
             hooks_->SetPlayLoopEnd();
@@ -442,14 +453,14 @@ bool Engine::SumsMayOverflow() const {
     return bound >= INT32_MAX;
 }
 
-template <typename Acc> void Engine::StoreOutputFrames(int f, int g, const Acc* sums) {
+template <typename Acc> void Engine::StoreOutputFrames(int f, int g, const Acc* sumL, const Acc* sumR) {
     const SatLevel left(OutputLevel + OutputLevelL - LowerOutputLevel);
     const SatLevel right(OutputLevel + OutputLevelR - LowerOutputLevel);
     int16_t* out = outBlock_.data();
     int32_t peakL = OutPeakL, peakR = OutPeakR;
     for (int j = f; j < g; ++j) {
-        int16_t outL = left(sums[2 * (j - f)]);
-        int16_t outR = right(sums[2 * (j - f) + 1]);
+        int16_t outL = left(sumL[j - f]);
+        int16_t outR = right(sumR[j - f]);
         if (OutputFadeIn) {
             const double factor = FadeInTable[static_cast<size_t>(j + 1)];
             outL = RoundFactor(outL, factor);
@@ -552,11 +563,38 @@ void Engine::DoPrcBlock(const int16_t* buffer, int bytes) {
 
 void Engine::ProcessInputFrames(const int16_t* buffer, int frames, bool rec, bool punch, bool firstRecBlock,
                                 bool lastRecBlock, LoopSlot* target) {
+    InPeakL = InPeakR = 0;
+    if (frames <= 0) return;
     const EngineSwitches& sw = Switches;
     const bool stereo = StereoStore();
-    const int cc = ChannelCount();
+    const int stride = 2 * ChannelCount();
+    int16_t* l = frameL_.data();
+    int16_t* r = frameR_.data();
+    int32_t* monL = monL_.data();
+    int32_t* monR = monR_.data();
 
-    // The fade factor table of this block, if any (shared by the input and the tone generator).
+    // DC drift: at the first frame the ring takes the previous block's means.
+    if (sw.CorrectDCDrift) {
+        DCRingL[static_cast<size_t>(DCRingIdx)] = DCSumL / frames;
+        DCRingR[static_cast<size_t>(DCRingIdx)] = DCSumR / frames;
+        DCSumL = DCSumR = 0;
+        int64_t sl = 0, sr = 0;
+        for (int i = 0; i < kDCRingSize; ++i) {
+            sl += DCRingL[static_cast<size_t>(i)];
+            sr += DCRingR[static_cast<size_t>(i)];
+        }
+        DCOffsetL = static_cast<int32_t>(sl / kDCRingSize);
+        DCOffsetR = static_cast<int32_t>(sr / kDCRingSize);
+        hooks_->ShowDCOffset(DCOffsetL, DCOffsetR);
+        DCRingIdx = DCRingIdx >= kDCRingSize - 1 ? 0 : DCRingIdx + 1;
+        SplitAndCorrectDC(buffer, frames, l, r, static_cast<int16_t>(DCOffsetL),
+                          static_cast<int16_t>(DCOffsetR), DCSumL, DCSumR);
+    } else {
+        SplitInput(buffer, frames, l, r);
+    }
+
+    // Mute, or the fade of a first or last recorded block and of a punch (shared with the tone
+    // generator below).
     const double* fade = nullptr;
     if (sw.FadeFirstLastBlock) {
         if (firstRecBlock || PunchFadeIn)
@@ -564,133 +602,122 @@ void Engine::ProcessInputFrames(const int16_t* buffer, int frames, bool rec, boo
         else if (lastRecBlock || PunchFadeOut)
             fade = FadeOutTable.data();
     }
+    if (sw.InMute) {
+        std::fill(l, l + frames, int16_t{0});
+        std::fill(r, r + frames, int16_t{0});
+    } else if (fade != nullptr) {
+        for (int k = 1; k <= frames; ++k) {
+            if (InputMode != 3) l[k - 1] = RoundFactor(l[k - 1], fade[k]);
+            if (InputMode != 2) r[k - 1] = RoundFactor(r[k - 1], fade[k]);
+        }
+    }
+
+    // Mono conversion.
+    if (InputMode == 1) {
+        const SatLevel half(-2);
+        for (int i = 0; i < frames; ++i)
+            l[i] = half(int32_t{l[i]} + r[i]);
+    } else if (InputMode == 3) {
+        std::copy(r, r + frames, l);
+    }
+    if (InputMode != 0) std::fill(r, r + frames, int16_t{0});
+
+    // Monitor and the mixer's input row.
     const MixerRow& in = Rows[0];
-    const SatLevel inLL(in.LoopLevelL + in.LoopLL), inRL(in.LoopLevelR + in.LoopRL);
-    const SatLevel inRR(in.LoopLevelR + in.LoopRR), inLR(in.LoopLevelL + in.LoopLR);
-    const SatLevel recL(InputLevel + InputLevelL), recR(InputLevel + InputLevelR);
-    const SatLevel genLevel(sw.GeneratorLevel);
-    const SatLevel unity(0);
-    const SatLevel monoSum(-2);
-    const bool write = (rec || punch) && !Paused && target != nullptr;
-    const bool punchMix = punch && sw.PunchMixMode && target != nullptr;
-    const bool metro = MetroOn;
-    const bool generator = sw.GeneratorOn;
-    int32_t grown = 0;
-    int16_t peakL = 0, peakR = 0;
+    InputRowWeights row;
+    row.Monitor = MonitorMode;
+    row.RowOn = in.LoopOn;
+    row.Stereo = stereo;
+    row.LL = SplitFactor::From(GainFactor(in.LoopLevelL + in.LoopLL));
+    row.RL = SplitFactor::From(GainFactor(in.LoopLevelR + in.LoopRL));
+    row.RR = SplitFactor::From(GainFactor(in.LoopLevelR + in.LoopRR));
+    row.LR = SplitFactor::From(GainFactor(in.LoopLevelL + in.LoopLR));
+    MonitorPass(l, r, frames, monL, monR, row);
 
-    for (int k = 1; k <= frames; ++k) {
-        int16_t l = buffer[2 * (k - 1)];
-        int16_t r = buffer[2 * (k - 1) + 1];
+    // Metronome click, into the recording and into the output.
+    if (MetroOn)
+        for (int k = 1; k <= frames; ++k)
+            hooks_->MetronomeFrame(k, frames, l[k - 1], r[k - 1], monL[k - 1], monR[k - 1]);
 
-        if (sw.CorrectDCDrift) {
-            if (k == 1) {
-                DCRingL[static_cast<size_t>(DCRingIdx)] = DCSumL / frames;
-                DCRingR[static_cast<size_t>(DCRingIdx)] = DCSumR / frames;
-                DCSumL = DCSumR = 0;
-                int64_t sl = 0, sr = 0;
-                for (int i = 0; i < kDCRingSize; ++i) {
-                    sl += DCRingL[static_cast<size_t>(i)];
-                    sr += DCRingR[static_cast<size_t>(i)];
-                }
-                DCOffsetL = static_cast<int32_t>(sl / kDCRingSize);
-                DCOffsetR = static_cast<int32_t>(sr / kDCRingSize);
-                hooks_->ShowDCOffset(DCOffsetL, DCOffsetR);
-                DCRingIdx = DCRingIdx >= kDCRingSize - 1 ? 0 : DCRingIdx + 1;
-            }
-            DCSumL += l;
-            DCSumR += r;
-            l = Wrap16(l - DCOffsetL);
-            r = Wrap16(r - DCOffsetR);
-        }
-
-        if (sw.InMute) {
-            l = r = 0;
-        } else if (fade != nullptr) {
-            const double factor = fade[k];
-            if (InputMode != 3) l = RoundFactor(l, factor);
-            if (InputMode != 2) r = RoundFactor(r, factor);
-        }
-
-        switch (InputMode) {
-        case 1:
-            l = monoSum(int32_t{l} + r);
-            r = 0;
-            break;
-        case 2:
-            r = 0;
-            break;
-        case 3:
-            l = r;
-            r = 0;
-            break;
-        default:
-            break;
-        }
-
-        int32_t monL = 0, monR = 0;
-        if (MonitorMode) {
-            monL = l;
-            monR = stereo ? r : l;
-        }
-        if (in.LoopOn) {
-            monL += inLL(l) + inRL(r);
-            monR += stereo ? inRR(r) + inLR(l) : inLR(l);
-        }
-
-        if (metro) hooks_->MetronomeFrame(k, frames, l, r, monL, monR);
-
-        if (generator) {
+    // Tone generator.
+    if (sw.GeneratorOn) {
+        const SatLevel genLevel(sw.GeneratorLevel);
+        for (int k = 1; k <= frames; ++k) {
             if (GenPhase >= GenPeriod) GenPhase = 0;
             GenSample = hooks_->GeneratorWave(GenPhase);
             if (fade != nullptr) GenSample = RoundFactor(GenSample, fade[k]);
             GenSample = genLevel(GenSample);
             if (sw.GeneratorRecord) {
-                l = Wrap16(l + GenSample);
-                if (stereo) r = Wrap16(r + GenSample);
+                l[k - 1] = Wrap16(l[k - 1] + GenSample);
+                if (stereo) r[k - 1] = Wrap16(r[k - 1] + GenSample);
             }
-            monL += GenSample;
-            monR += GenSample;
+            monL[k - 1] += GenSample;
+            monR[k - 1] += GenSample;
             ++GenPhase;
         }
-
-        if (monL != 0 || monR != 0) AddInSmpLRToOutBlock(4 * (k - 1), monL, monR);
-
-        if (punchMix) {
-            LoopBuffer& b = target->Buffer;
-            const size_t at = b.Position();
-            const int16_t oldL = b.ReadValue();
-            const int16_t oldR = stereo ? b.ReadValue() : int16_t{0};
-            b.Seek(at);
-            if (sw.PunchMixReFadeAll) {
-                l = recL(int32_t{l} + oldL);
-                if (stereo) r = recR(int32_t{r} + oldR);
-            } else {
-                l = unity(int32_t{recL(l)} + oldL);
-                if (stereo) r = unity(int32_t{recR(r)} + oldR);
-            }
-        } else {
-            l = recL(l);
-            if (stereo) r = recR(r);
-        }
-
-        if (sw.TunerFeed) hooks_->TunerSample(l);
-
-        if (write) {
-            LoopBuffer& b = target->Buffer;
-            size_t written = b.Write(&l, 2);
-            if (stereo) written += b.Write(&r, 2);
-            if (rec) grown += static_cast<int32_t>(written);
-        }
-
-        peakL = std::max(peakL, l);
-        if (stereo) peakR = std::max(peakR, r);
-
-        if (sw.LatencyMeasuring) hooks_->LatencyFrame(k, frames, l);
     }
-    (void)cc;
-    if (rec && target != nullptr) target->LoopLenBytes += grown;
-    InPeakL = peakL;
-    InPeakR = peakR;
+
+    // Into the output block (adding nothing changes nothing, so every frame can take part).
+    const int outFrames = std::min(frames, outBlockBytes_ / 4);
+    if (sw.AddSigsOutLevelCtrl) {
+        for (int k = 1; k <= outFrames; ++k)
+            if (monL[k - 1] != 0 || monR[k - 1] != 0)
+                AddInSmpLRToOutBlock(4 * (k - 1), monL[k - 1], monR[k - 1]);
+    } else if (OutBlockMade) {
+        AddMonitorToOut(outBlock_.data(), monL, monR, outFrames);
+    }
+
+    // Recording level, and the punch mix with what the loop holds at the cycle position.
+    const bool write = (rec || punch) && !Paused && target != nullptr;
+    const int levelL = InputLevel + InputLevelL, levelR = InputLevel + InputLevelR;
+    if (punch && sw.PunchMixMode && target != nullptr) {
+        const SatLevel recL(levelL), recR(levelR), unity(0);
+        const size_t start = target->Buffer.Position();
+        for (int i = 0; i < frames; ++i) {
+            const size_t at = start + (write ? static_cast<size_t>(i) * static_cast<size_t>(stride) : 0);
+            const int16_t oldL = target->Buffer.ValueAt(at);
+            const int16_t oldR = stereo ? target->Buffer.ValueAt(at + 2) : int16_t{0};
+            if (sw.PunchMixReFadeAll) {
+                l[i] = recL(int32_t{l[i]} + oldL);
+                if (stereo) r[i] = recR(int32_t{r[i]} + oldR);
+            } else {
+                l[i] = unity(int32_t{recL(l[i])} + oldL);
+                if (stereo) r[i] = unity(int32_t{recR(r[i])} + oldR);
+            }
+        }
+    } else {
+        LevelPass(l, frames, SplitFactor::From(GainFactor(levelL)));
+        if (stereo) LevelPass(r, frames, SplitFactor::From(GainFactor(levelR)));
+    }
+
+    if (sw.TunerFeed)
+        for (int k = 0; k < frames; ++k)
+            hooks_->TunerSample(l[k]);
+
+    // Writing: whole frames up to the buffer's capacity.
+    if (write) {
+        LoopBuffer& b = target->Buffer;
+        const size_t pos = b.Position();
+        const size_t room = pos >= b.Capacity() ? 0 : b.Capacity() - pos;
+        const int fit = static_cast<int>(
+            std::min<size_t>(static_cast<size_t>(frames), room / static_cast<size_t>(stride)));
+        auto* dest = reinterpret_cast<int16_t*>(b.Data() + pos);
+        if (fit > 0) {
+            if (stereo)
+                Interleave(l, r, fit, dest);
+            else
+                std::memcpy(dest, l, 2 * static_cast<size_t>(fit));
+        }
+        b.Seek(pos + static_cast<size_t>(fit) * static_cast<size_t>(stride));
+        if (rec) target->LoopLenBytes += fit * stride;
+    }
+
+    InPeakL = PeakOf(l, frames);
+    InPeakR = stereo ? PeakOf(r, frames) : int16_t{0};
+
+    if (sw.LatencyMeasuring)
+        for (int k = 1; k <= frames; ++k)
+            hooks_->LatencyFrame(k, frames, l[k - 1]);
 }
 
 } // namespace kreisel

@@ -203,8 +203,9 @@ class Engine : public EngineState {
     bool HandleCycleStart(bool subtracted);
 
   private:
-    template <typename Acc> void MixLoops(int64_t q, int f, int g, bool atEnd, Acc* sums, int& soundUntil);
-    template <typename Acc> void StoreOutputFrames(int f, int g, const Acc* sums);
+    template <typename Acc>
+    void MixLoops(int64_t q, int f, int g, bool atEnd, Acc* sumL, Acc* sumR, int& soundUntil);
+    template <typename Acc> void StoreOutputFrames(int f, int g, const Acc* sumL, const Acc* sumR);
     bool SumsMayOverflow() const;
     void ProcessInputFrames(const int16_t* buffer, int frames, bool rec, bool punch, bool firstRecBlock,
                             bool lastRecBlock, LoopSlot* target);
@@ -213,10 +214,12 @@ class Engine : public EngineState {
     EngineHooks* hooks_ = &noHooks_;
     std::array<int16_t, kMaxBlockBytes / 2 + 2> outBlock_{};
     int outBlockBytes_ = 0;
-    // Per-block sums of the loops, interleaved left/right.
+    // Per-segment sums of the loops: left from index 0, right from kMaxBlockFrames.
     std::vector<int32_t> sum32_;
     std::vector<int64_t> sum64_;
-    bool wideSums_ = false;
+    // The block's input frames and what they add to the output, one value per frame.
+    std::vector<int16_t> frameL_, frameR_;
+    std::vector<int32_t> monL_, monR_;
 };
 
 } // namespace kreisel

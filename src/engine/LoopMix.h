@@ -1,6 +1,6 @@
 // The inner loops of the output mix: one loop's run of consecutive frames added into the
-// block's sums through its four weights. Kept apart so that they can be compiled for the
-// vector units the processor has.
+// block's left and right sums through its four weights. Kept apart so that they can be built
+// for the vector units the processor has.
 #pragma once
 
 #include <cstdint>
@@ -20,15 +20,16 @@ struct RunWeights {
     SplitFactor LL, LR, RL, RR; // source channel into output channel
 };
 
-// Stereo source (interleaved values), `frames` frames, into interleaved left/right sums.
-void MixStereoRun(const int16_t* src, int frames, int32_t* sums, const RunWeights& w);
-void MixStereoRun(const int16_t* src, int frames, int64_t* sums, const RunWeights& w);
-// Mono source: the one value goes left through LL and right through LR.
-void MixMonoRun(const int16_t* src, int frames, int32_t* sums, const RunWeights& w);
-void MixMonoRun(const int16_t* src, int frames, int64_t* sums, const RunWeights& w);
-
 inline int32_t ScaleSplit(int32_t sample, SplitFactor f) {
     return sample * f.High + (sample * f.Low) / 65536;
 }
+
+// Stereo source (interleaved values) or mono source, `frames` frames, added into the sums.
+// The 32-bit forms expect the caller to have made sure that the sums cannot overflow.
+void MixStereoRun(const int16_t* src, int frames, int32_t* sumL, int32_t* sumR, const RunWeights& w);
+void MixStereoRun(const int16_t* src, int frames, int64_t* sumL, int64_t* sumR, const RunWeights& w);
+// A mono source goes left through LL and right through LR.
+void MixMonoRun(const int16_t* src, int frames, int32_t* sumL, int32_t* sumR, const RunWeights& w);
+void MixMonoRun(const int16_t* src, int frames, int64_t* sumL, int64_t* sumR, const RunWeights& w);
 
 } // namespace kreisel

@@ -101,7 +101,8 @@ TEST_F(BlockProcessor, InputModesStoreTheRightChannel) {
         int Mode;
         std::vector<int16_t> Stored; // first stored frame for input (1000, 3000)
     };
-    for (const Expect& x : {Expect{0, {1000, 3000}}, Expect{1, {ApplyGainSat(4000, -2)}}, Expect{2, {1000}}, Expect{3, {3000}}}) {
+    for (const Expect& x : {Expect{0, {1000, 3000}}, Expect{1, {ApplyGainSat(4000, -2)}}, Expect{2, {1000}},
+                            Expect{3, {3000}}}) {
         EngineHarness m(48000, 480);
         m.E().Switches.CorrectDCDrift = false;
         m.E().Switches.FadeFirstLastBlock = false;
@@ -111,7 +112,8 @@ TEST_F(BlockProcessor, InputModesStoreTheRightChannel) {
         m.FeedConstant(1000, 3000);
         const auto v = m.LoopValues(1);
         ASSERT_EQ(v.size(), 480u * x.Stored.size()) << x.Mode;
-        for (size_t i = 0; i < x.Stored.size(); ++i) EXPECT_EQ(v[i], x.Stored[i]) << x.Mode;
+        for (size_t i = 0; i < x.Stored.size(); ++i)
+            EXPECT_EQ(v[i], x.Stored[i]) << x.Mode;
         EXPECT_EQ(m.E().PlayPos, 480 * static_cast<int>(x.Stored.size())) << x.Mode;
     }
     // L+R takes the -2 level on the 32-bit sum and saturates only after that.
@@ -224,11 +226,11 @@ TEST_F(BlockProcessor, PunchFadesAreOneShot) {
     h.FeedConstant(4000, 4000);
     EXPECT_FALSE(e.PunchActive);
     const auto v = h.LoopValues(1);
-    EXPECT_EQ(v[2000], 0);      // faded in
+    EXPECT_EQ(v[2000], 0); // faded in
     EXPECT_EQ(v[2000 + 1000], 2000);
-    EXPECT_EQ(v[4000], 4000);   // full
-    EXPECT_EQ(v[6000], 3996);   // fading out ...
-    EXPECT_EQ(v[7998], 0);      // ... to zero
+    EXPECT_EQ(v[4000], 4000); // full
+    EXPECT_EQ(v[6000], 3996); // fading out ...
+    EXPECT_EQ(v[7998], 0);    // ... to zero
 }
 
 TEST_F(BlockProcessor, PauseHoldsPositionAndBuffers) {
@@ -264,8 +266,8 @@ TEST_F(BlockProcessor, ToneGeneratorFollowsTheFadeEvenWhenMuted) {
     StartRecording(1);
     h.FeedSilence();
     const auto v = h.LoopValues(1);
-    EXPECT_EQ(v[2 * 0], 0);                                      // phase 0, factor 0
-    EXPECT_EQ(v[2 * 500], static_cast<int16_t>(1000 * 0.5));     // phase 0 at frame 501
+    EXPECT_EQ(v[2 * 0], 0);                                  // phase 0, factor 0
+    EXPECT_EQ(v[2 * 500], static_cast<int16_t>(1000 * 0.5)); // phase 0 at frame 501
     EXPECT_EQ(v[2 * 503], static_cast<int16_t>(std::nearbyint(4000 * 0.503)));
     EXPECT_EQ(h.LastOut()[2 * 503], v[2 * 503]); // heard as well
     EXPECT_EQ(e.GenPhase, 1000 % 4 == 0 ? 4 : 1000 % 4);

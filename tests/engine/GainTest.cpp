@@ -16,8 +16,10 @@ TEST(GainTable, AnchorsAndOctaves) {
     EXPECT_EQ(t[-160], 16384);
     // One unit is 32768^(1/1200).
     EXPECT_EQ(t[1], 66106);
-    for (int level = -1199; level < 1200; ++level) ASSERT_LE(t[level], t[level + 1]) << level;
-    for (int level = -600; level < 1200; ++level) ASSERT_LT(t[level], t[level + 1]) << level;
+    for (int level = -1199; level < 1200; ++level)
+        ASSERT_LE(t[level], t[level + 1]) << level;
+    for (int level = -600; level < 1200; ++level)
+        ASSERT_LT(t[level], t[level + 1]) << level;
 }
 
 TEST(ApplyGain, TruncatesTowardZeroAndSilences) {

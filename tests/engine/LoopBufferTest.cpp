@@ -1,5 +1,5 @@
-#include "engine/Engine.h"
 #include "engine/LoopBuffer.h"
+#include "engine/Engine.h"
 
 #include <gtest/gtest.h>
 
@@ -51,7 +51,8 @@ TEST(LoopBuffer, ResidentMemoryFollowsTheRecordedAudio) {
     EXPECT_LT(ResidentBytes() - before, int64_t{4} << 20);
     std::vector<int16_t> block(2000, 7);
     b.Seek(0);
-    for (int i = 0; i < 2500; ++i) b.Write(block.data(), block.size() * 2); // 10 MB
+    for (int i = 0; i < 2500; ++i)
+        b.Write(block.data(), block.size() * 2); // 10 MB
     const int64_t grown = ResidentBytes() - before;
     EXPECT_GT(grown, int64_t{9} << 20);
     EXPECT_LT(grown, int64_t{16} << 20);

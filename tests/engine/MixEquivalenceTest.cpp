@@ -36,7 +36,8 @@ void ArrangeStage(EngineHarness& h, uint32_t seed, const Case& c) {
         // Lengths around the cycle: shorter, equal, longer, odd frames, tiny.
         int frames = pick(0, 4) == 0 ? pick(0, 6) : pick(cycleFrames / 3, cycleFrames + 200);
         std::vector<int16_t> values(static_cast<size_t>(frames * cc));
-        for (auto& v : values) v = static_cast<int16_t>(pick(-32768, 32767));
+        for (auto& v : values)
+            v = static_cast<int16_t>(pick(-32768, 32767));
         h.PlaceLoop(m, pick(0, groups - 1), values, pick(0, 5) != 0);
         MixerRow& row = e.Rows[static_cast<size_t>(m)];
         row.LoopLevelL = levels[pick(0, 12)];
@@ -85,7 +86,8 @@ TEST_P(MixEquivalence, RunsMatchTheFrameByFrameReading) {
             ASSERT_EQ(fast.E().PlayPos, slow.E().PlayPos);
             ASSERT_EQ(fast.E().PlayLoopEnd, slow.E().PlayLoopEnd);
             for (int m = 1; m <= 32; ++m)
-                ASSERT_EQ(fast.E().Slots[static_cast<size_t>(m)].AsyncPos, slow.E().Slots[static_cast<size_t>(m)].AsyncPos);
+                ASSERT_EQ(fast.E().Slots[static_cast<size_t>(m)].AsyncPos,
+                          slow.E().Slots[static_cast<size_t>(m)].AsyncPos);
             // Advance as the block processor does.
             for (EngineHarness* h : {&fast, &slow})
                 h->E().PlayPos += h->BlockFrames() * h->E().ChannelCount();

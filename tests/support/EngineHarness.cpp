@@ -8,7 +8,8 @@
 namespace kreisel::test {
 
 EngineHarness::EngineHarness(int sampleRate, int blockFrames)
-    : engine_(std::make_unique<Engine>()), blockFrames_(blockFrames), input_(2 * static_cast<size_t>(blockFrames)) {
+    : engine_(std::make_unique<Engine>()), blockFrames_(blockFrames),
+      input_(2 * static_cast<size_t>(blockFrames)) {
     hooks_ = std::make_unique<LoggingHooks>(*engine_);
     engine_->SetHooks(hooks_.get());
     engine_->SampleRate = sampleRate;
@@ -28,7 +29,8 @@ void EngineHarness::Feed(const std::function<int16_t(int64_t, int)>& sample) {
 }
 
 void EngineHarness::FeedConstant(int16_t left, int16_t right, int blocks) {
-    for (int b = 0; b < blocks; ++b) Feed([&](int64_t, int ch) { return ch == 0 ? left : right; });
+    for (int b = 0; b < blocks; ++b)
+        Feed([&](int64_t, int ch) { return ch == 0 ? left : right; });
 }
 
 void EngineHarness::PlaceLoop(int slot, int group, const std::vector<int16_t>& values, bool on) {
@@ -46,7 +48,8 @@ void EngineHarness::PlaceLoop(int slot, int group, const std::vector<int16_t>& v
 std::vector<int16_t> EngineHarness::LoopValues(int slot) {
     const LoopSlot& s = engine_->Slots[static_cast<size_t>(slot)];
     std::vector<int16_t> v(static_cast<size_t>(s.LoopLenBytes / 2));
-    for (size_t i = 0; i < v.size(); ++i) v[i] = s.Buffer.ValueAt(2 * i);
+    for (size_t i = 0; i < v.size(); ++i)
+        v[i] = s.Buffer.ValueAt(2 * i);
     return v;
 }
 
@@ -60,7 +63,9 @@ void ReferenceCreateOutLoopSegs(Engine& e) {
     const int cc = e.ChannelCount();
     int16_t* out = e.MutableOutBlock();
     e.OutPeakL = e.OutPeakR = 0;
-    auto valueAt = [](const LoopBuffer& b, int64_t pos) { return pos < 0 ? int16_t{0} : b.ValueAt(static_cast<size_t>(pos)); };
+    auto valueAt = [](const LoopBuffer& b, int64_t pos) {
+        return pos < 0 ? int16_t{0} : b.ValueAt(static_cast<size_t>(pos));
+    };
     for (int f = 0; f < n; ++f) {
         int64_t sumL = 0, sumR = 0;
         int sounding = 0;
@@ -70,7 +75,8 @@ void ReferenceCreateOutLoopSegs(Engine& e) {
             if (cycle < 100) {
                 q -= cycle;
             } else {
-                while (q >= cycle) q -= cycle;
+                while (q >= cycle)
+                    q -= cycle;
             }
             subtracted = true;
         }
