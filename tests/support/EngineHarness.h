@@ -58,6 +58,7 @@ class EngineHarness {
 
     Engine& E() { return *engine_; }
     LoggingHooks& Hooks() { return *hooks_; }
+    const LoggingHooks& Hooks() const { return *hooks_; }
 
     // One block of the input signal: sample(frameIndex, channel) for the block's frames.
     void Feed(const std::function<int16_t(int64_t, int)>& sample);

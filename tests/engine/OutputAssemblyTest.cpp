@@ -1,0 +1,252 @@
+// The output mix at the play position: cycle ends, group switches, stops at the loop end,
+// short loops, async rings, lowering and fades.
+#include "engine/Gain.h"
+#include "support/EngineHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <numeric>
+
+namespace kreisel::test {
+namespace {
+
+// Stereo loops with a silent right channel: with the mixer rows at their centre, a source
+// channel reaches both outputs, so the output's left and right both carry the left values.
+std::vector<int16_t> Ramp(int frames) {
+    std::vector<int16_t> v(2 * static_cast<size_t>(frames), 0);
+    for (int i = 0; i < frames; ++i)
+        v[2 * static_cast<size_t>(i)] = static_cast<int16_t>(i);
+    return v;
+}
+
+std::vector<int16_t> Constant(int frames, int16_t value) {
+    std::vector<int16_t> v(2 * static_cast<size_t>(frames), 0);
+    for (int i = 0; i < frames; ++i)
+        v[2 * static_cast<size_t>(i)] = value;
+    return v;
+}
+
+struct OutputAssembly : ::testing::Test {
+    EngineHarness h{44100, 1000};
+    Engine& e = h.E();
+
+    OutputAssembly() {
+        e.Switches.CorrectDCDrift = false;
+        e.ActGroupIdx = 0;
+        e.ToGroupIdx = 0;
+        e.Playing = true;
+    }
+    int16_t OutL(int frame) const { return h.Hooks().Written.back()[2 * static_cast<size_t>(frame)]; }
+    int16_t OutR(int frame) const { return h.Hooks().Written.back()[2 * static_cast<size_t>(frame) + 1]; }
+    bool Logged(const std::string& entry) const {
+        const auto& log = h.Hooks().Log;
+        return std::find(log.begin(), log.end(), entry) != log.end();
+    }
+};
+
+TEST_F(OutputAssembly, NothingSoundingEndsTheCycleAtOnce) {
+    h.PlaceLoop(1, 0, Constant(1000, 500), /*on=*/false);
+    e.ActGroupIdx = 1; // the switched-off loop is not in the active group either
+    e.PlayLoopEnd = 2000;
+    e.PlayPos = 600;
+    h.FeedSilence();
+    EXPECT_TRUE(Logged("SetPlayLoopEnd@600"));
+    EXPECT_TRUE(std::all_of(h.LastOut().begin(), h.LastOut().end(), [](int16_t v) { return v == 0; }));
+    EXPECT_EQ(e.PlayPos, 2000); // set back to 0, then advanced by the block
+}
+
+TEST_F(OutputAssembly, ShortLoopIsSilentAfterItsEndUnlessLengthsMayDiffer) {
+    h.PlaceLoop(1, 0, Constant(1000, 0)); // keeps the cycle alive
+    h.PlaceLoop(2, 0, Ramp(300));
+    e.PlayLoopEnd = 2000;
+    h.FeedSilence();
+    EXPECT_EQ(OutL(299), 299);
+    EXPECT_EQ(OutR(299), 299);
+    EXPECT_EQ(OutL(300), 0);
+    EXPECT_EQ(OutL(999), 0);
+
+    e.AllowMultipleLoopLength = true;
+    e.PlayPos = 0;
+    h.FeedSilence();
+    EXPECT_EQ(OutL(299), 299);
+    EXPECT_EQ(OutL(300), 0);
+    EXPECT_EQ(OutL(301), 1);
+    EXPECT_EQ(OutL(999), 999 % 300);
+}
+
+TEST_F(OutputAssembly, OffsetReadsAheadAndWrapsInsideTheBlock) {
+    h.PlaceLoop(1, 0, Ramp(1000));
+    e.PlayLoopEnd = 2000;
+    e.OffsetSmps = 2 * 300;
+    e.FirstPassAfterStart = true;
+    h.FeedSilence();
+    EXPECT_EQ(OutL(0), 300);
+    EXPECT_EQ(OutL(699), 999);
+    EXPECT_EQ(OutL(700), 0); // the read position wraps here
+    EXPECT_EQ(OutL(999), 299);
+    EXPECT_FALSE(e.FirstPassAfterStart); // the first wrap after a start only clears the flag
+}
+
+TEST_F(OutputAssembly, GroupSwitchKeepsTheDistanceToTheEnd) {
+    h.PlaceLoop(1, 0, Ramp(1000));
+    h.PlaceLoop(2, 1, Constant(1500, 0));
+    e.PlayLoopEnd = 2000;
+    e.PlayPos = 2000 - 600; // 300 frames before the end
+    e.ToGroupIdx = 1;
+    h.FeedSilence();
+    EXPECT_TRUE(Logged("ActivateGroup 1"));
+    EXPECT_EQ(e.ActGroupIdx, 1);
+    EXPECT_EQ(e.PlayLoopEnd, 3000);
+    // 600 values before the new end when the switch happened, then the block advanced 2000.
+    EXPECT_EQ(e.PlayPos, 3000 - 600 + 2000);
+    EXPECT_EQ(e.CursorGroup, 0);
+    // The frames of the switching block keep the positions of the old cycle.
+    EXPECT_EQ(OutL(299), 999);
+    EXPECT_EQ(OutL(300), 0);
+    EXPECT_EQ(OutL(999), 699);
+}
+
+TEST_F(OutputAssembly, NewGroupRequestReleasesTheActiveGroupWhenArmed) {
+    h.PlaceLoop(1, 0, Constant(1000, 100));
+    e.PlayLoopEnd = 2000;
+    e.PlayPos = 1000;
+    e.ToGroupIdx = 1; // beyond the last group
+    e.RecordArmed = true;
+    e.Recording = true; // keeps the block going without loops
+    h.FeedSilence();
+    EXPECT_TRUE(Logged("LoopSwitchesChanged"));
+    EXPECT_FALSE(e.Rows[1].LoopOn);
+    EXPECT_EQ(OutL(499), 100);
+    EXPECT_EQ(OutL(500), 0);
+}
+
+TEST_F(OutputAssembly, MarksApplyAtEveryWrapOfTheActiveGroup) {
+    h.PlaceLoop(1, 0, Constant(500, 100));
+    e.PlayLoopEnd = 1000;
+    e.FirstPassAfterStart = true;
+    h.FeedSilence();
+    // 1000 frames over a 500-frame cycle: wraps at frame 0 (a start, not a subtraction) and 500.
+    EXPECT_EQ(std::count(h.Hooks().Log.begin(), h.Hooks().Log.end(), "SetSBLoopsFromMarkers"), 1);
+}
+
+TEST_F(OutputAssembly, StopAtLoopEndAfterTheFirstPass) {
+    h.PlaceLoop(1, 0, Constant(1000, 100));
+    e.PlayLoopEnd = 2000;
+    e.FirstPassAfterStart = true;
+    e.Switches.StopAtLoopEnd = true;
+    h.FeedSilence(); // first wrap at frame 0 only clears the flag
+    EXPECT_FALSE(Logged("ButtonStopClick"));
+    EXPECT_EQ(OutL(10), 100);
+    h.FeedSilence(); // next block starts at the cycle end: SetPlayLoopEnd, then the wrap stops
+    EXPECT_TRUE(Logged("ButtonStopClick"));
+    EXPECT_FALSE(e.Playing);
+    EXPECT_EQ(OutL(10), 0);
+    EXPECT_EQ(h.Hooks().Written.size(), 2u); // still exactly one block per input block
+}
+
+TEST_F(OutputAssembly, LoopEndMacroThatStopsEndsTheBlock) {
+    h.PlaceLoop(1, 0, Constant(1000, 100));
+    e.PlayLoopEnd = 2000;
+    e.PlayPos = 2000;
+    h.Hooks().MacrosAreRunning = true;
+    h.Hooks().MacroStopsTransport = true;
+    h.FeedSilence();
+    EXPECT_TRUE(Logged("ContinueWaitingMacrosForLoopend"));
+    EXPECT_EQ(OutL(10), 0);
+    // A macro that leaves the transport running lets the block play.
+    e.Playing = true;
+    e.PlayPos = 2000;
+    h.Hooks().MacroStopsTransport = false;
+    h.FeedSilence();
+    EXPECT_EQ(OutL(10), 100);
+}
+
+TEST_F(OutputAssembly, AsyncRingKeepsEachLoopOnItsOwnPosition) {
+    h.PlaceLoop(1, 0, Ramp(700));
+    e.PlayLoopEnd = 2000;
+    e.SetAsyncRingMode(true);
+    std::vector<int16_t> heard;
+    for (int b = 0; b < 3; ++b) {
+        h.FeedSilence();
+        for (int f = 0; f < 1000; ++f)
+            heard.push_back(OutL(f));
+    }
+    // The position moves before it is read, so the first frame heard is frame 1.
+    for (int j = 0; j < 3000; ++j)
+        ASSERT_EQ(heard[static_cast<size_t>(j)], (j + 1) % 700) << j;
+}
+
+TEST_F(OutputAssembly, LoweringPerLoopCountsTheSwitchedRows) {
+    e.Switches.UseLowerOutput = true;
+    e.Switches.LowerOutputPerLoop = 40;
+    h.PlaceLoop(1, 0, Constant(1000, 0));
+    h.PlaceLoop(2, 0, Constant(1000, 0));
+    e.Rows[0].LoopOn = true;
+    e.Recording = true;
+    e.AnyChange_LowerOutput();
+    EXPECT_EQ(e.LowerOutputLevel, 40); // three rows, one of them the recording
+    e.Switches.UseLowerOutput = false;
+    e.AnyChange_LowerOutput();
+    EXPECT_EQ(e.LowerOutputLevel, 0);
+}
+
+TEST_F(OutputAssembly, MasterLevelLowersAnOverdrivenSum) {
+    h.PlaceLoop(1, 0, Constant(1000, 30000));
+    h.PlaceLoop(2, 0, Constant(1000, 30000));
+    e.PlayLoopEnd = 2000;
+    h.FeedSilence();
+    EXPECT_EQ(OutL(5), 32767);
+    EXPECT_EQ(e.OutPeakL, 32767);
+    // Summed in 32 bits and clamped once, after the master level.
+    e.OutputLevel = -80;
+    e.PlayPos = 0;
+    h.FeedSilence();
+    EXPECT_EQ(OutL(5), 30000);
+    e.OutputLevel = -160;
+    e.PlayPos = 0;
+    h.FeedSilence();
+    EXPECT_EQ(OutL(5), 15000);
+}
+
+TEST_F(OutputAssembly, OutputFadesInOnceAfterAStart) {
+    e.SetFadeLen(100);
+    h.PlaceLoop(1, 0, Constant(1000, 1000));
+    e.PlayLoopEnd = 2000;
+    e.OutputFadeIn = true;
+    h.FeedSilence();
+    EXPECT_EQ(OutL(0), 0);
+    EXPECT_EQ(OutL(50), 500);
+    EXPECT_EQ(OutL(100), 1000);
+    EXPECT_FALSE(e.OutputFadeIn);
+    e.PlayPos = 0;
+    h.FeedSilence();
+    EXPECT_EQ(OutL(0), 1000);
+}
+
+TEST_F(OutputAssembly, TailOfAFinishedLoopFadesToZero) {
+    e.SetFadeLen(1000);
+    h.PlaceLoop(3, 0, Constant(2500, 8000));
+    e.FadeLoopTail(3);
+    const auto v = h.LoopValues(3);
+    EXPECT_EQ(v[2 * 1499], 8000);  // before the last block
+    EXPECT_EQ(v[2 * 1500], 7992);  // the fade starts with the last block ...
+    EXPECT_EQ(v[2 * 2499 + 1], 0); // ... and ends on 0
+    EXPECT_EQ(e.Slots[3].LoopLenBytes, 10000);
+}
+
+TEST_F(OutputAssembly, LoopAboutToBeReRecordedIsMutedAtTheCycleEnd) {
+    h.PlaceLoop(1, 0, Constant(1000, 100));
+    h.PlaceLoop(2, 0, Constant(1000, 50));
+    e.PlayLoopEnd = 2000;
+    e.PlayPos = 2000; // at the end: the first block of the next cycle
+    e.MuteNextRecLoop = true;
+    e.NextToRecLoopNr = 2;
+    e.RecordArmed = true;
+    e.Recording = true; // the block-start loop end is the transport's, not ours
+    h.FeedSilence();
+    EXPECT_EQ(OutL(10), 100);
+}
+
+} // namespace
+} // namespace kreisel::test
