@@ -635,9 +635,7 @@ void Engine::ProcessInputFrames(const int16_t* buffer, int frames, bool rec, boo
     MonitorPass(l, r, frames, monL, monR, row);
 
     // Metronome click, into the recording and into the output.
-    if (MetroOn)
-        for (int k = 1; k <= frames; ++k)
-            hooks_->MetronomeFrame(k, frames, l[k - 1], r[k - 1], monL[k - 1], monR[k - 1]);
+    if (MetroOn) hooks_->MetronomeBlock(frames, l, r, monL, monR);
 
     // Tone generator.
     if (sw.GeneratorOn) {
@@ -690,9 +688,7 @@ void Engine::ProcessInputFrames(const int16_t* buffer, int frames, bool rec, boo
         if (stereo) LevelPass(r, frames, SplitFactor::From(GainFactor(levelR)));
     }
 
-    if (sw.TunerFeed)
-        for (int k = 0; k < frames; ++k)
-            hooks_->TunerSample(l[k]);
+    if (sw.TunerFeed) hooks_->TunerBlock(l, frames);
 
     // Writing: whole frames up to the buffer's capacity.
     if (write) {
@@ -715,9 +711,7 @@ void Engine::ProcessInputFrames(const int16_t* buffer, int frames, bool rec, boo
     InPeakL = PeakOf(l, frames);
     InPeakR = stereo ? PeakOf(r, frames) : int16_t{0};
 
-    if (sw.LatencyMeasuring)
-        for (int k = 1; k <= frames; ++k)
-            hooks_->LatencyFrame(k, frames, l[k - 1]);
+    if (sw.LatencyMeasuring) hooks_->LatencyBlock(l, frames);
 }
 
 } // namespace kreisel

@@ -38,13 +38,17 @@ class EngineHooks {
     virtual void MoveGroupCursors(int /*group*/, int /*point*/) {}
     virtual void ExportBlock(const int16_t* /*frames*/, int /*bytes*/) {}
 
-    // -- per frame, called only while the feature is on
-    // Adds the metronome click of frame k (1-based) to the recorded input and to the output.
-    virtual void MetronomeFrame(int /*k*/, int /*frames*/, int16_t& /*l*/, int16_t& /*r*/, int32_t& /*monL*/,
-                                int32_t& /*monR*/) {}
+    // -- the block's frames, called only while the feature is on. Arrays are indexed by the
+    // frame in the block (0-based); InputFrameCounter already counts this block, so frame i is
+    // input frame InputFrameCounter - frames + i + 1.
+    // Adds the metronome click to the recorded input (l, r, 16-bit wrapping) and to what the
+    // block adds to the output (monL, monR).
+    virtual void MetronomeBlock(int /*frames*/, int16_t* /*l*/, int16_t* /*r*/, int32_t* /*monL*/,
+                                int32_t* /*monR*/) {}
     virtual int16_t GeneratorWave(int /*phase*/) { return 0; }
-    virtual void TunerSample(int16_t /*l*/) {}
-    virtual void LatencyFrame(int /*k*/, int /*frames*/, int16_t /*l*/) {}
+    // The levelled left input, for the tuner and for the acoustic latency measurement.
+    virtual void TunerBlock(const int16_t* /*l*/, int /*frames*/) {}
+    virtual void LatencyBlock(const int16_t* /*l*/, int /*frames*/) {}
 
     // -- block end
     virtual void TunerAutoSettings() {}
