@@ -1,0 +1,227 @@
+#include "shell/KreiselCore.h"
+
+#include "core/Text.h"
+
+#include <algorithm>
+
+namespace kreisel {
+
+KreiselCore::KreiselCore(Host host)
+    : host_(host), engine_(std::make_unique<Engine>()), metronome_(*engine_, main_),
+      tap_(*engine_, main_, host.clock, metronome_), timedStart_(*engine_, main_, host.clock, host.pump, metronome_),
+      transport_(*engine_, main_, loops_.Rows, metronome_, timedStart_, tap_, host.dialogs, host.systemInfo) {
+    engine_->SetHooks(this);
+    forms_.Add(main_);
+    forms_.Add(loops_);
+    Wire();
+    SyncEngineSwitches();
+}
+
+KreiselCore::~KreiselCore() { engine_->SetHooks(nullptr); }
+
+void KreiselCore::Start() {
+    metronome_.AnyChange_MetronomBPM(nullptr);
+    timedStart_.AnyChange_PrepareTime();
+    tap_.AnyChange_Tap(nullptr);
+    FadeLengthChanged();
+    LowerOutputChanged();
+    transport_.ResetAll();
+}
+
+void KreiselCore::Wire() {
+    TFormKreisel& m = main_;
+    Transport& t = transport_;
+    auto onClick = [](Control& c, std::function<void()> f) { c.SetOnClick([f](Control&) { f(); }); };
+    auto onChange = [](Control& c, std::function<void()> f) { c.SetOnChange([f](Control&) { f(); }); };
+
+    onClick(m.SBRecord, [&t] { t.SBRecordClick(true); });
+    onClick(m.SBPlay, [&t] { t.SBPlayClick(true); });
+    onClick(m.ButtonPause, [&t, &m] { t.ButtonPauseClick(&m.ButtonPause); });
+    onClick(m.ButtonStop, [&t] { t.ButtonStopClick(); });
+    onClick(m.ButtonRepeatLoop, [&t] { t.ButtonRepeatLoopClick(); });
+    onClick(m.ButtonResetAll, [&t] { t.ButtonResetAllClick(); });
+    onClick(m.SBStopAtLoopEnd, [&t] { t.SBStopAtLoopEndClick(); });
+    onClick(m.SBPunch, [&t, &m] { t.AnyChange_PunchClick(&m.SBPunch); });
+    for (Control* c : {&m.CBPunchMixMode, &m.CBPunchMixReFadeAll, &m.CBFadeFirstLastBlock})
+        onChange(*c, [&t, c] { t.AnyChange_PunchClick(c); });
+    onClick(m.SBGroupBack, [&t, &m] { t.SBGroupClick(&m.SBGroupBack); });
+    onClick(m.SBGroupNext, [&t, &m] { t.SBGroupClick(&m.SBGroupNext); });
+    onClick(m.ToolLoopBack, [&t] { t.ToolLoopBackClick(); });
+    onClick(m.ToolLoopNext, [&t] { t.ToolLoopNextClick(); });
+    onClick(m.SBMonitor, [this] {
+        engine_->MonitorMode = main_.SBMonitor.Down();
+        transport_.UpdateControls();
+    });
+    onClick(m.ToolInMute, [this] { SyncEngineSwitches(); });
+    onClick(m.ToolOutMute, [this] { SyncEngineSwitches(); });
+    onChange(m.CBCorrectDCDrift, [this] { SyncEngineSwitches(); });
+    onChange(m.CBTapCtrlInput, [this] { SyncEngineSwitches(); });
+
+    onChange(m.CBContinuousRecordingLoops, [this] {
+        SuppressActions quiet(main_.ToolContinuousRecordingLoops);
+        main_.ToolContinuousRecordingLoops.SetDown(main_.CBContinuousRecordingLoops.Checked());
+        SyncEngineSwitches();
+        transport_.UpdateControls();
+    });
+    onClick(m.ToolContinuousRecordingLoops, [&t] { t.ToolContinuousRecordingLoopsClick(); });
+    for (Control* c : {&m.CBReRecordCyclic, &m.CBUseFixedLoopTime, &m.CBFixedLoopUseBPM, &m.CBMaxTimeLikeFirstLoop,
+                       &m.CBFirstRecLoopEnd_AfterOffset, &m.TBFixedLoopTime})
+        onChange(*c, [&t, c] { t.AnyChange_MaxLoopInputSmps(c); });
+    for (Control* c : {&m.ToolUseFixedLoopTime, &m.ToolReRecordCyclic})
+        onClick(*c, [&t, c] { t.AnyChange_MaxLoopInputSmps(c); });
+    onChange(m.CBPlayAsyncRingMode, [&t] { t.CBPlayAsyncRingModeClick(); });
+    onChange(m.SEFixMaxLoopNr, [&t] { t.AnyChange_FixMaxLoopNr(true); });
+    onChange(m.SEFixMaxLoopNrOfGroup, [&t] { t.SEFixMaxLoopNrOfGroupChange(); });
+    onChange(m.TBFadeFirstLastBlockSmps, [this] { FadeLengthChanged(); });
+    onChange(m.CBUseLowerOutput, [this] { LowerOutputChanged(); });
+    onChange(m.TBLowerOutputPerLoop, [this] { LowerOutputChanged(); });
+
+    // Tempo
+    for (Control* c : {&m.SBMetronom, &m.SBMetronomOpt})
+        onClick(*c, [this, c] { metronome_.AnyChange_MetronomBPM(c); });
+    onChange(m.TBMetronomBPM, [this, &m] { metronome_.AnyChange_MetronomBPM(&m.TBMetronomBPM); });
+    onChange(m.TBMetroLevel, [this] { metronome_.AnyChange_MetroLevel(); });
+    onChange(m.CBMetroStopAtPrepareTimeEnd, [this] { metronome_.AnyChange_MetroStopOptions(); });
+    metronome_.OnTempoChanged = [this] {
+        timedStart_.AnyChange_PrepareTime();
+        transport_.AnyChange_MaxLoopInputSmps();
+    };
+    for (Control* c : {&m.TBPrepareTime, &m.CBUsePrepareTime, &m.CBPrepareTimeUseBPM})
+        onChange(*c, [this] { timedStart_.AnyChange_PrepareTime(); });
+    for (Control* c : {&m.SBTap, &m.SBTapOpt}) onClick(*c, [this, c] { tap_.AnyChange_Tap(c); });
+    onChange(m.TBTapLevel, [this, &m] { tap_.AnyChange_Tap(&m.TBTapLevel); });
+    onChange(m.CBTapStartRecord, [this] { tap_.AnyChange_TapStartOptions(); });
+    tap_.PressRecord = [&t] { t.SBRecordClick(true); };
+    tap_.PressPlay = [&t] { t.SBPlayClick(true); };
+
+    // Loop rows
+    for (int n = 1; n <= LoopSlotCapacity; ++n) {
+        Control& play = *loops_.Rows.Play[static_cast<size_t>(n)];
+        onClick(play, [this, n, &play] {
+            engine_->Rows[static_cast<size_t>(n)].LoopOn = play.Down();
+            play.SetText(play.Down() ? ">>" : "");
+            engine_->AnyChange_LowerOutput();
+        });
+    }
+    onClick(loops_.SBAllowMultipleLoopLength, [this] { AllowMultipleLoopLengthClick(); });
+}
+
+void KreiselCore::SyncEngineSwitches() {
+    EngineSwitches& s = engine_->Switches;
+    const TFormKreisel& m = main_;
+    s.CorrectDCDrift = m.CBCorrectDCDrift.Checked();
+    s.InMute = m.ToolInMute.Down();
+    s.OutMute = m.ToolOutMute.Down();
+    s.FadeFirstLastBlock = m.CBFadeFirstLastBlock.Checked();
+    s.PunchMixMode = m.CBPunchMixMode.Checked();
+    s.PunchMixReFadeAll = m.CBPunchMixReFadeAll.Checked();
+    s.StopAtLoopEnd = m.SBStopAtLoopEnd.Down();
+    s.ContinuousRecordingLoops = m.CBContinuousRecordingLoops.Checked();
+    s.UseLowerOutput = m.CBUseLowerOutput.Checked();
+    s.LowerOutputPerLoop = m.TBLowerOutputPerLoop.Position();
+    s.TapCtrlInput = m.CBTapCtrlInput.Checked();
+    {
+        SuppressActions quiet(main_.ToolContinuousRecordingLoops);
+        main_.ToolContinuousRecordingLoops.SetDown(s.ContinuousRecordingLoops);
+    }
+}
+
+void KreiselCore::LowerOutputChanged() {
+    SyncEngineSwitches();
+    Engine& e = *engine_;
+    e.AnyChange_LowerOutput();
+    const int p = main_.TBLowerOutputPerLoop.Position();
+    const char sep = timedStart_.DecimalSeparator;
+    main_.LabelLowerOutputPerLoop.SetText(FormatFloat("##0.###", (0 - p * 0.1) / 2, sep) + " dB pro Loop");
+    main_.LabelLowerOutput.SetText(LevelText(-e.LowerOutputLevel, sep));
+}
+
+void KreiselCore::FadeLengthChanged() {
+    Engine& e = *engine_;
+    main_.TBFadeFirstLastBlockSmps.SetRange(0, e.BlockFrames());
+    e.SetFadeLen(main_.TBFadeFirstLastBlockSmps.Position());
+    const double ms = static_cast<double>(e.FadeLen * 1000 / e.ChannelCount()) / std::max(e.SampleRate, 1);
+    main_.LabelFadeInOutVal.SetText(FormatFloat("0.0", ms, timedStart_.DecimalSeparator) + "mS=" +
+                                    std::to_string(e.FadeLen) + " S.");
+}
+
+void KreiselCore::AllowMultipleLoopLengthClick() {
+    Engine& e = *engine_;
+    const bool on = loops_.SBAllowMultipleLoopLength.Down();
+    if (on == e.AllowMultipleLoopLength) return;
+    {
+        SuppressActions quiet(main_);
+        if (on) {
+            savedFixedLength_ = main_.CBUseFixedLoopTime.Checked();
+            savedFirstLoopRule_ = main_.CBMaxTimeLikeFirstLoop.Checked();
+            main_.CBUseFixedLoopTime.SetChecked(false);
+            main_.CBMaxTimeLikeFirstLoop.SetChecked(false);
+        } else {
+            main_.CBUseFixedLoopTime.SetChecked(savedFixedLength_);
+            main_.CBMaxTimeLikeFirstLoop.SetChecked(savedFirstLoopRule_);
+        }
+    }
+    e.AllowMultipleLoopLength = on;
+    main_.CBUseFixedLoopTime.SetEnabled(!on);
+    main_.CBMaxTimeLikeFirstLoop.SetEnabled(!on);
+    transport_.AnyChange_MaxLoopInputSmps();
+}
+
+// -- Engine hooks
+
+void KreiselCore::MetronomeStep(int frames) { metronome_.HalfBeatStep(frames); }
+void KreiselCore::SetPlayLoopEnd() { transport_.SetPlayLoopEnd(); }
+void KreiselCore::LoopEndWhileRecording() { transport_.LoopEndWhileRecording(); }
+void KreiselCore::ActivateGroup(int group) { transport_.SetActGroupIDX(group); }
+void KreiselCore::SetSBLoopsFromMarkers() { transport_.SetSBLoopsFromMarkers(engine_->ActGroupIdx); }
+void KreiselCore::ButtonStopClick() { transport_.ButtonStopClick(); }
+void KreiselCore::TapInput(int16_t peakL) { tap_.InputPeak(peakL); }
+void KreiselCore::TappedStart() { tap_.CheckTappedStart(); }
+
+void KreiselCore::MetronomeBlock(int frames, int16_t* l, int16_t* r, int32_t* monL, int32_t* monR) {
+    metronome_.AddClick(frames, l, r, monL, monR);
+}
+
+void KreiselCore::ShowCountDown(int valuesLeft) {
+    main_.PanelCountDown.SetText(timedStart_.TimeText(valuesLeft, 1));
+}
+
+void KreiselCore::LoopSwitchesChanged() {
+    for (int n = 1; n <= LoopSlotCapacity; ++n) {
+        Control& play = *loops_.Rows.Play[static_cast<size_t>(n)];
+        const bool on = engine_->Rows[static_cast<size_t>(n)].LoopOn;
+        SuppressActions quiet(play);
+        play.SetDown(on);
+        play.SetText(on ? ">>" : "");
+    }
+    engine_->AnyChange_LowerOutput();
+}
+
+void KreiselCore::WriteOutBlock(const int16_t* frames, int bytes) {
+    if (OutputSink) OutputSink(frames, bytes);
+}
+
+void KreiselCore::PositionChanged() {
+    Engine& e = *engine_;
+    if (main_.PMShowOtherDisplays.Checked()) {
+        if (e.Recording)
+            main_.PanelActLoopTime.SetText(transport_.LoopName(e.RecLoopNr) + ": " + timedStart_.LoopTimeText(e.RecLoopNr));
+        else
+            main_.PanelActLoopTime.SetText(timedStart_.TimeText(e.PlayPos, 3));
+    }
+    if (e.RecLoopNr < 0) {
+        main_.LabelUsedMemory.SetText("0 KB");
+    } else {
+        int64_t bytes = transport_.MemorySum;
+        if (e.RecLoopNr > 0 && e.RecLoopNr <= LoopSlotCapacity) bytes += e.Slots[static_cast<size_t>(e.RecLoopNr)].LoopLenBytes;
+        main_.LabelUsedMemory.SetText(std::to_string(bytes >> 10) + " KB");
+    }
+    if (main_.PanelNoSignal.Visible()) main_.PanelNoSignal.SetVisible(false);
+}
+
+void KreiselCore::ShowDCOffset(int32_t l, int32_t r) {
+    main_.LabelDCDriftL.SetText("L=" + std::to_string(l));
+    main_.LabelDCDriftR.SetText("R=" + std::to_string(r));
+}
+
+} // namespace kreisel

@@ -1,0 +1,90 @@
+// The whole looper below the widgets: the engine, the window models and the subsystems, wired
+// together. The block processor's hooks land here and are passed to the part that owns each
+// step. The application builds one with Qt host services; tests build one with the manual
+// clock and scripted dialogs and feed it blocks.
+#pragma once
+
+#include "core/Form.h"
+#include "core/HostServices.h"
+#include "engine/Engine.h"
+#include "forms/TFormKreisel.h"
+#include "forms/TFormLoops.h"
+#include "transport/Metronome.h"
+#include "transport/TapTempo.h"
+#include "transport/TimedStart.h"
+#include "transport/Transport.h"
+
+#include <functional>
+#include <memory>
+
+namespace kreisel {
+
+struct Host {
+    Clock& clock;
+    Timers& timers;
+    EventPump& pump;
+    Dialogs& dialogs;
+    SystemInfo& systemInfo;
+};
+
+class KreiselCore : public EngineHooks {
+  public:
+    explicit KreiselCore(Host host);
+    ~KreiselCore() override;
+    KreiselCore(const KreiselCore&) = delete;
+    KreiselCore& operator=(const KreiselCore&) = delete;
+
+    // The state after start-up: tempo, prepare time, buffers sized, everything reset.
+    void Start();
+    // One filled input block from the sound card.
+    void SndInputEvent(const int16_t* buffer, int bytes) { engine_->SndInputEvent(buffer, bytes); }
+
+    Engine& E() { return *engine_; }
+    TFormKreisel& Main() { return main_; }
+    TFormLoops& Loops() { return loops_; }
+    FormRegistry& Forms() { return forms_; }
+    Metronome& Metro() { return metronome_; }
+    TapTempo& Tap() { return tap_; }
+    TimedStart& Prepare() { return timedStart_; }
+    Transport& T() { return transport_; }
+
+    // Where finished output blocks go (the device queue, later).
+    std::function<void(const int16_t* frames, int bytes)> OutputSink;
+
+    // EngineHooks
+    void MetronomeStep(int frames) override;
+    void SetPlayLoopEnd() override;
+    void LoopEndWhileRecording() override;
+    void ShowCountDown(int valuesLeft) override;
+    void ActivateGroup(int group) override;
+    void LoopSwitchesChanged() override;
+    void SetSBLoopsFromMarkers() override;
+    void ButtonStopClick() override;
+    void MetronomeBlock(int frames, int16_t* l, int16_t* r, int32_t* monL, int32_t* monR) override;
+    void TapInput(int16_t peakL) override;
+    void WriteOutBlock(const int16_t* frames, int bytes) override;
+    void PositionChanged() override;
+    void ShowDCOffset(int32_t l, int32_t r) override;
+    void TappedStart() override;
+
+  private:
+    void Wire();
+    void SyncEngineSwitches();
+    void LowerOutputChanged();
+    void FadeLengthChanged();
+    void AllowMultipleLoopLengthClick();
+
+    Host host_;
+    std::unique_ptr<Engine> engine_;
+    TFormKreisel main_;
+    TFormLoops loops_;
+    FormRegistry forms_;
+    Metronome metronome_;
+    TapTempo tap_;
+    TimedStart timedStart_;
+    Transport transport_;
+    bool savedFixedLength_ = false;
+    bool savedFirstLoopRule_ = false;
+};
+
+} // namespace kreisel

@@ -1,0 +1,125 @@
+// Record, play, pause, stop, repeat and punch-in; loop numbers, groups and marks; the length of
+// the play cycle. Operations run on the core thread between blocks (or from the block
+// processor's loop-end hooks) and only change engine state and controls.
+#pragma once
+
+#include "core/HostServices.h"
+#include "engine/Engine.h"
+#include "transport/LoopRowControls.h"
+#include "transport/MainControls.h"
+
+#include <functional>
+#include <string>
+
+namespace kreisel {
+
+class Metronome;
+class TimedStart;
+class TapTempo;
+
+class Transport {
+  public:
+    Transport(Engine& engine, MainControls& controls, LoopRowControls& rows, Metronome& metronome,
+              TimedStart& timedStart, TapTempo& tap, Dialogs& dialogs, SystemInfo& systemInfo);
+
+    // What the transport asks of parts built elsewhere; each may be left empty.
+    std::function<void()> PrefillOutputDelay;             // fill the output queue up (latency)
+    std::function<void()> ResetOutputMeters;
+    std::function<bool()> ContinueWaitingMacrosForLoopend; // true: a macro decided
+    std::function<bool()> SaveSession;                    // the reset question's OK; false: not saved
+    std::function<void(int group, int loop)> TellMixer;   // active group and recorded loop
+
+    // -- Part of the record: not engine state, but the transport's own.
+    int LastRecLoopNr = -1;
+    int ActLoopNr = -1;
+    bool UnsavedRecordings = false;
+    bool StopAtLoopEndFixed = false;
+    int MemPercent = 50;
+    int64_t MemorySum = 0; // recorded bytes of all loops, as last taken
+
+    // -- Transport operations
+    void SBRecordClick(bool byButton);
+    void StartA1(bool byButton);
+    void DoRecordLoop();
+    void SBPlayClick(bool byButton);
+    void ButtonPauseClick(const Control* sender);
+    void ButtonStopClick();
+    void ButtonRepeatLoopClick();
+    void SBStopAtLoopEndClick();
+    void SBStopAtLoopEndRightClick();
+    void ToolContinuousRecordingLoopsClick();
+    void AnyChange_PunchClick(const Control* sender);
+    void PunchKeyDown();
+    void PunchKeyUp();
+    void SeekMouseDown(int x, int width);
+    void SeekMouseMove(int x, int width);
+    void SeekMouseUp();
+    void CBPlayAsyncRingModeClick();
+    // The record keys and the count-in abort; true when the key was taken.
+    bool KeyDown(int virtualKey);
+    void ButtonResetAllClick();
+    void ResetAll();
+    void UpdateControls();
+
+    // -- Called by the block processor
+    void LoopEndWhileRecording();
+    void SetPlayLoopEnd();
+
+    // -- Loop numbering, groups and marks
+    std::string LoopName(int loop) const;
+    int CountLoops(int group) const;
+    int PlaceInName(int loop) const;
+    bool GroupHasOnlyRecLoop() const;
+    void OpenNewGroup();
+    void SetRecLoopNr(int loop);
+    void SetNextToRecLoopNr(int loop);
+    void UpdateSBRecordNextAndPlayAll(bool force);
+    void SetActGroupIDX(int group);
+    void SBGroupClick(const Control* sender);
+    void SEFixMaxLoopNrOfGroupChange();
+    void ToolLoopBackClick();
+    void ToolLoopNextClick();
+    void WriteLoopLine(int loop, bool recordingStarts = false);
+    void MemoLoopsClick(int line);
+    void MemoLoopsDoubleClick(int line);
+    void SetSBLoopsFromMarkers(int group);
+    void UpdateLoopsInfos();
+    void AnyChange_FixMaxLoopNr(bool maxChanged);
+    void RecomputeMemorySum();
+
+    // -- Loop-length rule
+    void AnyChange_MaxLoopInputSmps(const Control* sender = nullptr);
+    void CloseFreeLengthLoop();
+    bool StretchToGroupMultiple();
+    int FixedLoopValues() const;
+    int64_t TotalLoopMemoryBytes();
+
+  private:
+    bool Runs() const { return engine_.Recording || engine_.Playing || engine_.Paused; }
+    bool FixedLengthOn() const { return c_.CBUseFixedLoopTime.Checked(); }
+    bool FirstLoopRuleOn() const { return c_.CBMaxTimeLikeFirstLoop.Enabled() && c_.CBMaxTimeLikeFirstLoop.Checked(); }
+    bool ContinuousOn() const { return c_.CBContinuousRecordingLoops.Checked(); }
+    bool CyclicOn() const { return c_.CBReRecordCyclic.Checked(); }
+    int MaxLoops() const { return c_.SEFixMaxLoopNr.Value(); }
+    int LoopsPerGroup() const { return c_.SEFixMaxLoopNrOfGroup.Value(); }
+    bool ValidLoop(int loop) const { return loop >= 1 && loop <= LoopSlotCapacity; }
+    int GroupOf(int loop) const { return ValidLoop(loop) ? engine_.Slots[static_cast<size_t>(loop)].LoopGroup : -1; }
+    void SetPlaySwitch(int loop, bool down);
+    void SetMarkSwitch(int loop, bool down);
+    void UpdateGroupButtons();
+    void Seek(int x, int width);
+
+    Engine& engine_;
+    MainControls& c_;
+    LoopRowControls& rows_;
+    Metronome& metronome_;
+    TimedStart& timedStart_;
+    TapTempo& tap_;
+    Dialogs& dialogs_;
+    SystemInfo& systemInfo_;
+    int savedNextToRecLoopNr_ = 0;
+    int maxLastBlock_ = 0;
+    bool seeking_ = false;
+};
+
+} // namespace kreisel
