@@ -212,7 +212,10 @@ void Engine::AnyChange_LowerOutput() {
 // Events at the frame whose read position is the cycle start. Returns false when the assembly
 // ends here (stop at the loop end, or a macro stopped the transport).
 bool Engine::HandleCycleStart(bool subtracted) {
-    if (subtracted) {
+    // A cycle that the block start just began again (with no offset, the read position is then
+    // 0 without any subtraction) is a wrap all the same: group switches and marks take effect.
+    if (subtracted || cycleRestarted_) {
+        cycleRestarted_ = false;
         if (ToGroupIdx != ActGroupIdx && ToGroupIdx <= LastGroupIdx) {
             CursorGroup = ActGroupIdx;
             const int32_t distance = PlayLoopEnd - PlayPos;
@@ -497,9 +500,11 @@ void Engine::DoPrcBlock(const int16_t* buffer, int bytes) {
     InputFrameCounter += frames;
     hooks_->MetronomeStep(frames);
 
+    cycleRestarted_ = false;
     if (PlayPos >= PlayLoopEnd) {
         if (!Recording) {
             hooks_->SetPlayLoopEnd();
+            cycleRestarted_ = Playing && PlayPos == 0;
         } else {
             if (LoopTailFadePending) {
                 LoopTailFadePending = false;

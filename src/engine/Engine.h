@@ -207,6 +207,7 @@ class Engine : public EngineState {
     void MixLoops(int64_t q, int f, int g, bool atEnd, Acc* sumL, Acc* sumR, int& soundUntil);
     template <typename Acc> void StoreOutputFrames(int f, int g, const Acc* sumL, const Acc* sumR);
     bool SumsMayOverflow() const;
+    bool cycleRestarted_ = false;
     void ProcessInputFrames(const int16_t* buffer, int frames, bool rec, bool punch, bool firstRecBlock,
                             bool lastRecBlock, LoopSlot* target);
 

@@ -12,7 +12,7 @@ constexpr std::array<int32_t, 17> AmpLevelTable{180,  120,  60,   30,   0,    -3
                                                 -150, -180, -210, -240, -300, -360, -450, -1200};
 
 // Positions 0..8 leave a side alone; the other side of a pair reads the table at 16 - position.
-constexpr std::array<int32_t, 17> PanLevelTable{0,   0,   0,    0,    0,    0,    0,    0,    0,
+constexpr std::array<int32_t, 17> PanLevelTable{0,   0,   0,   0,    0,    0,    0,    0,    0,
                                                 -30, -60, -90, -120, -180, -240, -360, -1200};
 
 // The level of a 17-step slider position; positions outside the slider are taken at its ends.

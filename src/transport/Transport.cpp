@@ -391,6 +391,7 @@ void Transport::UpdateControls() {
     const bool freeLength = e.FreeLengthRecording;
     UpdateSBRecordNextAndPlayAll(false);
     e.FreeLengthRecording = freeLength;
+    UpdateGroupButtons();
 
     c_.SBRecord.SetDown(e.Recording || e.RecordArmed);
     c_.ButtonPause.SetEnabled(e.RecLoopNr >= 1);
