@@ -3,7 +3,8 @@
 namespace kreisel {
 
 TFormLoops::TFormLoops()
-    : Form("FormLoops", "Loops"), SBAllowMultipleLoopLength(Add("SBAllowMultipleLoopLength", ControlKind::SwitchButton)),
+    : Form("FormLoops", "Loops"),
+      SBAllowMultipleLoopLength(Add("SBAllowMultipleLoopLength", ControlKind::SwitchButton)),
       SBAllGroups(Add("SBAllGroups", ControlKind::SwitchButton)) {
     SBAllowMultipleLoopLength.SetHint("multiple Loop-Längen");
     for (int n = 1; n <= LoopSlotCapacity; ++n) {

@@ -8,7 +8,8 @@ namespace kreisel {
 
 KreiselCore::KreiselCore(Host host)
     : host_(host), engine_(std::make_unique<Engine>()), metronome_(*engine_, main_),
-      tap_(*engine_, main_, host.clock, metronome_), timedStart_(*engine_, main_, host.clock, host.pump, metronome_),
+      tap_(*engine_, main_, host.clock, metronome_),
+      timedStart_(*engine_, main_, host.clock, host.pump, metronome_),
       transport_(*engine_, main_, loops_.Rows, metronome_, timedStart_, tap_, host.dialogs, host.systemInfo) {
     engine_->SetHooks(this);
     forms_.Add(main_);
@@ -17,7 +18,9 @@ KreiselCore::KreiselCore(Host host)
     SyncEngineSwitches();
 }
 
-KreiselCore::~KreiselCore() { engine_->SetHooks(nullptr); }
+KreiselCore::~KreiselCore() {
+    engine_->SetHooks(nullptr);
+}
 
 void KreiselCore::Start() {
     metronome_.AnyChange_MetronomBPM(nullptr);
@@ -64,8 +67,8 @@ void KreiselCore::Wire() {
         transport_.UpdateControls();
     });
     onClick(m.ToolContinuousRecordingLoops, [&t] { t.ToolContinuousRecordingLoopsClick(); });
-    for (Control* c : {&m.CBReRecordCyclic, &m.CBUseFixedLoopTime, &m.CBFixedLoopUseBPM, &m.CBMaxTimeLikeFirstLoop,
-                       &m.CBFirstRecLoopEnd_AfterOffset, &m.TBFixedLoopTime})
+    for (Control* c : {&m.CBReRecordCyclic, &m.CBUseFixedLoopTime, &m.CBFixedLoopUseBPM,
+                       &m.CBMaxTimeLikeFirstLoop, &m.CBFirstRecLoopEnd_AfterOffset, &m.TBFixedLoopTime})
         onChange(*c, [&t, c] { t.AnyChange_MaxLoopInputSmps(c); });
     for (Control* c : {&m.ToolUseFixedLoopTime, &m.ToolReRecordCyclic})
         onClick(*c, [&t, c] { t.AnyChange_MaxLoopInputSmps(c); });
@@ -88,7 +91,8 @@ void KreiselCore::Wire() {
     };
     for (Control* c : {&m.TBPrepareTime, &m.CBUsePrepareTime, &m.CBPrepareTimeUseBPM})
         onChange(*c, [this] { timedStart_.AnyChange_PrepareTime(); });
-    for (Control* c : {&m.SBTap, &m.SBTapOpt}) onClick(*c, [this, c] { tap_.AnyChange_Tap(c); });
+    for (Control* c : {&m.SBTap, &m.SBTapOpt})
+        onClick(*c, [this, c] { tap_.AnyChange_Tap(c); });
     onChange(m.TBTapLevel, [this, &m] { tap_.AnyChange_Tap(&m.TBTapLevel); });
     onChange(m.CBTapStartRecord, [this] { tap_.AnyChange_TapStartOptions(); });
     tap_.PressRecord = [&t] { t.SBRecordClick(true); };
@@ -141,8 +145,8 @@ void KreiselCore::FadeLengthChanged() {
     main_.TBFadeFirstLastBlockSmps.SetRange(0, e.BlockFrames());
     e.SetFadeLen(main_.TBFadeFirstLastBlockSmps.Position());
     const double ms = static_cast<double>(e.FadeLen * 1000 / e.ChannelCount()) / std::max(e.SampleRate, 1);
-    main_.LabelFadeInOutVal.SetText(FormatFloat("0.0", ms, timedStart_.DecimalSeparator) + "mS=" +
-                                    std::to_string(e.FadeLen) + " S.");
+    main_.LabelFadeInOutVal.SetText(FormatFloat("0.0", ms, timedStart_.DecimalSeparator) +
+                                    "mS=" + std::to_string(e.FadeLen) + " S.");
 }
 
 void KreiselCore::AllowMultipleLoopLengthClick() {
@@ -169,14 +173,30 @@ void KreiselCore::AllowMultipleLoopLengthClick() {
 
 // -- Engine hooks
 
-void KreiselCore::MetronomeStep(int frames) { metronome_.HalfBeatStep(frames); }
-void KreiselCore::SetPlayLoopEnd() { transport_.SetPlayLoopEnd(); }
-void KreiselCore::LoopEndWhileRecording() { transport_.LoopEndWhileRecording(); }
-void KreiselCore::ActivateGroup(int group) { transport_.SetActGroupIDX(group); }
-void KreiselCore::SetSBLoopsFromMarkers() { transport_.SetSBLoopsFromMarkers(engine_->ActGroupIdx); }
-void KreiselCore::ButtonStopClick() { transport_.ButtonStopClick(); }
-void KreiselCore::TapInput(int16_t peakL) { tap_.InputPeak(peakL); }
-void KreiselCore::TappedStart() { tap_.CheckTappedStart(); }
+void KreiselCore::MetronomeStep(int frames) {
+    metronome_.HalfBeatStep(frames);
+}
+void KreiselCore::SetPlayLoopEnd() {
+    transport_.SetPlayLoopEnd();
+}
+void KreiselCore::LoopEndWhileRecording() {
+    transport_.LoopEndWhileRecording();
+}
+void KreiselCore::ActivateGroup(int group) {
+    transport_.SetActGroupIDX(group);
+}
+void KreiselCore::SetSBLoopsFromMarkers() {
+    transport_.SetSBLoopsFromMarkers(engine_->ActGroupIdx);
+}
+void KreiselCore::ButtonStopClick() {
+    transport_.ButtonStopClick();
+}
+void KreiselCore::TapInput(int16_t peakL) {
+    tap_.InputPeak(peakL);
+}
+void KreiselCore::TappedStart() {
+    tap_.CheckTappedStart();
+}
 
 void KreiselCore::MetronomeBlock(int frames, int16_t* l, int16_t* r, int32_t* monL, int32_t* monR) {
     metronome_.AddClick(frames, l, r, monL, monR);
@@ -205,7 +225,8 @@ void KreiselCore::PositionChanged() {
     Engine& e = *engine_;
     if (main_.PMShowOtherDisplays.Checked()) {
         if (e.Recording)
-            main_.PanelActLoopTime.SetText(transport_.LoopName(e.RecLoopNr) + ": " + timedStart_.LoopTimeText(e.RecLoopNr));
+            main_.PanelActLoopTime.SetText(transport_.LoopName(e.RecLoopNr) + ": " +
+                                           timedStart_.LoopTimeText(e.RecLoopNr));
         else
             main_.PanelActLoopTime.SetText(timedStart_.TimeText(e.PlayPos, 3));
     }
@@ -213,7 +234,8 @@ void KreiselCore::PositionChanged() {
         main_.LabelUsedMemory.SetText("0 KB");
     } else {
         int64_t bytes = transport_.MemorySum;
-        if (e.RecLoopNr > 0 && e.RecLoopNr <= LoopSlotCapacity) bytes += e.Slots[static_cast<size_t>(e.RecLoopNr)].LoopLenBytes;
+        if (e.RecLoopNr > 0 && e.RecLoopNr <= LoopSlotCapacity)
+            bytes += e.Slots[static_cast<size_t>(e.RecLoopNr)].LoopLenBytes;
         main_.LabelUsedMemory.SetText(std::to_string(bytes >> 10) + " KB");
     }
     if (main_.PanelNoSignal.Visible()) main_.PanelNoSignal.SetVisible(false);

@@ -17,7 +17,8 @@ int Transport::FixedLoopValues() const {
     if (c_.CBFixedLoopUseBPM.Checked())
         values = int64_t{position} * metronome_.HalfBeatFrames() * e.ChannelCount();
     else
-        values = static_cast<int64_t>(static_cast<uint64_t>(int64_t{e.SampleRate} * position * e.ChannelCount()) / 2);
+        values = static_cast<int64_t>(
+            static_cast<uint64_t>(int64_t{e.SampleRate} * position * e.ChannelCount()) / 2);
     values -= values % e.BlockStoredValues();
     return static_cast<int>(std::min<int64_t>(values, INT32_MAX));
 }
@@ -27,7 +28,8 @@ void Transport::AnyChange_MaxLoopInputSmps(const Control* sender) {
     // Tool buttons and their check boxes in step.
     {
         SuppressActions quiet(c_.Owner);
-        if (sender == &c_.ToolUseFixedLoopTime) c_.CBUseFixedLoopTime.SetChecked(c_.ToolUseFixedLoopTime.Down());
+        if (sender == &c_.ToolUseFixedLoopTime)
+            c_.CBUseFixedLoopTime.SetChecked(c_.ToolUseFixedLoopTime.Down());
         if (sender == &c_.ToolReRecordCyclic) c_.CBReRecordCyclic.SetChecked(c_.ToolReRecordCyclic.Down());
         c_.ToolUseFixedLoopTime.SetDown(c_.CBUseFixedLoopTime.Checked());
         c_.ToolReRecordCyclic.SetDown(c_.CBReRecordCyclic.Checked());
@@ -45,7 +47,8 @@ void Transport::AnyChange_MaxLoopInputSmps(const Control* sender) {
     // The fixed-length slider covers what fits a buffer.
     const int cc = e.ChannelCount();
     const int maxHalfSeconds = static_cast<int>(2.0 * e.PlayLoopEnd / cc / std::max(e.SampleRate, 1));
-    const int maxHalfBeats = static_cast<int>((static_cast<double>(e.PlayLoopEnd) / cc) / std::max(metronome_.HalfBeatFrames(), 1));
+    const int maxHalfBeats = static_cast<int>((static_cast<double>(e.PlayLoopEnd) / cc) /
+                                              std::max(metronome_.HalfBeatFrames(), 1));
     if (maxHalfSeconds > 0) {
         SuppressActions quiet(c_.TBFixedLoopTime);
         const int oldMax = c_.TBFixedLoopTime.Max();
@@ -53,7 +56,8 @@ void Transport::AnyChange_MaxLoopInputSmps(const Control* sender) {
         const int newMax = c_.CBFixedLoopUseBPM.Checked() ? maxHalfBeats : maxHalfSeconds;
         c_.TBFixedLoopTime.SetRange(c_.TBFixedLoopTime.Min(), newMax);
         if (sender == &c_.CBFixedLoopUseBPM && oldMax > 0)
-            c_.TBFixedLoopTime.SetPosition(RoundHalfEven(static_cast<double>(newMax) * oldPos / oldMax - 0.1));
+            c_.TBFixedLoopTime.SetPosition(
+                RoundHalfEven(static_cast<double>(newMax) * oldPos / oldMax - 0.1));
     }
 
     if (fixed) {
@@ -92,10 +96,11 @@ void Transport::CloseFreeLengthLoop() {
     Engine& e = engine_;
     const int bsv = std::max(e.BlockStoredValues(), 1);
     int64_t end = c_.CBFirstRecLoopEnd_AfterOffset.Checked() ? int64_t{e.PlayPos} + e.OffsetSmps
-                                                               : int64_t{e.PlayPos} + bsv - 1;
+                                                             : int64_t{e.PlayPos} + bsv - 1;
     end -= end % bsv;
     e.PlayLoopEnd = static_cast<int32_t>(std::min<int64_t>(end, e.MaxLoopBytes / 2));
-    if (ValidLoop(e.RecLoopNr)) e.Slots[static_cast<size_t>(e.RecLoopNr)].LoopLastBlock = e.PlayLoopEnd / bsv - 1;
+    if (ValidLoop(e.RecLoopNr))
+        e.Slots[static_cast<size_t>(e.RecLoopNr)].LoopLastBlock = e.PlayLoopEnd / bsv - 1;
     e.LoopTailFadePending = true;
     e.OutputFadeIn = true;
     e.FreeLengthRecording = false;
@@ -108,7 +113,8 @@ bool Transport::StretchToGroupMultiple() {
     if (length <= 10) return false;
     e.PlayLoopEnd = length + e.PlayPos - (e.PlayPos % length);
     if (ValidLoop(e.RecLoopNr))
-        e.Slots[static_cast<size_t>(e.RecLoopNr)].LoopLastBlock = e.PlayLoopEnd / std::max(e.BlockStoredValues(), 1) - 1;
+        e.Slots[static_cast<size_t>(e.RecLoopNr)].LoopLastBlock =
+            e.PlayLoopEnd / std::max(e.BlockStoredValues(), 1) - 1;
     return true;
 }
 

@@ -10,7 +10,9 @@
 namespace kreisel {
 
 namespace {
-std::string Letter(int group) { return std::string(1, static_cast<char>('A' + std::max(group, 0))); }
+std::string Letter(int group) {
+    return std::string(1, static_cast<char>('A' + std::max(group, 0)));
+}
 } // namespace
 
 int Transport::CountLoops(int group) const {
@@ -104,7 +106,8 @@ void Transport::SetRecLoopNr(int loop) {
     }
     if (e.RecLoopNr > 0) {
         e.NextToRecLoopNr = e.RecLoopNr + 1;
-        while (e.NextToRecLoopNr <= e.LoopCount && GroupOf(e.NextToRecLoopNr) != e.ActGroupIdx) ++e.NextToRecLoopNr;
+        while (e.NextToRecLoopNr <= e.LoopCount && GroupOf(e.NextToRecLoopNr) != e.ActGroupIdx)
+            ++e.NextToRecLoopNr;
     }
     ActLoopNr = e.RecLoopNr;
     UpdateSBRecordNextAndPlayAll(false);
@@ -158,8 +161,8 @@ void Transport::UpdateSBRecordNextAndPlayAll(bool force) {
     }
 
     bool recordEnabled = true;
-    if (e.LastGroupIdx >= 0 && e.ToGroupIdx <= e.LastGroupIdx && e.NextToRecLoopNr == e.GroupFirstLoop(e.ActGroupIdx) &&
-        !force && !CyclicOn()) {
+    if (e.LastGroupIdx >= 0 && e.ToGroupIdx <= e.LastGroupIdx &&
+        e.NextToRecLoopNr == e.GroupFirstLoop(e.ActGroupIdx) && !force && !CyclicOn()) {
         const int first = e.GroupFirstLoop(e.ActGroupIdx);
         bool furtherLoops = false;
         for (int m = first + 1; m <= std::min(e.LoopCount, LoopSlotCapacity); ++m)
@@ -221,7 +224,8 @@ void Transport::UpdateGroupButtons() {
     SuppressActions quietBack(c_.SBGroupBack), quietNext(c_.SBGroupNext);
     c_.SBGroupBack.SetDown(e.ToGroupIdx < e.ActGroupIdx);
     c_.SBGroupBack.SetEnabled(e.ToGroupIdx > 0 || e.ActGroupIdx > 0);
-    c_.SBGroupNext.SetEnabled((MaxLoops() > e.LoopCount && e.LoopCount >= 1) || e.ActGroupIdx < e.LastGroupIdx);
+    c_.SBGroupNext.SetEnabled((MaxLoops() > e.LoopCount && e.LoopCount >= 1) ||
+                              e.ActGroupIdx < e.LastGroupIdx);
     c_.SBGroupNext.SetDown(e.ToGroupIdx > e.ActGroupIdx && e.LoopCount >= 1);
 }
 
@@ -246,7 +250,8 @@ void Transport::SBGroupClick(const Control* sender) {
         LastRecLoopNr = -1;
     }
     if (e.ToGroupIdx < 0 || e.ToGroupIdx > e.LastGroupIdx + 1) e.ToGroupIdx = e.ActGroupIdx;
-    if (sender == nullptr || sender == &c_.SBGroupBack || sender == &c_.SBGroupNext) e.NextToRecLoopNr = e.LoopCount + 1;
+    if (sender == nullptr || sender == &c_.SBGroupBack || sender == &c_.SBGroupNext)
+        e.NextToRecLoopNr = e.LoopCount + 1;
     UpdateGroupButtons();
     const bool freeLength = e.FreeLengthRecording;
     UpdateSBRecordNextAndPlayAll(false);
@@ -292,10 +297,10 @@ void Transport::WriteLoopLine(int loop, bool recordingStarts) {
     if (loop == e.LoopCount)
         lines[0] = std::to_string(e.LoopCount) + " Loops / Akt.Gr.: " + Letter(e.ActGroupIdx);
     const LoopSlot& s = e.Slots[static_cast<size_t>(loop)];
-    const std::string state =
-        recordingStarts ? "(Aufnahme)" : timedStart_.LoopTimeText(loop);
-    lines[static_cast<size_t>(loop)] = std::string(s.LoopGroup == e.ActGroupIdx ? "* " : "   ") + LoopName(loop) + ": " +
-                                       state + "(" + std::to_string(s.LoopLenBytes / 2 / e.ChannelCount()) + " Smp.)";
+    const std::string state = recordingStarts ? "(Aufnahme)" : timedStart_.LoopTimeText(loop);
+    lines[static_cast<size_t>(loop)] = std::string(s.LoopGroup == e.ActGroupIdx ? "* " : "   ") +
+                                       LoopName(loop) + ": " + state + "(" +
+                                       std::to_string(s.LoopLenBytes / 2 / e.ChannelCount()) + " Smp.)";
     c_.MemoLoops.SetLines(std::move(lines));
 }
 
@@ -328,14 +333,15 @@ void Transport::SetSBLoopsFromMarkers(int group) {
 
 void Transport::UpdateLoopsInfos() {
     const Engine& e = engine_;
-    c_.LabelLoopsInfos.SetText("Loops: " + std::to_string(e.LoopCount) + " (v." + std::to_string(MaxLoops()) + ")   " +
-                               std::to_string(LoopsPerGroup()) + " Loops/Grp.   " +
+    c_.LabelLoopsInfos.SetText("Loops: " + std::to_string(e.LoopCount) + " (v." + std::to_string(MaxLoops()) +
+                               ")   " + std::to_string(LoopsPerGroup()) + " Loops/Grp.   " +
                                timedStart_.TimeText(static_cast<int>(e.MaxLoopBytes / 2), 2) + "/Loop");
 }
 
 int64_t Transport::TotalLoopMemoryBytes() {
     const uint64_t physicalKB = systemInfo_.Memory().physicalBytes / 1024;
-    return static_cast<int64_t>(physicalKB * static_cast<uint64_t>(std::clamp(MemPercent, 1, 100)) / 100) * 1024;
+    return static_cast<int64_t>(physicalKB * static_cast<uint64_t>(std::clamp(MemPercent, 1, 100)) / 100) *
+           1024;
 }
 
 void Transport::AnyChange_FixMaxLoopNr(bool maxChanged) {

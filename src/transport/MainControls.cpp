@@ -41,7 +41,9 @@ Control& Label(Form& f, const char* name, const char* text = "", ControlKind kin
     return c;
 }
 
-Control& Panel(Form& f, const char* name, const char* text = "") { return Label(f, name, text, ControlKind::Panel); }
+Control& Panel(Form& f, const char* name, const char* text = "") {
+    return Label(f, name, text, ControlKind::Panel);
+}
 
 Control& Menu(Form& f, const char* name, const char* caption, bool checked) {
     Control& c = f.Add(name, ControlKind::MenuEntry);
@@ -57,11 +59,13 @@ MainControls::MainControls(Form& f)
     : Owner(f), SBRecord(Switch(f, "SBRecord", "Aufnahme")),
       SBPlay(Switch(f, "SBPlay", "Wiedergabe", "Wiedergabe (ab nächster Loop)")),
       ButtonPause(Switch(f, "ButtonPause", "Pause/Weiter")), ButtonStop(Switch(f, "ButtonStop", "Stop")),
-      ButtonRepeatLoop(Switch(f, "ButtonRepeatLoop", "wiederholen")), ButtonResetAll(Switch(f, "ButtonResetAll", "Neu")),
+      ButtonRepeatLoop(Switch(f, "ButtonRepeatLoop", "wiederholen")),
+      ButtonResetAll(Switch(f, "ButtonResetAll", "Neu")),
       SBStopAtLoopEnd(Switch(f, "SBStopAtLoopEnd", "Stop Loop-Ende",
                              "Wiedergabe-Stop an Loop-Ende, fixieren mit Rechts-Klick!")),
       SBPunch(Switch(f, "SBPunch", "Punch")), SBGroupBack(Switch(f, "SBGroupBack", "vorige Gruppe")),
-      SBGroupNext(Switch(f, "SBGroupNext", "nächste Gruppe")), ToolLoopBack(Switch(f, "ToolLoopBack", "vorige Loop")),
+      SBGroupNext(Switch(f, "SBGroupNext", "nächste Gruppe")),
+      ToolLoopBack(Switch(f, "ToolLoopBack", "vorige Loop")),
       ToolLoopNext(Switch(f, "ToolLoopNext", "nächste Loop")), SBMonitor(Switch(f, "SBMonitor", "Monitor")),
       ToolInMute(Switch(f, "ToolInMute", "Mute Inp")), ToolOutMute(Switch(f, "ToolOutMute", "Mute Out")),
 
@@ -74,7 +78,8 @@ MainControls::MainControls(Form& f)
       CBFixedLoopUseBPM(Check(f, "CBFixedLoopUseBPM", "[beats]", false)),
       TBFixedLoopTime(Slider(f, "TBFixedLoopTime", 0, 60, 3)),
       CBMaxTimeLikeFirstLoop(Check(f, "CBMaxTimeLikeFirstLoop", "1.Loop=Gruppenlänge", true)),
-      CBFirstRecLoopEnd_AfterOffset(Check(f, "CBFirstRecLoopEnd_AfterOffset", "keine Timing-Korrektur", false)),
+      CBFirstRecLoopEnd_AfterOffset(
+          Check(f, "CBFirstRecLoopEnd_AfterOffset", "keine Timing-Korrektur", false)),
       CBHoldLoopLength(Check(f, "CBHoldLoopLength", "deaktiviert.: Länge beibehalten", true)),
       CBPlayAsyncRingMode(Check(f, "CBPlayAsyncRingMode", "Loop-Anfänge nicht synchronisieren", false)),
       SEFixMaxLoopNr(Number(f, "SEFixMaxLoopNr", 1, 32, 3)),
@@ -93,12 +98,14 @@ MainControls::MainControls(Form& f)
       LabelPrepareTimeVal(Label(f, "LabelPrepareTimeVal", "(-)")),
 
       SBMetronom(Switch(f, "SBMetronom", "Metronom")), SBMetronomOpt(Switch(f, "SBMetronomOpt", "Metronom")),
-      TBMetronomBPM(Slider(f, "TBMetronomBPM", 1, 300, 120)), TBMetroLevel(Slider(f, "TBMetroLevel", 0, 16, 4)),
+      TBMetronomBPM(Slider(f, "TBMetronomBPM", 1, 300, 120)),
+      TBMetroLevel(Slider(f, "TBMetroLevel", 0, 16, 4)),
       CBMetroSyncWithLoopStart(Check(f, "CBMetroSyncWithLoopStart", "synchr. m. Loopanf.", true)),
       CBMetroStopAtLoopEnd(Check(f, "CBMetroStopAtLoopEnd", "Stop an Loop-Ende", true)),
       CBMetroStopAtPrepareTimeEnd(Check(f, "CBMetroStopAtPrepareTimeEnd", "Stop an Vorlauf-Ende", true)),
       CBMetronomRecord(Check(f, "CBMetronomRecord", "auch aufnehmen", false)),
-      LabelMetronom(Label(f, "LabelMetronom", "120 BpM")), PanelMetronomDisp(Panel(f, "PanelMetronomDisp", "120 BpM")),
+      LabelMetronom(Label(f, "LabelMetronom", "120 BpM")),
+      PanelMetronomDisp(Panel(f, "PanelMetronomDisp", "120 BpM")),
       ButtonResetCounters(Label(f, "ButtonResetCounters", "=> 0", ControlKind::Button)),
       LabelCounterIn(Label(f, "LabelCounterIn")),
 
@@ -115,16 +122,19 @@ MainControls::MainControls(Form& f)
 
       CBUseLowerOutput(Check(f, "CBUseLowerOutput", "Ausgang absenken", false)),
       TBLowerOutputPerLoop(Slider(f, "TBLowerOutputPerLoop", 0, 60, 3)),
-      LabelLowerOutputPerLoop(Label(f, "LabelLowerOutputPerLoop")), LabelLowerOutput(Label(f, "LabelLowerOutput")),
+      LabelLowerOutputPerLoop(Label(f, "LabelLowerOutputPerLoop")),
+      LabelLowerOutput(Label(f, "LabelLowerOutput")),
 
       LabelDisp1(Label(f, "LabelDisp1", "-")), LabelDisp2(Label(f, "LabelDisp2", "A1")),
-      PanelCountDown(Panel(f, "PanelCountDown")), MemoLoops(Label(f, "MemoLoops", "", ControlKind::TextEditor)),
+      PanelCountDown(Panel(f, "PanelCountDown")),
+      MemoLoops(Label(f, "MemoLoops", "", ControlKind::TextEditor)),
       LabelLoopsInfos(Label(f, "LabelLoopsInfos")), LabelMaxLoopTime(Label(f, "LabelMaxLoopTime")),
       LabelLoopTimeVal(Label(f, "LabelLoopTimeVal")), LabelMaxLoopSize(Label(f, "LabelMaxLoopSize")),
       LabelTotalMem(Label(f, "LabelTotalMem")), LabelStatus(Label(f, "LabelStatus")),
       PanelActLoopTime(Panel(f, "PanelActLoopTime")), LabelUsedMemory(Label(f, "LabelUsedMemory", "0 KB")),
       PanelProgress(Panel(f, "PanelProgress")), LabelProgress(Label(f, "LabelProgress")),
-      ProgressBarLoop(Label(f, "ProgressBarLoop", "", ControlKind::PaintBox)), PanelPlayRec(Panel(f, "PanelPlayRec")),
+      ProgressBarLoop(Label(f, "ProgressBarLoop", "", ControlKind::PaintBox)),
+      PanelPlayRec(Panel(f, "PanelPlayRec")),
       PanelNoSignal(Panel(f, "PanelNoSignal", "!! Kein Soundk.-Signal !!")),
       PMDebugMode(Menu(f, "PMDebugMode", "Debug-Mode", false)),
       PMShowOtherDisplays(Menu(f, "PMShowOtherDisplays", "Loop-Position/Zeit", true)) {

@@ -26,8 +26,8 @@ void Transport::SBRecordClick(bool byButton) {
         return;
     }
     // A re-take of a lone first loop starts it again from its beginning.
-    if (e.LoopCount > 0 && !FixedLengthOn() && e.Recording && c_.ButtonRepeatLoop.Down() && GroupHasOnlyRecLoop() &&
-        e.RecLoopNr == e.GroupFirstLoop(e.ActGroupIdx)) {
+    if (e.LoopCount > 0 && !FixedLengthOn() && e.Recording && c_.ButtonRepeatLoop.Down() &&
+        GroupHasOnlyRecLoop() && e.RecLoopNr == e.GroupFirstLoop(e.ActGroupIdx)) {
         LoopSlot& s = e.Slots[static_cast<size_t>(e.RecLoopNr)];
         e.PlayPos = 0;
         s.Buffer.Seek(0);
@@ -50,7 +50,8 @@ void Transport::SBRecordClick(bool byButton) {
 
     bool close = false;
     if (byButton) {
-        const bool bounded = FixedLengthOn() || !(e.RecLoopNr == e.GroupFirstLoop(e.ActGroupIdx) && GroupHasOnlyRecLoop());
+        const bool bounded =
+            FixedLengthOn() || !(e.RecLoopNr == e.GroupFirstLoop(e.ActGroupIdx) && GroupHasOnlyRecLoop());
         if (e.FreeLengthRecording && !FirstLoopRuleOn()) {
             close = true;
         } else if (e.Recording && bounded) {
@@ -80,7 +81,8 @@ void Transport::SBRecordClick(bool byButton) {
             e.RecordArmed = false;
             e.PlayLoopEnd = e.GroupLength(e.ActGroupIdx);
             if (ValidLoop(e.RecLoopNr))
-                e.Slots[static_cast<size_t>(e.RecLoopNr)].LoopLastBlock = e.PlayLoopEnd / e.BlockStoredValues() - 1;
+                e.Slots[static_cast<size_t>(e.RecLoopNr)].LoopLastBlock =
+                    e.PlayLoopEnd / e.BlockStoredValues() - 1;
             e.FreeLengthRecording = false;
             e.FadeLoopTail(e.RecLoopNr);
             e.OutputFadeIn = true;
@@ -145,7 +147,8 @@ void Transport::DoRecordLoop() {
     c_.ButtonRepeatLoop.SetDown(false);
     c_.SBPlay.SetDown(!ContinuousOn());
     if (c_.CBMetroSyncWithLoopStart.Checked()) metronome_.ResyncMetronom();
-    e.FreeLengthRecording = !FixedLengthOn() && (e.RecLoopNr == e.GroupFirstLoop(s.LoopGroup) || !FirstLoopRuleOn());
+    e.FreeLengthRecording =
+        !FixedLengthOn() && (e.RecLoopNr == e.GroupFirstLoop(s.LoopGroup) || !FirstLoopRuleOn());
     if (TellMixer) TellMixer(e.ActGroupIdx, e.RecLoopNr);
 }
 
@@ -208,7 +211,8 @@ void Transport::ButtonStopClick() {
     if (e.Recording) WriteLoopLine(e.RecLoopNr);
     e.Recording = e.Playing = e.Paused = e.RecordArmed = false;
     if (ResetOutputMeters) ResetOutputMeters();
-    for (int m = 1; m <= LoopSlotCapacity; ++m) e.Slots[static_cast<size_t>(m)].AsyncPos = 0;
+    for (int m = 1; m <= LoopSlotCapacity; ++m)
+        e.Slots[static_cast<size_t>(m)].AsyncPos = 0;
     e.PlayPos = 0;
     if (!StopAtLoopEndFixed) c_.SBStopAtLoopEnd.SetDown(false);
     e.Switches.StopAtLoopEnd = c_.SBStopAtLoopEnd.Down();
@@ -304,9 +308,13 @@ void Transport::SeekMouseMove(int x, int width) {
     if (seeking_) Seek(x, width);
 }
 
-void Transport::SeekMouseUp() { seeking_ = false; }
+void Transport::SeekMouseUp() {
+    seeking_ = false;
+}
 
-void Transport::CBPlayAsyncRingModeClick() { engine_.SetAsyncRingMode(c_.CBPlayAsyncRingMode.Checked()); }
+void Transport::CBPlayAsyncRingModeClick() {
+    engine_.SetAsyncRingMode(c_.CBPlayAsyncRingMode.Checked());
+}
 
 bool Transport::KeyDown(int virtualKey) {
     Engine& e = engine_;
@@ -321,7 +329,8 @@ bool Transport::KeyDown(int virtualKey) {
     const bool lonePlayedFirst = !e.Playing && c_.ButtonRepeatLoop.Down() && ValidLoop(LastRecLoopNr) &&
                                  LastRecLoopNr == e.GroupFirstLoop(GroupOf(LastRecLoopNr)) &&
                                  CountLoops(GroupOf(LastRecLoopNr)) == 1;
-    if (e.LastGroupIdx < 0 || (e.ToGroupIdx > e.LastGroupIdx && !Runs()) || e.FreeLengthRecording || lonePlayedFirst)
+    if (e.LastGroupIdx < 0 || (e.ToGroupIdx > e.LastGroupIdx && !Runs()) || e.FreeLengthRecording ||
+        lonePlayedFirst)
         SBRecordClick(true);
     return true;
 }
@@ -374,7 +383,8 @@ void Transport::ResetAll() {
         if (rows_.RenameRow) rows_.RenameRow(m, std::to_string(m));
         SetPlaySwitch(m, false);
         SetMarkSwitch(m, false);
-        if (rows_.Mark[static_cast<size_t>(m)] != nullptr) rows_.Mark[static_cast<size_t>(m)]->SetText(std::to_string(m));
+        if (rows_.Mark[static_cast<size_t>(m)] != nullptr)
+            rows_.Mark[static_cast<size_t>(m)]->SetText(std::to_string(m));
     }
     tap_.SwitchOff();
     metronome_.AlignTickToCounter();
@@ -419,7 +429,8 @@ void Transport::UpdateControls() {
             c_.LabelDisp1.SetText(std::string(1, static_cast<char>('A' + e.ActGroupIdx)));
         else
             c_.LabelDisp1.SetText("-");
-        c_.PanelPlayRec.SetText(e.Playing ? "W: " + std::string(1, static_cast<char>('A' + std::max(e.ActGroupIdx, 0))) : "");
+        c_.PanelPlayRec.SetText(
+            e.Playing ? "W: " + std::string(1, static_cast<char>('A' + std::max(e.ActGroupIdx, 0))) : "");
     }
 }
 
@@ -454,7 +465,8 @@ void Transport::LoopEndWhileRecording() {
         UpdateControls();
         if (!FixedLengthOn() && !FirstLoopRuleOn()) e.PlayLoopEnd = e.GroupLength(e.ActGroupIdx);
     }
-    if (ContinueWaitingMacrosForLoopend && ContinueWaitingMacrosForLoopend() && !e.Playing) e.PlayThisBlock = false;
+    if (ContinueWaitingMacrosForLoopend && ContinueWaitingMacrosForLoopend() && !e.Playing)
+        e.PlayThisBlock = false;
 }
 
 void Transport::SetPlayLoopEnd() {

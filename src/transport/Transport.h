@@ -23,11 +23,11 @@ class Transport {
               TimedStart& timedStart, TapTempo& tap, Dialogs& dialogs, SystemInfo& systemInfo);
 
     // What the transport asks of parts built elsewhere; each may be left empty.
-    std::function<void()> PrefillOutputDelay;             // fill the output queue up (latency)
+    std::function<void()> PrefillOutputDelay; // fill the output queue up (latency)
     std::function<void()> ResetOutputMeters;
     std::function<bool()> ContinueWaitingMacrosForLoopend; // true: a macro decided
-    std::function<bool()> SaveSession;                    // the reset question's OK; false: not saved
-    std::function<void(int group, int loop)> TellMixer;   // active group and recorded loop
+    std::function<bool()> SaveSession;                     // the reset question's OK; false: not saved
+    std::function<void(int group, int loop)> TellMixer;    // active group and recorded loop
 
     // -- Part of the record: not engine state, but the transport's own.
     int LastRecLoopNr = -1;
@@ -97,13 +97,17 @@ class Transport {
   private:
     bool Runs() const { return engine_.Recording || engine_.Playing || engine_.Paused; }
     bool FixedLengthOn() const { return c_.CBUseFixedLoopTime.Checked(); }
-    bool FirstLoopRuleOn() const { return c_.CBMaxTimeLikeFirstLoop.Enabled() && c_.CBMaxTimeLikeFirstLoop.Checked(); }
+    bool FirstLoopRuleOn() const {
+        return c_.CBMaxTimeLikeFirstLoop.Enabled() && c_.CBMaxTimeLikeFirstLoop.Checked();
+    }
     bool ContinuousOn() const { return c_.CBContinuousRecordingLoops.Checked(); }
     bool CyclicOn() const { return c_.CBReRecordCyclic.Checked(); }
     int MaxLoops() const { return c_.SEFixMaxLoopNr.Value(); }
     int LoopsPerGroup() const { return c_.SEFixMaxLoopNrOfGroup.Value(); }
     bool ValidLoop(int loop) const { return loop >= 1 && loop <= LoopSlotCapacity; }
-    int GroupOf(int loop) const { return ValidLoop(loop) ? engine_.Slots[static_cast<size_t>(loop)].LoopGroup : -1; }
+    int GroupOf(int loop) const {
+        return ValidLoop(loop) ? engine_.Slots[static_cast<size_t>(loop)].LoopGroup : -1;
+    }
     void SetPlaySwitch(int loop, bool down);
     void SetMarkSwitch(int loop, bool down);
     void UpdateGroupButtons();

@@ -26,7 +26,9 @@ class Stage : public ::testing::Test {
         e.BlockBytes = kFrames * 4;
         e.InputMode = 0;
         input.assign(2 * kFrames, 0);
-        core->OutputSink = [this](const int16_t* frames, int bytes) { lastOut.assign(frames, frames + bytes / 2); };
+        core->OutputSink = [this](const int16_t* frames, int bytes) {
+            lastOut.assign(frames, frames + bytes / 2);
+        };
         pump.SetFeed([this] { Send(); });
     }
 

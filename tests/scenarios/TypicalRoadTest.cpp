@@ -32,7 +32,7 @@ TEST_F(Performance, FirstLoopsOfTheTypicalRoad) {
     EXPECT_EQ(E().Slots[1].LoopLenBytes, 10 * 4 * kFrames);
     EXPECT_EQ(List().at(1), "* A1: 0.100 Sek.(4800 Smp.)");
     EXPECT_EQ(List().at(0), "1 Loops / Akt.Gr.: A");
-    EXPECT_EQ(OutL(0), 0);     // the output fades in after the loop is closed ...
+    EXPECT_EQ(OutL(0), 0);      // the output fades in after the loop is closed ...
     EXPECT_EQ(OutL(460), 1000); // ... and A1 is heard in the new cycle
     EXPECT_EQ(M().LabelDisp2.Text(), "A2");
 
@@ -93,12 +93,14 @@ TEST_F(Performance, ContinuousRecordingStopsAfterTheLastAllowedLoopOrCycles) {
         Press(M().SBRecord);
         std::vector<int> recorded;
         for (int b = 0; b < 4 * 51; ++b) {
-            if (E().Recording && (recorded.empty() || recorded.back() != E().RecLoopNr)) recorded.push_back(E().RecLoopNr);
+            if (E().Recording && (recorded.empty() || recorded.back() != E().RecLoopNr))
+                recorded.push_back(E().RecLoopNr);
             Blocks(1);
         }
         if (cyclic)
-            EXPECT_EQ(std::vector<int>(recorded.begin(), recorded.begin() + std::min<size_t>(4, recorded.size())),
-                      (std::vector<int>{1, 2, 3, 1}));
+            EXPECT_EQ(
+                std::vector<int>(recorded.begin(), recorded.begin() + std::min<size_t>(4, recorded.size())),
+                (std::vector<int>{1, 2, 3, 1}));
         else
             EXPECT_EQ(recorded, (std::vector<int>{1, 2, 3}));
         EXPECT_EQ(E().LoopCount, 3);
@@ -203,7 +205,8 @@ TEST_F(Performance, TheThirtyThirdLoopIsRefused) {
     M().CBContinuousRecordingLoops.SetChecked(true);
     core->Start();
     Press(M().SBRecord);
-    for (int b = 0; b < 32 * 52 && E().Recording; ++b) Blocks(1);
+    for (int b = 0; b < 32 * 52 && E().Recording; ++b)
+        Blocks(1);
     EXPECT_EQ(E().LoopCount, 32);
     // The buttons refuse a new group now; a key asking for one gets as far as loop 33.
     EXPECT_FALSE(M().SBGroupNext.Enabled());

@@ -1,0 +1,147 @@
+// Loop lengths from the fixed-length rule and from closing a free length, loop names and the
+// marked-loop display, and the timed starts: count-in and tapping.
+#include "scenarios/Stage.h"
+
+namespace kreisel::test {
+namespace {
+
+// 100 frames per second in blocks of 20 frames: a block adds 40 stereo values.
+class SlowStage : public Stage {
+  protected:
+    void StartSlow() {
+        E().SampleRate = 100;
+        E().BlockBytes = 20 * 4;
+        M().TBMetronomBPM.SetPosition(120);
+        StartPlain();
+    }
+};
+
+TEST_F(SlowStage, FixedLengthInHalfSecondsAndHalfBeats) {
+    StartSlow();
+    M().TBFixedLoopTime.SetPosition(3);
+    M().CBUseFixedLoopTime.SetChecked(true);
+    EXPECT_EQ(E().PlayLoopEnd, 280); // 100 × 3 × 2 / 2 = 300, rounded down to whole blocks
+    M().CBFixedLoopUseBPM.SetChecked(true);
+    M().TBFixedLoopTime.SetPosition(4);
+    EXPECT_EQ(E().PlayLoopEnd, 200); // 4 half-beats of 25 frames
+    M().TBFixedLoopTime.SetPosition(0);
+    EXPECT_EQ(E().PlayLoopEnd, 40); // position 0 counts as 1: 50 values, one block
+}
+
+TEST_F(SlowStage, ClosingAFreeLengthOnTheBlockOrAfterTheOffset) {
+    StartSlow();
+    Press(M().SBRecord);
+    E().PlayPos = 500;
+    T().CloseFreeLengthLoop();
+    EXPECT_EQ(E().PlayLoopEnd, 520);
+    EXPECT_TRUE(E().LoopTailFadePending);
+    M().CBFirstRecLoopEnd_AfterOffset.SetChecked(true);
+    E().OffsetSmps = 100;
+    T().CloseFreeLengthLoop();
+    EXPECT_EQ(E().PlayLoopEnd, 600);
+}
+
+TEST_F(Stage, LoopNamesCountPerGroupAndTheMarkWraps) {
+    M().CBContinuousRecordingLoops.SetChecked(true);
+    M().SEFixMaxLoopNr.SetValue(8);
+    M().SEFixMaxLoopNrOfGroup.SetValue(3);
+    M().CBUseFixedLoopTime.SetChecked(true);
+    M().TBFixedLoopTime.SetPosition(1);
+    M().CBUsePrepareTime.SetChecked(false);
+    core->Start();
+    EXPECT_EQ(M().SEFixMaxLoopNrOfGroup.Value(), 3);
+    Press(M().SBRecord);
+    // A1, A2, A3 one after another; then recording stops at the group's last place.
+    for (int b = 0; b < 3 * 50 + 2; ++b)
+        Blocks(1);
+    EXPECT_FALSE(E().Recording);
+    EXPECT_EQ(E().LoopCount, 3);
+    EXPECT_EQ(T().LoopName(3), "A3");
+    EXPECT_EQ(M().LabelDisp2.Text(), "A1-"); // the mark went round to the full group's first loop
+    M().CBReRecordCyclic.SetChecked(true);
+    T().UpdateControls();
+    EXPECT_EQ(M().LabelDisp2.Text(), "A1+");
+
+    // Names count per group: a loop added to A after B1 is A4, whatever its number.
+    E().Slots[4].LoopGroup = 1;
+    E().Slots[5].LoopGroup = 0;
+    E().LoopCount = 5;
+    EXPECT_EQ(T().LoopName(4), "B1");
+    EXPECT_EQ(T().LoopName(5), "A4");
+    EXPECT_EQ(T().LoopName(0), "A1");
+    // Lowering the number of loops lowers the loops per group with it.
+    M().SEFixMaxLoopNr.SetValue(2);
+    EXPECT_EQ(M().SEFixMaxLoopNrOfGroup.Value(), 2);
+}
+
+TEST_F(Stage, CountInInSecondsThenRecording) {
+    M().CBUseFixedLoopTime.SetChecked(false);
+    M().CBUsePrepareTime.SetChecked(true);
+    M().CBPrepareTimeUseBPM.SetChecked(false);
+    M().TBPrepareTime.SetPosition(5);
+    core->Start();
+    ASSERT_EQ(core->Prepare().PrepareTimeMs(), 5000);
+    std::vector<std::string> shown;
+    M().LabelDisp1.SetOnChange(nullptr);
+    const int64_t start = clock.TickCount();
+    int blocksDuring = 0;
+    pump.SetFeed([&] {
+        Send();
+        ++blocksDuring;
+        if (shown.empty() || shown.back() != M().LabelDisp1.Text()) shown.push_back(M().LabelDisp1.Text());
+    });
+    Press(M().SBRecord); // returns when the count-in is over and A1 records
+    EXPECT_TRUE(E().Recording);
+    EXPECT_GE(clock.TickCount() - start, 5000);
+    EXPECT_GE(blocksDuring, 499); // the audio kept flowing
+    const std::vector<std::string> expected{"-5 sec", "-4 sec", "-3 sec", "-2 sec", "-1 sec"};
+    std::vector<std::string> counted;
+    for (const auto& s : shown)
+        if (s.find("sec") != std::string::npos && (counted.empty() || counted.back() != s))
+            counted.push_back(s);
+    EXPECT_EQ(counted, expected);
+}
+
+TEST_F(Stage, SecondRecordPressAbortsTheCountIn) {
+    M().CBUsePrepareTime.SetChecked(true);
+    M().CBPrepareTimeUseBPM.SetChecked(true);
+    M().TBPrepareTime.SetPosition(4);
+    M().TBMetronomBPM.SetPosition(120);
+    core->Start();
+    ASSERT_EQ(core->Prepare().PrepareTimeMs(), 2000);
+    int fed = 0;
+    pump.SetFeed([&] {
+        Send();
+        if (++fed == 50) Press(M().SBRecord);
+    });
+    Press(M().SBRecord);
+    EXPECT_FALSE(E().Recording);
+    EXPECT_EQ(E().LoopCount, 0);
+    EXPECT_LT(fed, 200);
+    EXPECT_EQ(M().LabelDisp1.Text(), "-");
+}
+
+TEST_F(Stage, TwoTapsStartTheRecordingOneBeatLater) {
+    M().CBUsePrepareTime.SetChecked(false);
+    M().TBTapCount.SetPosition(2);
+    core->Start();
+    M().TBMetronomBPM.SetPosition(90);
+    Press(M().SBTap);
+    Blocks(30); // taps within 200 ms of switching on do not count
+    EXPECT_TRUE(core->Tap().KeyTap());
+    Blocks(50);
+    EXPECT_TRUE(core->Tap().KeyTap()); // 500 ms later
+    const int64_t second = clock.TickCount();
+    EXPECT_EQ(M().TBMetronomBPM.Position(), 120);
+    EXPECT_TRUE(E().MetroOn);
+    int64_t started = 0;
+    for (int b = 0; b < 80 && started == 0; ++b) {
+        Blocks(1);
+        if (E().Recording) started = clock.TickCount();
+    }
+    EXPECT_GE(started - second, 500);
+    EXPECT_LE(started - second, 500 + kBlockMs);
+}
+
+} // namespace
+} // namespace kreisel::test
