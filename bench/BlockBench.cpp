@@ -1,7 +1,10 @@
 // The block processor under a full stage load: 44100 Hz, 1000-frame stereo blocks, every loop
 // slot busy, DC correction, fades, input row and monitor on. "x_realtime" is the block's
 // duration divided by the time it takes to process it.
+#include "core/Form.h"
 #include "engine/Engine.h"
+#include "transport/MainControls.h"
+#include "transport/Metronome.h"
 
 #include <benchmark/benchmark.h>
 
@@ -27,6 +30,14 @@ class CycleHooks : public EngineHooks {
     void LoopEndWhileRecording() override {
         e_.PlayPos = 0;
         if (e_.RecLoopNr >= 1) e_.Slots[static_cast<size_t>(e_.RecLoopNr)].LoopLenBytes = 0;
+    }
+
+    Metronome* Metro = nullptr;
+    void MetronomeStep(int frames) override {
+        if (Metro != nullptr) Metro->HalfBeatStep(frames);
+    }
+    void MetronomeBlock(int frames, int16_t* l, int16_t* r, int32_t* monL, int32_t* monR) override {
+        if (Metro != nullptr) Metro->AddClick(frames, l, r, monL, monR);
     }
 
   private:
@@ -103,6 +114,21 @@ void BM_31Playing1Recording(benchmark::State& state) {
     Run(state, stage);
 }
 BENCHMARK(BM_31Playing1Recording);
+
+// The same with the metronome ticking at 240 BpM and its click recorded too.
+void BM_31Playing1RecordingMetronome(benchmark::State& state) {
+    Stage stage(31, true, 0);
+    Form window("FormKreisel");
+    MainControls controls(window);
+    Metronome metronome(*stage.engine, controls);
+    controls.TBMetronomBPM.SetPosition(240);
+    controls.CBMetronomRecord.SetChecked(true);
+    metronome.AnyChange_MetronomBPM(&controls.SBMetronom);
+    stage.hooks->Metro = &metronome;
+    Run(state, stage);
+    stage.hooks->Metro = nullptr;
+}
+BENCHMARK(BM_31Playing1RecordingMetronome);
 
 void BM_32Playing(benchmark::State& state) {
     Stage stage(32, false, 0);
