@@ -123,8 +123,10 @@ void Metronome::AddClick(int frames, int16_t* l, int16_t* r, int32_t* monL, int3
     if (recordPending_ && c_.CBMetronomRecord.Checked()) {
         ForPulseFrames(nextTickFrame_, clickLenFrames_, clickHalfFrames_, clickLevel_, first, last,
                        [&](int i, int16_t v) {
-                           l[i] = static_cast<int16_t>(static_cast<uint16_t>(l[i]) + static_cast<uint16_t>(v));
-                           r[i] = static_cast<int16_t>(static_cast<uint16_t>(r[i]) + static_cast<uint16_t>(v));
+                           l[i] =
+                               static_cast<int16_t>(static_cast<uint16_t>(l[i]) + static_cast<uint16_t>(v));
+                           r[i] =
+                               static_cast<int16_t>(static_cast<uint16_t>(r[i]) + static_cast<uint16_t>(v));
                        });
         if (last > int64_t{nextTickFrame_} + clickLenFrames_) recordPending_ = false;
     }

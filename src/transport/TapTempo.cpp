@@ -28,6 +28,7 @@ void TapTempo::AnyChange_TapStartOptions() {
 void TapTempo::AnyChange_Tap(const Control* sender) {
     if (sender == &c_.SBTap || sender == &c_.SBTapOpt) {
         tapMode_ = !tapMode_;
+        meanTempo_ = 0;
         c_.PanelTapFreqMean.SetVisible(tapMode_);
         c_.LabelTapFreq.SetText("? BpM");
         armed_ = false;

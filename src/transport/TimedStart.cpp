@@ -25,8 +25,8 @@ void TimedStart::AnyChange_PrepareTime() {
 
 void TimedStart::ShowRemaining(int64_t now, int64_t end, bool beats) {
     // Negative whole seconds or beats counting up to -1; the division truncates toward zero.
-    const int64_t left = beats ? DivTrunc64((now - end) * metronome_.Tempo(), 60000) - 1
-                               : DivTrunc64(now - end, 1000) - 1;
+    const int64_t left =
+        beats ? DivTrunc64((now - end) * metronome_.Tempo(), 60000) - 1 : DivTrunc64(now - end, 1000) - 1;
     c_.LabelDisp1.SetText(std::to_string(left) + (beats ? " b" : " sec"));
 }
 
@@ -70,7 +70,8 @@ std::string TimedStart::TimeOrBeatText(int lengthValues, int digits) const {
 }
 
 std::string TimedStart::LoopTimeText(int loop) const {
-    const int bytes = loop >= 1 && loop <= LoopSlotCapacity ? e_.Slots[static_cast<size_t>(loop)].LoopLenBytes : 0;
+    const int bytes =
+        loop >= 1 && loop <= LoopSlotCapacity ? e_.Slots[static_cast<size_t>(loop)].LoopLenBytes : 0;
     return kreisel::LoopTimeText(bytes, e_.ChannelCount(), e_.SampleRate, DecimalSeparator);
 }
 
