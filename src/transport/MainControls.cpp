@@ -13,6 +13,13 @@ Control& Switch(Form& f, const char* name, const char* caption, const char* hint
     return c;
 }
 
+Control& Button(Form& f, const char* name, const char* caption, const char* hint) {
+    Control& c = f.Add(name, ControlKind::Button);
+    c.SetText(caption);
+    c.SetHint(hint);
+    return c;
+}
+
 Control& Check(Form& f, const char* name, const char* caption, bool checked) {
     Control& c = f.Add(name, ControlKind::CheckBox);
     c.SetText(caption);
@@ -125,6 +132,11 @@ MainControls::MainControls(Form& f)
       LabelLowerOutputPerLoop(Label(f, "LabelLowerOutputPerLoop")),
       LabelLowerOutput(Label(f, "LabelLowerOutput")),
 
+      PanelExport(Panel(f, "PanelExport")), SBDoExport(Switch(f, "SBDoExport", ">>", "Export sofort")),
+      SBDoExportMarker(Switch(f, "SBDoExportMarker", "Export", "übernehmen ab nächstem Loop-Ende")),
+      SBFinishExport(Button(f, "SBFinishExport", "schließen !", "Export beenden und Datei wieder schließen")),
+      LabelExportSize(Label(f, "LabelExportSize")),
+
       LabelDisp1(Label(f, "LabelDisp1", "-")), LabelDisp2(Label(f, "LabelDisp2", "A1")),
       PanelCountDown(Panel(f, "PanelCountDown")),
       MemoLoops(Label(f, "MemoLoops", "", ControlKind::TextEditor)),
@@ -143,6 +155,10 @@ MainControls::MainControls(Form& f)
     PanelMetronomDisp.SetVisible(false);
     PanelTapFreqMean.SetVisible(false);
     PanelNoSignal.SetVisible(false);
+    // The export controls are shown while an export file is open.
+    PanelExport.SetVisible(false);
+    SBDoExport.SetEnabled(false);
+    SBDoExportMarker.SetEnabled(false);
     TBMetronomBPM.SetOrientation(Orientation::Horizontal);
 }
 

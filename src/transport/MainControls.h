@@ -108,6 +108,13 @@ struct MainControls {
     Control& LabelLowerOutputPerLoop;
     Control& LabelLowerOutput;
 
+    // Export of the output to a WAV file
+    Control& PanelExport;
+    Control& SBDoExport;
+    Control& SBDoExportMarker;
+    Control& SBFinishExport;
+    Control& LabelExportSize;
+
     // Displays
     Control& LabelDisp1;
     Control& LabelDisp2;
