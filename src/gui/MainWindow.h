@@ -1,0 +1,85 @@
+// The main window's view: transport and switch tool bars, the two large displays and the
+// count-down, the loop progress with seeking, the loop list, the information labels and the
+// status line; the menus "Anzeigen" and "Fenster"; and the other windows, shown and hidden as
+// their forms' shown-states say.
+#pragma once
+
+#include "forms/TFormOptions.h"
+#include "gui/Binder.h"
+#include "gui/ViewParts.h"
+#include "shell/KreiselCore.h"
+
+#include <QMainWindow>
+
+#include <functional>
+#include <vector>
+
+class QMenu;
+class QToolBar;
+class QToolButton;
+
+namespace kreisel {
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+  public:
+    MainWindow(KreiselCore& core, WindowSwitches& switches, Binder& binder, QWidget* parent = nullptr);
+
+    // A secondary window: its switch (tool button, and menu entry of "Fenster" when given)
+    // joins the system tool bar; the window follows its form's shown-state, and its stay-on-top
+    // entry when given. Its close box turns the switch off.
+    void AddWindow(FormWindow* window, Control& toolSwitch, Control* menuSwitch, Control* stayOnTop);
+
+    // Shows, hides and rearranges everything as the models say now (the binder's refresh does
+    // this after every copy into the widgets).
+    void Follow();
+
+    ProgressView* Progress() const { return progress_; }
+    // The "Explorer" entry: open the last folder in the desktop's file manager.
+    std::function<void()> OpenExplorer;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    struct Managed {
+        FormWindow* window;
+        Control* stayOnTop;
+        bool onTop = false;
+    };
+
+    void BuildMenus();
+    void BuildToolBars();
+    QWidget* BuildDisplays();
+    QToolButton* TransportButton(const char* name, QToolBar* bar);
+    void ApplyButtonStyle();
+    static void SetStaysOnTop(QWidget* window, bool on);
+
+    KreiselCore& core_;
+    TFormKreisel& m_;
+    WindowSwitches& sw_;
+    Binder& binder_;
+    Placer place_;
+
+    QToolBar* mainBar_ = nullptr;
+    QToolBar* addBar_ = nullptr;
+    QToolBar* subBar_ = nullptr;
+    QMenu* windowMenu_ = nullptr;
+    QWidget* addedDisplays_ = nullptr;
+    QWidget* actLoopTime_ = nullptr;
+    QWidget* progressLabel_ = nullptr;
+    QWidget* progressPanel_ = nullptr;
+    QToolButton* stopAtLoopEnd_ = nullptr;
+    ProgressView* progress_ = nullptr;
+    std::vector<QToolButton*> toolButtons_;
+    std::vector<Managed> windows_;
+
+    // What Follow applied last, so that it only touches what changed.
+    int shownProgressSize_ = -1;
+    int shownLabels_ = -1;
+    int shownAutoSize_ = -1;
+    int shownOnTop_ = -1;
+    int shownFixed_ = -1;
+};
+
+} // namespace kreisel

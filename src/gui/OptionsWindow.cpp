@@ -1,0 +1,122 @@
+// Where each option control sits on the options pages.
+#include "gui/OptionsWindow.h"
+
+#include <QBoxLayout>
+#include <QScrollArea>
+#include <QTabWidget>
+
+namespace kreisel {
+
+namespace {
+
+std::vector<GroupSpec> RecordingPage() {
+    return {
+        {"Aufnahme",
+         {{"", {"CBContinuousRecordingLoops"}},
+          {"", {"CBReRecordCyclic"}},
+          {"Max.Anz. Loops:", {"SEFixMaxLoopNr"}},
+          {"Loops pro Gruppe:", {"SEFixMaxLoopNrOfGroup"}}}},
+        {"Loop-Länge",
+         {{"", {"CBUseFixedLoopTime", "TBFixedLoopTime", "CBFixedLoopUseBPM"}},
+          {"", {"LabelMaxLoopTime"}},
+          {"", {"CBMaxTimeLikeFirstLoop"}},
+          {"", {"CBHoldLoopLength"}},
+          {"", {"CBFirstRecLoopEnd_AfterOffset"}},
+          {"", {"CBPlayAsyncRingMode"}}}},
+        {"Vorlauf",
+         {{"", {"CBUsePrepareTime", "TBPrepareTime", "CBPrepareTimeUseBPM", "LabelPrepareTimeVal"}}}},
+        {"Punch und Fades",
+         {{"Punch:", {"CBPunchMixMode", "CBPunchMixReFadeAll"}},
+          {"", {"CBFadeFirstLastBlock", "TBFadeFirstLastBlockSmps", "LabelFadeInOutVal"}},
+          {"", {"CBCorrectDCDrift", "LabelDCDriftL", "LabelDCDriftR"}}}},
+        {"Export", {{"", {"SBDoExport", "SBDoExportMarker", "SBFinishExport", "LabelExportSize"}}}},
+    };
+}
+
+std::vector<GroupSpec> TempoPage() {
+    return {
+        {"Metronom",
+         {{"", {"SBMetronomOpt", "TBMetronomBPM", "LabelMetronom"}},
+          {"Lautstärke:", {"TBMetroLevel"}},
+          {"", {"CBMetroSyncWithLoopStart", "CBMetroStopAtLoopEnd"}},
+          {"", {"CBMetroStopAtPrepareTimeEnd", "CBMetronomRecord"}}}},
+        {"Tap",
+         {{"", {"SBTapOpt", "TBTapCount", "LabelToTapCount"}},
+          {"Schwelle:", {"TBTapLevel", "PanelTapLevelPercent"}},
+          {"", {"CBTapCtrlInput", "CBTapCtrlKeys"}},
+          {"", {"CBTapStartRecord", "CBTapStartPlay"}},
+          {"", {"CBTapSetMetronom", "CBTapStartMetronom"}},
+          {"Tempo:", {"LabelTapFreq"}}}},
+        {"Zähler", {{"", {"ButtonResetCounters", "LabelCounterIn"}}}},
+    };
+}
+
+std::vector<GroupSpec> MixerPage() {
+    return {
+        {"Loop-Mixer",
+         {{"", {"LabelInputMode", "ComboBoxInputMode"}},
+          {"", {"CBMixSymm", "CBInputMixer"}},
+          {"Loop-Scroll-Geschwindigkeit", {"TBScrollStepsPerMixer", "LabelScrollStepsPerMixer"}}}},
+        {"Haupt-Regler", {{"", {"CBFaderSmooth"}}}},
+        {"Ausgang",
+         {{"", {"CBUseLowerOutput", "TBLowerOutputPerLoop", "LabelLowerOutputPerLoop"}},
+          {"Absenkung jetzt:", {"LabelLowerOutput"}}}},
+        {"Anzeige", {{"Größe des Verlaufszeigers:", {"TBProgressBarSize", "LabelProgressBarSize"}}}},
+    };
+}
+
+std::vector<GroupSpec> SoundCardPage() {
+    return {
+        {"Sound-Karte",
+         {{"Eingang:", {"CBxInDev"}},
+          {"Ausgang:", {"CBxOutDev"}},
+          {"", {"LabelFreqCaption", "SEFreq", "LabelFreqUnit"}},
+          {"", {"LabelBlockCaption", "SEMemBlockFrames", "LabelBlockUnit"}},
+          {"", {"LabelInfoRestart"}},
+          {"", {"LabelWaveFormat", "ButtonStartStop", "SpeedButtonSoundkarte"}}}},
+    };
+}
+
+std::vector<GroupSpec> LatencyPage() {
+    return {
+        {"Ausgleich der Latenz",
+         {{"", {"LabelOptOutblocksDelayCaption", "SEOptOutblocksDelay"}},
+          {"", {"CBManualAddOffsetFrms"}},
+          {"", {"LabelAddOffsetCaption", "SEAddOffsetFrms"}},
+          {"", {"LabelOffsetmSecCaption", "LabelOffsetmSec"}},
+          {"", {"CBKorrOutSmps"}},
+          {"", {"LabelKorrSmpsCaption", "LabelKorrSmps", "ButtonResetCounters"}},
+          {"", {"LabelCalcOutCountCaption", "Label_Calc_Out_Count"}},
+          {"", {"LabelOutCountCaption", "LabelOutCount"}}}},
+        {"Latenz akustisch messen",
+         {{"", {"ButtonCalcLatency"}},
+          {"", {"LabelLatencyLevelCaption", "TBLatencyLevel", "PanelLatencyLevel"}},
+          {"", {"PanelLatency", "LabelLatency", "LabelLatencyCounter"}}}},
+    };
+}
+
+} // namespace
+
+OptionsWindow::OptionsWindow(TFormOptions& options, Binder& binder, std::vector<Form*> forms, QWidget* parent)
+    : FormWindow(options, parent) {
+    setObjectName(QString::fromStdString(options.Name()));
+    auto* col = new QVBoxLayout(this);
+    col->setContentsMargins(4, 4, 4, 4);
+    pages_ = new QTabWidget(this);
+    Placer place(binder, std::move(forms));
+    const std::vector<GroupSpec> pages[TFormOptions::PageCount] = {RecordingPage(), TempoPage(), MixerPage(),
+                                                                   SoundCardPage(), LatencyPage()};
+    const auto& captions = options.PageControlOptions.Items();
+    for (int i = 0; i < TFormOptions::PageCount; ++i) {
+        auto* scroll = new QScrollArea(pages_);
+        scroll->setWidgetResizable(true);
+        scroll->setFrameShape(QFrame::NoFrame);
+        scroll->setWidget(BuildGroups(place, pages[i]));
+        pages_->addTab(scroll, QString::fromStdString(captions.at(static_cast<std::size_t>(i))));
+    }
+    binder.Bind(options.PageControlOptions, pages_);
+    col->addWidget(pages_);
+    resize(640, 560);
+}
+
+} // namespace kreisel
