@@ -1,25 +1,17 @@
+// The loop mixer window's controls and the view of them that loop numbering uses.
 #include "forms/TFormLoops.h"
 
 namespace kreisel {
 
 TFormLoops::TFormLoops()
-    : Form("FormLoops", "Loops"),
-      SBAllowMultipleLoopLength(Add("SBAllowMultipleLoopLength", ControlKind::SwitchButton)),
-      SBAllGroups(Add("SBAllGroups", ControlKind::SwitchButton)) {
-    SBAllowMultipleLoopLength.SetHint("multiple Loop-Längen");
+    : Form("FormLoops", "Loops"), MixerControls(static_cast<Form&>(*this)),
+      FaderControls(static_cast<Form&>(*this)), SBAllGroups(SBAllLoopsMarked) {
     for (int n = 1; n <= LoopSlotCapacity; ++n) {
-        Control& play = Add("SBLoop_" + std::to_string(n), ControlKind::SwitchButton);
-        Control& mark = Add("SBLoopMarker_" + std::to_string(n), ControlKind::SwitchButton);
-        mark.SetText(std::to_string(n));
-        play.SetEnabled(false);
-        Rows.Play[static_cast<size_t>(n)] = &play;
-        Rows.Mark[static_cast<size_t>(n)] = &mark;
+        Rows.Play[static_cast<size_t>(n)] = MixerRows[static_cast<size_t>(n)].Play;
+        Rows.Mark[static_cast<size_t>(n)] = MixerRows[static_cast<size_t>(n)].Marker;
     }
-    Rows.RenameRow = [this](int slot, const std::string& suffix) {
-        Rename(*Rows.Play[static_cast<size_t>(slot)], "SBLoop_" + suffix);
-        Rename(*Rows.Mark[static_cast<size_t>(slot)], "SBLoopMarker_" + suffix);
-    };
-    Rows.AllGroupsShown = [this] { return SBAllGroups.Down(); };
+    Rows.RenameRow = [this](int slot, const std::string& suffix) { RenameRow(slot, suffix); };
+    Rows.AllGroupsShown = [this] { return SBAllLoopsMarked.Down(); };
 }
 
 } // namespace kreisel
