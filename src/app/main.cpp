@@ -1,12 +1,19 @@
 // kreisel: the looper with its windows. Creates the Qt host services, the core and the windows,
 // opens the sound card and runs until the main window closes.
+#include "forms/TFormFaders.h"
 #include "forms/TFormOptions.h"
+#include "forms/TFormTimedInput.h"
 #include "gui/Binder.h"
 #include "gui/KeyRouter.h"
+#include "gui/LoopsWindow.h"
 #include "gui/MainWindow.h"
 #include "gui/OptionsWindow.h"
 #include "gui/QtHost.h"
+#include "gui/SecondaryWindows.h"
+#include "mixer/Faders.h"
+#include "mixer/LoopMixer.h"
 #include "shell/KreiselCore.h"
+#include "shell/TimedInputBox.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -68,10 +75,30 @@ int main(int argc, char* argv[]) {
     XdgDesktop desktop;
 
     KreiselCore core(Host{clock, timers, pump, dialogs, systemInfo});
+    Transport& transport = core.T();
+
+    // The loop mixer's and the faders' operations, the timed box and the options window's model.
+    LoopMixer mixer(core.E(), core.Loops());
+    mixer.ResetAll = [&] {
+        transport.ButtonResetAllClick();
+        return core.E().LoopCount == 0;
+    };
+    mixer.ActivateLoop = [&](int loop) { transport.SetNextToRecLoopNr(loop); };
+    mixer.OutputLoweringChanged = [&] { core.E().AnyChange_LowerOutput(); };
+    transport.TellMixer = [&](int group, int loop) { mixer.SetScrollTarget(group, loop); };
+    Faders faders(core.E(), core.Loops());
+    TFormFaders fadersForm(core.Loops());
+    core.Forms().Add(fadersForm);
+    TFormTimedInput timedForm;
+    TimedInputBox timedBox(timedForm, clock, timers, pump);
+    dialogs.SetTimedAsk([&timedBox](const Question& q) { return timedBox.RunTimedBox(q); });
     TFormOptions options;
     core.Forms().Add(options);
+
     WindowSwitches switches(core.Main(), core.Forms(), options);
-    switches.UpdateControls = [&core] { core.T().UpdateControls(); };
+    switches.UpdateControls = [&transport] { transport.UpdateControls(); };
+    switches.ScrollStepsChanged = [&mixer](int steps) { mixer.SetScrollStepsPerMixer(steps); };
+    mixer.SetScrollStepsPerMixer(switches.ScrollStepsPerMixer());
 
     Binder binder;
     MainWindow mainWindow(core, switches, binder);
@@ -83,6 +110,14 @@ int main(int argc, char* argv[]) {
             dialogs.ShowMessage("Fehler bei Windows-Aufruf \"xdg-open " + folder + "\" !!");
     };
 
+    LoopsWindow loopsWindow(core.Loops(), binder, core.E(), &mixer, &switches.ToolShowMixers);
+    mainWindow.AddWindow(&loopsWindow, switches.ToolShowLoops, &switches.PMShowLoops,
+                         &switches.PMLoopsStayOnTop);
+    FadersWindow fadersWindow(fadersForm, binder);
+    mainWindow.AddWindow(&fadersWindow, switches.ToolShowFaders, &switches.PMShowFaders,
+                         &switches.PMFadersStayOnTop);
+    TimedInputWindow timedWindow(timedForm, binder, &timedBox);
+
     std::vector<Form*> optionForms;
     for (std::size_t i = 0; i < core.Forms().FormCount(); ++i)
         optionForms.push_back(&core.Forms().FormAt(i));
@@ -91,17 +126,17 @@ int main(int argc, char* argv[]) {
                          &switches.PMOptionsStayOnTop);
 
     KeyRouter keys;
-    keys.KeyDown = [&core](int vk) {
+    keys.KeyDown = [&core, &transport](int vk) {
         Engine& e = core.E();
         if (vk == 32 && e.PunchOn && !e.Recording) {
-            core.T().PunchKeyDown();
+            transport.PunchKeyDown();
             return true;
         }
-        return core.T().KeyDown(vk);
+        return transport.KeyDown(vk);
     };
-    keys.KeyUp = [&core](int vk) {
+    keys.KeyUp = [&core, &transport](int vk) {
         if (vk == 32 && core.E().PunchActive) {
-            core.T().PunchKeyUp();
+            transport.PunchKeyUp();
             return true;
         }
         return false;
@@ -109,10 +144,16 @@ int main(int argc, char* argv[]) {
     app.installEventFilter(&keys);
 
     core.Start();
+    mixer.Started = true;
     core.Main().SetVisible(true);
-    if (args.isSet(showAll))
-        for (Form* f : optionForms)
-            f->SetVisible(true);
+    // Until the settings file says otherwise, the loop mixer comes up with the main window.
+    switches.ShowWindow(WindowSwitches::LoopsForm, true);
+    if (args.isSet(showAll)) {
+        switches.ShowWindow(WindowSwitches::FadersForm, true);
+        switches.ShowWindow(WindowSwitches::OptionsForm, true);
+        switches.ShowWindow(WindowSwitches::SoundCardForm, true);
+        if (!switches.ToolShowMixers.Down()) switches.ToolShowMixers.UserClick();
+    }
     mainWindow.show();
     binder.Refresh();
 

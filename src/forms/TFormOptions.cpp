@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <string>
+#include <utility>
 
 namespace kreisel {
 
@@ -105,6 +106,19 @@ WindowSwitches::WindowSwitches(Form& m, FormRegistry& forms, TFormOptions& optio
     TBProgressBarSize.SetOnChange([this](Control&) { TBProgressBarSizeChange(); });
     TBScrollStepsPerMixer.SetOnChange([this](Control&) { TBScrollStepsPerMixerChange(); });
 
+    // The loop mixer's own "Alle Mixer anzeigen" and "Faders" only forward to these switches.
+    if (Form* loops = forms.FindForm(LoopsForm)) {
+        mixersMirror_ = loops->Find("SBMixers");
+        fadersMirror_ = loops->Find("SBFaders");
+        for (auto [mirror, target] :
+             {std::pair{mixersMirror_, &ToolShowMixers}, std::pair{fadersMirror_, &ToolShowFaders}})
+            if (mirror != nullptr)
+                mirror->SetOnClick([target](Control& sender) {
+                    if (target->Down() != sender.Down()) target->SetDown(sender.Down());
+                    target->Click();
+                });
+    }
+
     ToolShowingsClick(PMShowSubControls);
     TBProgressBarSizeChange();
     TBScrollStepsPerMixerChange();
@@ -143,6 +157,13 @@ void WindowSwitches::OtherControlsClick(Control& sender) {
             }
         if (p.form != nullptr)
             if (Form* f = forms_.FindForm(p.form)) f->SetVisible(shown);
+        Control* mirror = p.tool == &ToolShowMixers   ? mixersMirror_
+                          : p.tool == &ToolShowFaders ? fadersMirror_
+                                                      : nullptr;
+        if (mirror != nullptr && mirror != &sender) {
+            SuppressActions quiet(*mirror);
+            mirror->SetDown(shown);
+        }
         // The mixers inside the main window come with the loop mixer window.
         if (&sender == &ToolShowMixers && shown && !ToolShowLoops.Down()) ShowWindow(LoopsForm, true);
         if (shown && p.page >= 0) options_.CheckOptionsTabSheet(p.page);

@@ -100,6 +100,8 @@ struct WindowSwitches {
     FormRegistry& forms_;
     TFormOptions& options_;
     int scrollSteps_ = 1;
+    Control* mixersMirror_ = nullptr;
+    Control* fadersMirror_ = nullptr;
 };
 
 } // namespace kreisel

@@ -3,9 +3,11 @@
 #include "gui/Binder.h"
 
 #include <QAbstractButton>
+#include <QAbstractSlider>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -251,9 +253,9 @@ void Binder::Connect(Binding& b) {
             }
             SyncNow(c);
         });
-    } else if (auto* slider = qobject_cast<QSlider*>(t)) {
-        QPointer<QSlider> guard(slider);
-        connect(slider, &QSlider::valueChanged, this, [this, c, guard](int v) {
+    } else if (auto* slider = qobject_cast<QAbstractSlider*>(t)) {
+        QPointer<QAbstractSlider> guard(slider);
+        connect(slider, &QAbstractSlider::valueChanged, this, [this, c, guard](int v) {
             c->UserSetValue(v);
             if (guard && guard->value() != c->Value()) {
                 QSignalBlocker quiet(guard.data());
@@ -318,6 +320,10 @@ bool Binder::eventFilter(QObject* watched, QEvent* event) {
         if (Control* c = ControlOf(watched)) {
             c->UserClick();
             SyncNow(c);
+            // Labels and panels end the click here; otherwise it would reach the panel around
+            // them as a second click (a pause switched on and off again). Paint boxes let it go
+            // on, since views draw and track the mouse on them.
+            return qobject_cast<QFrame*>(watched) != nullptr;
         }
     }
     return false;
@@ -408,15 +414,20 @@ void Binder::Sync(Binding& b) {
     b.min = c.Min();
     b.max = c.Max();
     b.value = c.Value();
-    if (auto* slider = qobject_cast<QSlider*>(t)) {
+    if (auto* slider = qobject_cast<QAbstractSlider*>(t)) {
         QSignalBlocker quiet(slider);
+        auto* trackBar = qobject_cast<QSlider*>(slider);
         if (all || b.orientation != c.SliderOrientation()) {
             b.orientation = c.SliderOrientation();
-            ApplyOrientation(*slider, b.orientation);
+            if (trackBar != nullptr)
+                ApplyOrientation(*trackBar, b.orientation);
+            else
+                slider->setOrientation(b.orientation == Orientation::Vertical ? Qt::Vertical
+                                                                              : Qt::Horizontal);
         }
         if (rangeChanged) {
             slider->setRange(b.min, b.max);
-            slider->setPageStep(PageStepFor(c));
+            if (trackBar != nullptr) trackBar->setPageStep(PageStepFor(c));
         }
         if (valueChanged) slider->setValue(b.value);
     } else if (auto* spin = qobject_cast<QSpinBox*>(t)) {

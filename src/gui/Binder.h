@@ -54,7 +54,7 @@ class Binder : public QObject {
     // shape and paint box → a plain QWidget for the view to draw on.
     QWidget* Create(Control& control, QWidget* parent = nullptr);
     // Binds a widget the view made itself. What is mirrored depends on the widget's type: any
-    // QAbstractButton, QSlider, QSpinBox, QComboBox, QTabWidget (pages as combo box items),
+    // QAbstractButton, QSlider or QScrollBar, QSpinBox, QComboBox, QTabWidget (pages as combo box items),
     // QLabel, QLineEdit, QPlainTextEdit; any other widget gets name, hint, colour, enabled and
     // visible only.
     void Bind(Control& control, QWidget* widget);

@@ -6,6 +6,7 @@
 #include "gui/Binder.h"
 #include "gui/MainWindow.h"
 #include "gui/QtHost.h"
+#include "mixer/LoopMixer.h"
 #include "shell/KreiselCore.h"
 
 #include <QEventLoop>
@@ -52,6 +53,8 @@ struct GuiRig {
     NoDialogs dialogs;
     LinuxSystemInfo systemInfo;
     KreiselCore core{Host{clock, timers, pump, dialogs, systemInfo}};
+    // The mixer's operations on the loop window's controls, as the program wires them.
+    LoopMixer mixer{core.E(), core.Loops()};
     TFormOptions options;
     WindowSwitches switches{core.Main(), core.Forms(), options};
     Binder binder;

@@ -1,0 +1,71 @@
+// The timed box in its window on the real event loop: it comes up with its countdown while the
+// box waits, and answers by itself with the focused button when the time runs out.
+#include "gui/SecondaryWindows.h"
+#include "GuiRig.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
+
+namespace kreisel {
+namespace {
+
+TEST(TimedInputWindow, AnswersByItselfAtTheTimeOut) {
+    QtClock clock;
+    QtTimers timers;
+    QtEventPump pump;
+    TFormTimedInput form;
+    TimedInputBox box(form, clock, timers, pump);
+    Binder binder;
+    TimedInputWindow window(form, binder, &box);
+
+    bool shownWhileWaiting = false;
+    QString seconds;
+    QWidget* focused = nullptr;
+    QTimer::singleShot(400, &window, [&] {
+        shownWhileWaiting = window.isVisible();
+        seconds = window.findChild<QLabel*>(QStringLiteral("LabelTimeSec"))->text();
+        focused = QApplication::focusWidget();
+    });
+    QElapsedTimer t;
+    t.start();
+    const int answer = box.TimedOkCancel("Weiter?", 1200, TimedCancel);
+    const qint64 took = t.elapsed();
+
+    EXPECT_EQ(answer, TimedCancel);
+    EXPECT_GE(took, 1100);
+    EXPECT_LT(took, 4000);
+    EXPECT_TRUE(shownWhileWaiting);
+    EXPECT_EQ(seconds, QStringLiteral("1"));
+    EXPECT_EQ(focused, window.findChild<QPushButton*>(QStringLiteral("ButtonCancel")));
+    RunEvents(3 * Binder::RefreshIntervalMs);
+    EXPECT_FALSE(window.isVisible());
+}
+
+TEST(TimedInputWindow, TheFocusedButtonAnswersAndAClickAnswersAtOnce) {
+    QtClock clock;
+    QtTimers timers;
+    QtEventPump pump;
+    TFormTimedInput form;
+    TimedInputBox box(form, clock, timers, pump);
+    Binder binder;
+    TimedInputWindow window(form, binder, &box);
+    auto* ok = window.findChild<QPushButton*>(QStringLiteral("ButtonOk"));
+    auto* no = window.findChild<QPushButton*>(QStringLiteral("ButtonNo"));
+    ASSERT_NE(ok, nullptr);
+    ASSERT_NE(no, nullptr);
+
+    // The user moves the focus to "Nein"; the time-out then answers No.
+    QTimer::singleShot(200, &window, [&] { no->setFocus(); });
+    EXPECT_EQ(box.TimedOkNo("Speichern?", 600, TimedOk), TimedNo);
+
+    QTimer::singleShot(200, &window, [&] { ok->click(); });
+    QElapsedTimer t;
+    t.start();
+    EXPECT_EQ(box.TimedOkNo("Speichern?", 5000, TimedNo), TimedOk);
+    EXPECT_LT(t.elapsed(), 2000);
+}
+
+} // namespace
+} // namespace kreisel
