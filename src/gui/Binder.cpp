@@ -161,9 +161,12 @@ QWidget* Binder::Create(Control& control, QWidget* parent) {
     case ControlKind::Slider:
         w = new QSlider(parent);
         break;
-    case ControlKind::ComboBox:
-        w = new QComboBox(parent);
+    case ControlKind::ComboBox: {
+        auto* combo = new QComboBox(parent);
+        combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        w = combo;
         break;
+    }
     case ControlKind::RadioButton:
         w = new QRadioButton(parent);
         break;

@@ -33,6 +33,7 @@ QIcon RecordIcon() {
 // Strong colours for the switches that change what is heard, readable from the stage.
 const char* kButtonStyle = R"(
 QToolButton { padding: 3px 6px; }
+QToolButton:checked { background: #9cc8f5; border: 1px solid #357; border-radius: 3px; }
 QToolButton#SBRecord:checked { background: #e01b1b; color: white; border: 1px solid #600; border-radius: 3px; }
 QToolButton#SBPlay:checked { background: #1fa81f; color: white; border: 1px solid #060; border-radius: 3px; }
 QToolButton#ButtonPause:checked { background: #f0d000; color: black; border: 1px solid #660; border-radius: 3px; }
@@ -95,7 +96,7 @@ void MainWindow::BuildToolBars() {
     mainBar_ = addToolBar(QStringLiteral("Transport"));
     mainBar_->setObjectName(QStringLiteral("ToolBarMain"));
     mainBar_->setMovable(false);
-    const QFont big = WithPointSize(font(), 13, true);
+    const QFont big = WithPointSize(font(), 12, true);
     const QSize iconSize(28, 28);
     struct Big {
         const char* name;
@@ -118,7 +119,7 @@ void MainWindow::BuildToolBars() {
         b->setFont(big);
         b->setIconSize(iconSize);
         if (!t.icon.isNull()) b->setIcon(t.icon);
-        b->setMinimumSize(92, 64);
+        b->setMinimumSize(80, 64);
         b->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
         if (std::string_view(t.name) == "SBStopAtLoopEnd") {
             stopAtLoopEnd_ = b;
@@ -131,7 +132,9 @@ void MainWindow::BuildToolBars() {
         }
     }
 
-    subBar_ = addToolBar(QStringLiteral("Systemleiste"));
+    // The window switches stand at the right edge, one below the other.
+    subBar_ = new QToolBar(QStringLiteral("Systemleiste"), this);
+    addToolBar(Qt::RightToolBarArea, subBar_);
     subBar_->setObjectName(QStringLiteral("ToolBarSubControls"));
     subBar_->setMovable(false);
 
@@ -300,12 +303,14 @@ void MainWindow::ApplyButtonStyle() {
 }
 
 void MainWindow::AddWindow(FormWindow* window, Control& toolSwitch, Control* menuSwitch, Control* stayOnTop) {
-    windows_.push_back({window, stayOnTop});
-    QToolButton* b = TransportButton(toolSwitch.Name().c_str(), subBar_);
-    if (b != nullptr) {
-        b->setFont(WithPointSize(font(), 10.5));
-        b->setMinimumHeight(30);
-    }
+    windows_.push_back({window, &toolSwitch, menuSwitch, stayOnTop});
+    auto systemButton = [this](const std::string& name) {
+        if (QToolButton* b = TransportButton(name.c_str(), subBar_)) {
+            b->setFont(WithPointSize(font(), 10, true));
+            b->setMinimumSize(112, 40);
+        }
+    };
+    systemButton(toolSwitch.Name());
     if (menuSwitch != nullptr) windowMenu_->addAction(binder_.CreateAction(*menuSwitch, windowMenu_));
     const std::string formName = window->Model().Name();
     window->Closing = [this, formName, window] {
@@ -314,7 +319,7 @@ void MainWindow::AddWindow(FormWindow* window, Control& toolSwitch, Control* men
         binder_.Refresh();
     };
     // The mixers inside the main window belong with the loop mixer's switch.
-    if (formName == WindowSwitches::LoopsForm) TransportButton("ToolShowMixers", subBar_);
+    if (formName == WindowSwitches::LoopsForm) systemButton(sw_.ToolShowMixers.Name());
     Follow();
 }
 
@@ -363,7 +368,7 @@ void MainWindow::Follow() {
             if (hasIcon) style = labels != 0 ? Qt::ToolButtonTextUnderIcon : Qt::ToolButtonIconOnly;
             b->setToolButtonStyle(style);
             // Without fitting, the buttons of a bar share one width.
-            if (b->parentWidget() != mainBar_) b->setMinimumWidth(autoSize != 0 ? 0 : 96);
+            if (b->parentWidget() == addBar_) b->setMinimumWidth(autoSize != 0 ? 0 : 96);
         }
     }
 
@@ -382,6 +387,12 @@ void MainWindow::Follow() {
     for (Managed& w : windows_) {
         const bool shown = w.window->Model().Visible();
         if (shown != w.window->isVisible()) w.window->setVisible(shown);
+        // A window may hide itself (its own close button): its switch follows.
+        for (Control* s : {w.toolSwitch, w.menuSwitch})
+            if (s != nullptr && s->Down() != shown) {
+                SuppressActions quiet(*s);
+                s->SetDown(shown);
+            }
         const bool top = w.stayOnTop != nullptr && w.stayOnTop->Checked();
         if (top != w.onTop) {
             w.onTop = top;

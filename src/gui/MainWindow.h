@@ -44,6 +44,8 @@ class MainWindow : public QMainWindow {
   private:
     struct Managed {
         FormWindow* window;
+        Control* toolSwitch;
+        Control* menuSwitch;
         Control* stayOnTop;
         bool onTop = false;
     };

@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -178,6 +179,10 @@ std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* parent, const FileDialogOpt
 } // namespace
 
 DialogResult QtDialogs::Ask(const Question& question) {
+    if (unattended_) {
+        std::fprintf(stderr, "%s: %s\n", question.caption.c_str(), question.text.c_str());
+        return question.defaultResult;
+    }
     if (question.timeoutMs > 0) return timedAsk_ ? timedAsk_(question) : CountDownBox(question);
     QMessageBox box(IconOf(question.icon), Q(question.caption), BoxText(question.text), QMessageBox::NoButton,
                     parent_);
@@ -233,6 +238,10 @@ DialogResult QtDialogs::CountDownBox(const Question& question) {
 }
 
 void QtDialogs::ShowMessage(const std::string& text) {
+    if (unattended_) {
+        std::fprintf(stderr, "%s\n", text.c_str());
+        return;
+    }
     QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), BoxText(text),
                     QMessageBox::NoButton, parent_);
     box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
@@ -240,6 +249,7 @@ void QtDialogs::ShowMessage(const std::string& text) {
 }
 
 std::vector<std::string> QtDialogs::OpenFiles(const FileDialogOptions& options) {
+    if (unattended_) return {};
     auto d = MakeFileDialog(parent_, options, lastFolder_);
     d->setAcceptMode(QFileDialog::AcceptOpen);
     d->setFileMode(options.allowMultiple
@@ -254,6 +264,7 @@ std::vector<std::string> QtDialogs::OpenFiles(const FileDialogOptions& options) 
 }
 
 std::optional<std::string> QtDialogs::SaveFile(const FileDialogOptions& options) {
+    if (unattended_) return std::nullopt;
     auto d = MakeFileDialog(parent_, options, lastFolder_);
     d->setAcceptMode(QFileDialog::AcceptSave);
     d->setFileMode(QFileDialog::AnyFile);
@@ -264,6 +275,7 @@ std::optional<std::string> QtDialogs::SaveFile(const FileDialogOptions& options)
 }
 
 std::optional<std::string> QtDialogs::SelectFolder(const std::string& title, const std::string& startFolder) {
+    if (unattended_) return std::nullopt;
     QFileDialog d(parent_, Q(title));
     d.setOption(QFileDialog::DontUseNativeDialog);
     d.setFileMode(QFileDialog::Directory);

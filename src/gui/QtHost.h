@@ -63,6 +63,9 @@ class QtDialogs : public Dialogs {
     // The timed box (a question with a time-out); without one, a message box that counts down.
     using TimedAsk = std::function<DialogResult(const Question&)>;
     void SetTimedAsk(TimedAsk ask) { timedAsk_ = std::move(ask); }
+    // Nobody at the screen (screenshots, scripted runs): messages go to the error output,
+    // questions take their default answer, file dialogs count as cancelled.
+    void SetUnattended(bool unattended) { unattended_ = unattended; }
 
     DialogResult Ask(const Question& question) override;
     void ShowMessage(const std::string& text) override;
@@ -77,6 +80,7 @@ class QtDialogs : public Dialogs {
     DialogResult CountDownBox(const Question& question);
     QWidget* parent_ = nullptr;
     TimedAsk timedAsk_;
+    bool unattended_ = false;
     std::string lastFolder_;
 };
 
