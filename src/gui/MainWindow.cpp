@@ -283,7 +283,7 @@ QWidget* MainWindow::BuildDisplays() {
     // The loop list: a click marks the loop to record, a double click also switches its group.
     if (auto* memo = qobject_cast<MemoView*>(place_.Make("MemoLoops", split))) {
         memo->setFont(WithPointSize(font(), 12));
-        memo->setMinimumWidth(220);
+        memo->setMinimumWidth(300);
         connect(memo, &MemoView::LineClicked, this, [this, &t](int line) {
             t.MemoLoopsClick(line);
             binder_.Refresh();
@@ -345,7 +345,10 @@ void MainWindow::Follow() {
     addBar_->setVisible(sw_.PMShowAddedControls.Checked());
     addedDisplays_->setVisible(sw_.PMShowAddedDisplays.Checked());
     if (actLoopTime_ != nullptr) {
-        const int width = sw_.PMShowOtherDisplays.Checked() ? 120 : 2;
+        // 120 pixels in the old toolkit's font; as wide as a loop time in ours.
+        const int wide = std::max(
+            120, actLoopTime_->fontMetrics().horizontalAdvance(QStringLiteral("A10: 00.000 Sek.")) + 12);
+        const int width = sw_.PMShowOtherDisplays.Checked() ? wide : 2;
         if (actLoopTime_->minimumWidth() != width) actLoopTime_->setFixedWidth(width);
     }
 

@@ -131,29 +131,19 @@ QSize BigLabel::sizeHint() const {
     return {160, 90};
 }
 
-void BigLabel::resizeEvent(QResizeEvent* event) {
-    QLabel::resizeEvent(event);
-    FitFont();
-}
-
-void BigLabel::changeEvent(QEvent* event) {
-    QLabel::changeEvent(event);
-    if (event->type() == QEvent::FontChange) return;
-    FitFont();
-}
-
-void BigLabel::FitFont() {
-    if (fitting_ || height() <= 0) return;
-    fitting_ = true;
+void BigLabel::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    drawFrame(&p);
+    const QRect room = contentsRect().adjusted(4, 0, -4, 0);
+    if (text().isEmpty() || room.width() <= 0 || room.height() <= 0) return;
     QFont f = font();
-    int pixels = std::max(8, static_cast<int>(std::lround(height() * share_)));
+    const int pixels = std::max(8, static_cast<int>(std::lround(height() * share_)));
     f.setPixelSize(pixels);
-    const QString t = text().isEmpty() ? QStringLiteral("M") : text();
-    const int room = std::max(1, width() - 2 * frameWidth() - 8);
-    const int wide = QFontMetrics(f).horizontalAdvance(t);
-    if (wide > room) f.setPixelSize(std::max(8, pixels * room / wide));
-    if (f != font()) setFont(f);
-    fitting_ = false;
+    const int wide = QFontMetrics(f).horizontalAdvance(text());
+    if (wide > room.width()) f.setPixelSize(std::max(8, pixels * room.width() / wide));
+    p.setFont(f);
+    p.setPen(palette().color(QPalette::WindowText));
+    p.drawText(room, Qt::AlignCenter, text());
 }
 
 // --- ProgressView

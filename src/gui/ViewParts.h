@@ -52,8 +52,9 @@ struct GroupSpec {
 };
 QWidget* BuildGroups(Placer& place, const std::vector<GroupSpec>& groups, QWidget* parent = nullptr);
 
-// A display whose font grows with its height (five eighths of it) and shrinks to fit its text
-// into the width, so the displays stay readable from a distance on any screen.
+// A display whose font grows with its height (a share of it) and shrinks to fit its text into
+// the width, so the displays stay readable from a distance on any screen. It draws its text
+// itself, fitted anew on every paint, since a new text comes without any event.
 class BigLabel : public QLabel {
     Q_OBJECT
   public:
@@ -62,13 +63,10 @@ class BigLabel : public QLabel {
     QSize sizeHint() const override;
 
   protected:
-    void resizeEvent(QResizeEvent* event) override;
-    void changeEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
   private:
-    void FitFont();
     double share_;
-    bool fitting_ = false;
 };
 
 // The loop progress: a bar filled to the play position in the transport's colour; pressing,
