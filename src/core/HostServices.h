@@ -83,6 +83,13 @@ struct FileDialogOptions {
     bool mustExist = true;          // open dialog only
 };
 
+// A one-line input box: caption, prompt and the text it opens with.
+struct TextQuery {
+    std::string caption{};
+    std::string prompt{};
+    std::string defaultText{};
+};
+
 class Dialogs {
   public:
     virtual ~Dialogs() = default;
@@ -96,6 +103,8 @@ class Dialogs {
     virtual std::optional<std::string> SaveFile(const FileDialogOptions& options) = 0;
     virtual std::optional<std::string> SelectFolder(const std::string& title,
                                                     const std::string& startFolder) = 0;
+    // The entered text; nullopt when cancelled. A host without input boxes answers as cancelled.
+    virtual std::optional<std::string> InputText(const TextQuery& /*query*/) { return std::nullopt; }
 };
 
 struct MemoryStatus {

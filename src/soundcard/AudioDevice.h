@@ -39,6 +39,7 @@ enum AudioError : int {
     AudioInvalidParameter = 11,
     AudioBadFormat = 32,
     AudioDeviceLost = 1001,
+    AudioFileError = 1002, // the built-in device's WAV file could not be opened, read or written
 };
 
 class AudioDevice {

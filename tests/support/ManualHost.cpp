@@ -97,6 +97,8 @@ const char* KindName(ScriptedDialogs::Kind kind) {
         return "save dialog";
     case ScriptedDialogs::Kind::Folder:
         return "folder dialog";
+    case ScriptedDialogs::Kind::Input:
+        return "input box";
     }
     return "?";
 }
@@ -120,7 +122,8 @@ bool Offers(DialogButtons buttons, DialogResult result) {
 } // namespace
 
 std::string ScriptedDialogs::Request::Text() const {
-    return (kind == Kind::Question || kind == Kind::Message) ? question.text : options.title;
+    return (kind == Kind::Question || kind == Kind::Message || kind == Kind::Input) ? question.text
+                                                                                     : options.title;
 }
 
 ScriptedDialogs::~ScriptedDialogs() {
@@ -150,6 +153,12 @@ void ScriptedDialogs::AnswerSave(std::optional<std::string> path) {
 void ScriptedDialogs::AnswerFolder(std::optional<std::string> folder) {
     Scripted s{Kind::Folder, DialogResult::None, false, {}};
     if (folder) s.paths.push_back(std::move(*folder));
+    script_.push_back(std::move(s));
+}
+
+void ScriptedDialogs::AnswerInput(std::optional<std::string> text) {
+    Scripted s{Kind::Input, DialogResult::None, false, {}};
+    if (text) s.paths.push_back(std::move(*text));
     script_.push_back(std::move(s));
 }
 
@@ -218,6 +227,18 @@ std::optional<std::string> ScriptedDialogs::SelectFolder(const std::string& titl
     r.options.folder = startFolder;
     requests_.push_back(std::move(r));
     auto answer = Take(Kind::Folder, title);
+    if (!answer || answer->paths.empty()) return std::nullopt;
+    return answer->paths.front();
+}
+
+std::optional<std::string> ScriptedDialogs::InputText(const TextQuery& query) {
+    Request r;
+    r.kind = Kind::Input;
+    r.question.caption = query.caption;
+    r.question.text = query.prompt;
+    r.options.fileName = query.defaultText;
+    requests_.push_back(std::move(r));
+    auto answer = Take(Kind::Input, query.prompt);
     if (!answer || answer->paths.empty()) return std::nullopt;
     return answer->paths.front();
 }

@@ -82,12 +82,14 @@ class ManualEventPump : public EventPump {
 // the test and is answered as cancelled; answers left over when the object dies fail it too.
 class ScriptedDialogs : public Dialogs {
   public:
-    enum class Kind { Question, Message, Open, Save, Folder };
+    enum class Kind { Question, Message, Open, Save, Folder, Input };
 
     struct Request {
         Kind kind = Kind::Question;
-        Question question;         // Question: the full request; Message: text only
-        FileDialogOptions options; // Open, Save; Folder: title and folder
+        Question question;         // Question: the full request; Message: text only; Input:
+                                   // caption and prompt (the prompt as text)
+        FileDialogOptions options; // Open, Save; Folder: title and folder; Input: the default
+                                   // text as fileName
         std::string Text() const;  // question or message text, or dialog title
     };
 
@@ -102,6 +104,7 @@ class ScriptedDialogs : public Dialogs {
     void AnswerOpen(std::vector<std::string> paths); // empty: cancelled
     void AnswerSave(std::optional<std::string> path);
     void AnswerFolder(std::optional<std::string> folder);
+    void AnswerInput(std::optional<std::string> text); // nullopt: cancelled
 
     DialogResult Ask(const Question& question) override;
     void ShowMessage(const std::string& text) override;
@@ -109,6 +112,7 @@ class ScriptedDialogs : public Dialogs {
     std::optional<std::string> SaveFile(const FileDialogOptions& options) override;
     std::optional<std::string> SelectFolder(const std::string& title,
                                             const std::string& startFolder) override;
+    std::optional<std::string> InputText(const TextQuery& query) override;
 
     const std::vector<Request>& Requests() const { return requests_; }
     // Whether any recorded request's text contains the given piece.
