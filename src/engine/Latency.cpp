@@ -1,0 +1,221 @@
+// Offset, output queue depth and the acoustic latency measurement.
+#include "engine/Latency.h"
+
+#include "core/Text.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+namespace kreisel {
+
+namespace {
+
+Control& Make(Form& f, const char* name, ControlKind kind, const char* text = "") {
+    Control& c = f.Add(name, kind);
+    c.SetText(text);
+    return c;
+}
+
+Control& Number(Form& f, const char* name, int min, int max, int value) {
+    Control& c = f.Add(name, ControlKind::NumberField);
+    c.SetRange(min, max);
+    c.SetValue(value);
+    return c;
+}
+
+Control& Slider(Form& f, const char* name, int min, int max, int position) {
+    Control& c = f.Add(name, ControlKind::Slider);
+    c.SetRange(min, max);
+    c.SetPosition(position);
+    return c;
+}
+
+Control& Check(Form& f, const char* name, const char* caption, bool checked) {
+    Control& c = Make(f, name, ControlKind::CheckBox, caption);
+    c.SetChecked(checked);
+    return c;
+}
+
+Control& Hidden(Control& c) {
+    c.SetVisible(false);
+    return c;
+}
+
+constexpr const char* kInstructions =
+    "Halten Sie jetzt das Mikrofon (linker Kanal) direkt an den Lautsprecher !\n"
+    "Achten Sie dabei auf eine ruhige Umgebung und sinnvolle Pegel-Einstellungen:\n"
+    "Der Aufnahme-Peak-Level muß etwa 90% der Anzeige erreichen\n"
+    "und der Kontroll-Zähler mit jedem Tick 1 hochzählen !!\n"
+    "\n"
+    "Die Latenz wird mit jedem Metronom-Tick berechnet und im roten Feld angezeigt !\n"
+    "\n"
+    "Zum Beenden klicken Sie auf die rote Anzeige !";
+
+} // namespace
+
+LatencyControls::LatencyControls(Form& f)
+    : Owner(f),
+      LabelAddOffsetCaption(Make(f, "LabelAddOffsetCaption", ControlKind::Label, "Offset - Samples:")),
+      SEAddOffsetFrms(Number(f, "SEAddOffsetFrms", 0, 10000000, 4000)),
+      CBManualAddOffsetFrms(Check(f, "CBManualAddOffsetFrms", "Ausgleich manuell einst.", false)),
+      CBKorrOutSmps(Check(f, "CBKorrOutSmps", "Wiedergabe-Smps. synchronisieren", true)),
+      LabelOptOutblocksDelayCaption(
+          Make(f, "LabelOptOutblocksDelayCaption", ControlKind::Label, "Buffergröße:")),
+      SEOptOutblocksDelay(Number(f, "SEOptOutblocksDelay", -3, 1000, 5)),
+      LabelOffsetmSecCaption(Make(f, "LabelOffsetmSecCaption", ControlKind::Label, "kompens.Latenz:")),
+      LabelOffsetmSec(Make(f, "LabelOffsetmSec", ControlKind::Label)),
+      LabelKorrSmpsCaption(Make(f, "LabelKorrSmpsCaption", ControlKind::Label, "-/+:")),
+      LabelKorrSmps(Make(f, "LabelKorrSmps", ControlKind::Label, "0/0")),
+      LabelCalcOutCountCaption(Make(f, "LabelCalcOutCountCaption", ControlKind::Label, "int.Lat.:")),
+      Label_Calc_Out_Count(Make(f, "Label_Calc_Out_Count", ControlKind::Label)),
+      LabelOutCountCaption(Make(f, "LabelOutCountCaption", ControlKind::Label, "aktiv:")),
+      LabelOutCount(Make(f, "LabelOutCount", ControlKind::Label)),
+      ButtonCalcLatency(Make(f, "ButtonCalcLatency", ControlKind::Button, "Latenz akust. messen!")),
+      LabelLatencyLevelCaption(Make(f, "LabelLatencyLevelCaption", ControlKind::Label, "Empf.")),
+      TBLatencyLevel(Slider(f, "TBLatencyLevel", 0, 14, 10)),
+      PanelLatencyLevel(Make(f, "PanelLatencyLevel", ControlKind::Panel, "10")),
+      PanelLatency(Make(f, "PanelLatency", ControlKind::Panel, "Latenz")),
+      LabelLatency(Hidden(Make(f, "LabelLatency", ControlKind::Label))),
+      LabelLatencyCounter(Make(f, "LabelLatencyCounter", ControlKind::Label)) {}
+
+LatencyCompensation::LatencyCompensation(Engine& engine, LatencyControls& controls, OutputQueueView& output,
+                                         Dialogs& dialogs, LatencyMetronome metronome)
+    : e_(engine), c_(controls), out_(output), dialogs_(dialogs), metronome_(std::move(metronome)) {
+    c_.SEAddOffsetFrms.SetOnChange([this](Control&) { AnyChange_OffsetSmps(); });
+    c_.SEOptOutblocksDelay.SetOnChange([this](Control&) { AnyOutblocksDelayChange(); });
+    c_.CBManualAddOffsetFrms.SetOnChange([this](Control&) { AnyOutblocksDelayChange(); });
+    c_.TBLatencyLevel.SetOnChange(
+        [this](Control&) { c_.PanelLatencyLevel.SetText(std::to_string(c_.TBLatencyLevel.Position())); });
+    c_.ButtonCalcLatency.SetOnClick([this](Control&) { ButtonCalcLatencyClick(); });
+    c_.LabelLatency.SetOnClick([this](Control&) { LabelLatencyClick(); });
+    c_.PanelLatency.SetOnClick([this](Control&) { LabelLatencyClick(); });
+    e_.Switches.LatencyMeasuring = Measuring();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Offset
+
+void LatencyCompensation::AnyChange_OffsetSmps() {
+    const int64_t values = int64_t{c_.SEAddOffsetFrms.Value()} * e_.ChannelCount();
+    e_.OffsetSmps = static_cast<int32_t>(std::clamp<int64_t>(values, 0, INT32_MAX / 4));
+    c_.LabelOffsetmSec.SetText(
+        TimeText(e_.OffsetSmps, e_.ChannelCount(), e_.SampleRate, 6, DecimalSeparator));
+}
+
+void LatencyCompensation::AnyOutblocksDelayChange() {
+    const bool manual = c_.CBManualAddOffsetFrms.Checked();
+    c_.SEAddOffsetFrms.SetEnabled(manual);
+    if (!manual) {
+        // The queue depth alone leaves what the device buffers itself uncompensated, which with
+        // small blocks makes every overdub audibly late; so the device's latency is added.
+        const int64_t frames = int64_t{TargetDepth()} * e_.BlockFrames() + out_.DeviceLatencyFrames();
+        SuppressActions quiet(c_.SEAddOffsetFrms);
+        c_.SEAddOffsetFrms.SetValue(static_cast<int>(std::clamp<int64_t>(frames, 0, INT32_MAX)));
+    }
+    AnyChange_OffsetSmps();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Queue depth
+
+void LatencyCompensation::DriftCorrectionDown() {
+    const int queued = out_.QueuedOutBlocks();
+    const int depth = TargetDepth();
+    if (c_.CBKorrOutSmps.Checked() && depth + 1 < queued) {
+        dropValues_ = (queued - depth) * kDropValuesPerBlock;
+        korrRemoved_ += dropValues_;
+        Update_LabelKorrSmps();
+    } else {
+        dropValues_ = 0;
+    }
+    out_.ShortenNextOutBlock(dropValues_);
+}
+
+void LatencyCompensation::FillUp(int tolerance) {
+    if (!c_.CBKorrOutSmps.Checked()) return;
+    const int queued = out_.QueuedOutBlocks();
+    const int missing = TargetDepth() - queued;
+    if (queued <= 0 || tolerance >= missing) return;
+    for (int i = 0; i < missing; ++i) {
+        e_.Create_OutEmptyBlock();
+        if (!out_.WriteOutBlock(e_.OutBlock(), e_.OutBlockBytes())) break;
+        korrAdded_ += e_.BlockValues();
+        Update_LabelKorrSmps();
+    }
+}
+
+void LatencyCompensation::Update_LabelKorrSmps() {
+    c_.LabelKorrSmps.SetText(std::to_string(korrRemoved_) + "/" + std::to_string(korrAdded_));
+}
+
+void LatencyCompensation::ResetKorrCounters() {
+    korrRemoved_ = 0;
+    korrAdded_ = 0;
+    Update_LabelKorrSmps();
+}
+
+void LatencyCompensation::RefreshInternalLatency() {
+    const int ms = RoundHalfEven(out_.AverageLatencyMs());
+    const auto tenthBlocks = static_cast<int>(std::lround(out_.AverageLatencyBlocks() * 10));
+    // Called for every block: the text is only made anew when it changes.
+    if (ms == shownMs_ && tenthBlocks == shownTenthBlocks_ && e_.SampleRate == shownRate_) return;
+    shownMs_ = ms;
+    shownTenthBlocks_ = tenthBlocks;
+    shownRate_ = e_.SampleRate;
+    const int64_t frames = int64_t{ms} * e_.SampleRate / 1000;
+    c_.Label_Calc_Out_Count.SetText(std::to_string(ms) + " ms = " + std::to_string(frames) + " Frames  (~ " +
+                                    FormatFloat("0.0", out_.AverageLatencyBlocks(), DecimalSeparator) +
+                                    " Bl.)");
+}
+
+void LatencyCompensation::ShowOutCount() {
+    c_.LabelOutCount.SetText(std::to_string(out_.QueuedOutBlocks() - 1));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Acoustic measurement
+
+void LatencyCompensation::ButtonCalcLatencyClick() {
+    if (e_.Playing || e_.Recording) {
+        dialogs_.ShowMessage("Stoppen Sie erst die Wiedergabe/Aufnahme!");
+        return;
+    }
+    if (metronome_.PrepareForMeasurement) metronome_.PrepareForMeasurement();
+    dialogs_.ShowMessage(kInstructions);
+    c_.LabelLatency.SetVisible(true);
+    e_.Switches.LatencyMeasuring = true;
+    latencyCount_ = 0;
+}
+
+void LatencyCompensation::LabelLatencyClick() {
+    c_.LabelLatency.SetVisible(false);
+    e_.Switches.LatencyMeasuring = false;
+    if (e_.MetroOn && metronome_.SwitchOff) metronome_.SwitchOff();
+}
+
+void LatencyCompensation::LatencyBlock(const int16_t* l, int frames) {
+    if (!Measuring() || holdBlocks_ > 0 || l == nullptr) return;
+    const int threshold = 1 << std::clamp(c_.TBLatencyLevel.Position(), 0, 14);
+    for (int k = 1; k <= frames; ++k) {
+        if (l[k - 1] <= threshold) continue;
+        holdBlocks_ = kHoldBlocks;
+        const int32_t t = e_.InputFrameCounter + k - frames;
+        int64_t d = int64_t{t} - (metronome_.NextClickFrame ? metronome_.NextClickFrame() : 0);
+        if (d < 0 && metronome_.HalfBeatFrames) d += 2 * int64_t{metronome_.HalfBeatFrames()};
+        const double ms = static_cast<double>(d) * 1000.0 / std::max(e_.SampleRate, 1);
+        c_.LabelLatency.SetText("Gemessene Latenz:\r\n" + FormatFloat("0.##0", ms, DecimalSeparator) +
+                                " mSek.  =  " + std::to_string(d) + " Frames" + "\r\n" +
+                                "(Peak-Diff.: " + std::to_string(int64_t{t} - lastPeakFrame_) + ")");
+        ++latencyCount_;
+        c_.LabelLatencyCounter.SetText(" " + std::to_string(latencyCount_) + " ");
+        lastPeakFrame_ = t;
+        return;
+    }
+}
+
+void LatencyCompensation::LatencyBlockEnd() {
+    if (holdBlocks_ > 0) --holdBlocks_;
+}
+
+} // namespace kreisel
