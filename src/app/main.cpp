@@ -1,5 +1,6 @@
 // kreisel: the looper with its windows. Creates the Qt host services, the core and the windows,
 // opens the sound card and runs until the main window closes.
+#include "app/AudioSetup.h"
 #include "forms/TFormFaders.h"
 #include "forms/TFormOptions.h"
 #include "forms/TFormTimedInput.h"
@@ -10,6 +11,7 @@
 #include "gui/OptionsWindow.h"
 #include "gui/QtHost.h"
 #include "gui/SecondaryWindows.h"
+#include "gui/SoundCardWindow.h"
 #include "mixer/Faders.h"
 #include "mixer/LoopMixer.h"
 #include "shell/KreiselCore.h"
@@ -18,6 +20,9 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFileInfo>
+#include <QSocketNotifier>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <cstdio>
@@ -35,6 +40,18 @@ void GrabWindows(const QString& dir) {
         const QString file = QDir(dir).filePath(w->objectName() + QStringLiteral(".png"));
         if (!w->grab().save(file)) std::fprintf(stderr, "kreisel: cannot write %s\n", qPrintable(file));
     }
+}
+
+// "Kreisel.LPS" beside the program when its folder is writable (a build-tree run), else in the
+// user's configuration folder.
+std::string SettingsFile() {
+    const QString programDir = QCoreApplication::applicationDirPath();
+    if (QFileInfo(programDir).isWritable())
+        return QDir(programDir).filePath(QStringLiteral("Kreisel.LPS")).toStdString();
+    QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    config = QDir(config).filePath(QStringLiteral("kreisel"));
+    QDir().mkpath(config);
+    return QDir(config).filePath(QStringLiteral("Kreisel.LPS")).toStdString();
 }
 
 } // namespace
@@ -57,13 +74,21 @@ int main(int argc, char* argv[]) {
         QStringLiteral("Nach dem Start jedes gezeigte Fenster als DIR/<Name>.png "
                        "speichern und beenden."),
         QStringLiteral("dir"));
+    const QCommandLineOption screenshotDelay(QStringLiteral("screenshot-delay"),
+                                             QStringLiteral("Wartezeit vor den Bildern in ms (2000)."),
+                                             QStringLiteral("ms"), QStringLiteral("2000"));
     const QCommandLineOption showAll(QStringLiteral("show-all"), QStringLiteral("Alle Fenster zeigen."));
     const QCommandLineOption headless(QStringLiteral("headless"),
                                       QStringLiteral("Ohne Fenster (noch nicht)."));
-    args.addOptions({audio, screenshot, showAll, headless});
+    args.addOptions({audio, screenshot, screenshotDelay, showAll, headless});
     args.process(app);
     if (args.isSet(headless)) {
         std::fprintf(stderr, "kreisel: --headless is not available yet\n");
+        return 2;
+    }
+    const std::optional<AudioChoice> audioChoice = ParseAudioChoice(args.value(audio));
+    if (!audioChoice) {
+        std::fprintf(stderr, "kreisel: --audio takes \"silence\" or \"file:IN.wav[:OUT.wav]\"\n");
         return 2;
     }
 
@@ -92,6 +117,11 @@ int main(int argc, char* argv[]) {
     TFormTimedInput timedForm;
     TimedInputBox timedBox(timedForm, clock, timers, pump);
     dialogs.SetTimedAsk([&timedBox](const Question& q) { return timedBox.RunTimedBox(q); });
+    TFormThreadSK soundCard(core.E(), dialogs, clock, timers, pump);
+    core.Forms().Add(soundCard);
+    core.OutputSink = [&soundCard](const int16_t* frames, int bytes) {
+        soundCard.Card().WriteOutBlock(frames, bytes);
+    };
     TFormOptions options;
     core.Forms().Add(options);
 
@@ -117,6 +147,8 @@ int main(int argc, char* argv[]) {
     mainWindow.AddWindow(&fadersWindow, switches.ToolShowFaders, &switches.PMShowFaders,
                          &switches.PMFadersStayOnTop);
     TimedInputWindow timedWindow(timedForm, binder, &timedBox);
+    SoundCardWindow soundCardWindow(soundCard, binder);
+    mainWindow.AddWindow(&soundCardWindow, switches.SpeedButtonSoundkarte, nullptr, nullptr);
 
     std::vector<Form*> optionForms;
     for (std::size_t i = 0; i < core.Forms().FormCount(); ++i)
@@ -158,11 +190,26 @@ int main(int argc, char* argv[]) {
     binder.Refresh();
 
     if (args.isSet(screenshot)) {
+        dialogs.SetUnattended(true);
         const QString dir = args.value(screenshot);
-        QTimer::singleShot(1500, &app, [dir] {
+        QTimer::singleShot(args.value(screenshotDelay).toInt(), &app, [dir] {
             GrabWindows(dir);
             QApplication::quit();
         });
     }
-    return QApplication::exec();
+
+    // The sound card starts once the main window is up, so that its questions and messages
+    // appear over it. Each complete input block wakes the core thread through the queue's eventfd.
+    AudioSetup audioSetup(soundCard);
+    QSocketNotifier wake(soundCard.Card().Queue().WakeFd(), QSocketNotifier::Read);
+    QObject::connect(&wake, &QSocketNotifier::activated, &app,
+                     [&soundCard] { soundCard.Card().ServeInput(); });
+    QTimer::singleShot(0, &app, [&] {
+        audioSetup.Open(*audioChoice, SettingsFile());
+        soundCard.ButtonClose.SetText("Schließen"); // the window only hides from now on
+        audioSetup.Start();
+    });
+    const int result = QApplication::exec();
+    soundCard.Card().SetClosing(true);
+    return result;
 }

@@ -7,6 +7,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -287,6 +288,18 @@ std::optional<std::string> QtDialogs::SelectFolder(const std::string& title, con
     if (d.exec() != QDialog::Accepted || d.selectedFiles().isEmpty()) return std::nullopt;
     lastFolder_ = d.selectedFiles().front().toStdString();
     return lastFolder_;
+}
+
+std::optional<std::string> QtDialogs::InputText(const TextQuery& query) {
+    if (unattended_) return std::nullopt;
+    QInputDialog d(parent_);
+    d.setWindowTitle(Q(query.caption));
+    d.setLabelText(BoxText(query.prompt));
+    d.setTextValue(Q(query.defaultText));
+    d.setOkButtonText(QStringLiteral("OK"));
+    d.setCancelButtonText(QStringLiteral("Abbrechen"));
+    if (d.exec() != QDialog::Accepted) return std::nullopt;
+    return d.textValue().toStdString();
 }
 
 // --- System information

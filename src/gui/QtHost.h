@@ -73,6 +73,7 @@ class QtDialogs : public Dialogs {
     std::optional<std::string> SaveFile(const FileDialogOptions& options) override;
     std::optional<std::string> SelectFolder(const std::string& title,
                                             const std::string& startFolder) override;
+    std::optional<std::string> InputText(const TextQuery& query) override;
 
     const std::string& LastFolder() const { return lastFolder_; }
 
