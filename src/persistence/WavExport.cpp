@@ -136,19 +136,18 @@ void WavExport::ExportBlock(const int16_t* frames, int bytes) {
     int64_t written = 0;
     while (written < count) {
         const ssize_t n = ::write(fd_, p + written, static_cast<size_t>(count - written));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            writeError_ = errno;
+        if (n <= 0) {
+            if (n < 0 && errno == EINTR) continue;
+            writeError_ = n < 0 ? errno : ENOSPC;
             break;
         }
         written += n;
     }
     if (writeError_ != 0) {
-        // Keep whole frames only, so that the header describes exactly the data in the file.
-        // Should even that fail, the header still covers only whole frames.
+        // Keep whole frames only, so that the header describes exactly the data in the file;
+        // should even the cut fail, the header still covers whole frames only.
         written -= written % kFrameBytes;
-        if (::ftruncate(fd_, fileSize_ + written) != 0 || ::lseek(fd_, fileSize_ + written, SEEK_SET) < 0) {
-        }
+        if (::ftruncate(fd_, fileSize_ + written) == 0) ::lseek(fd_, fileSize_ + written, SEEK_SET);
     }
     fileSize_ += written;
     WriteSizes();
