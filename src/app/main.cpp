@@ -102,26 +102,12 @@ int main(int argc, char* argv[]) {
     KreiselCore core(Host{clock, timers, pump, dialogs, systemInfo});
     Transport& transport = core.T();
 
-    // The loop mixer's and the faders' operations, the timed box and the options window's model.
-    LoopMixer mixer(core.E(), core.Loops());
-    mixer.ResetAll = [&] {
-        transport.ButtonResetAllClick();
-        return core.E().LoopCount == 0;
-    };
-    mixer.ActivateLoop = [&](int loop) { transport.SetNextToRecLoopNr(loop); };
-    mixer.OutputLoweringChanged = [&] { core.E().AnyChange_LowerOutput(); };
-    transport.TellMixer = [&](int group, int loop) { mixer.SetScrollTarget(group, loop); };
-    Faders faders(core.E(), core.Loops());
-    TFormFaders fadersForm(core.Loops());
-    core.Forms().Add(fadersForm);
+    LoopMixer& mixer = core.Mixer();
+    TFormFaders& fadersForm = core.FadersForm();
     TFormTimedInput timedForm;
     TimedInputBox timedBox(timedForm, clock, timers, pump);
     dialogs.SetTimedAsk([&timedBox](const Question& q) { return timedBox.RunTimedBox(q); });
-    TFormThreadSK soundCard(core.E(), dialogs, clock, timers, pump);
-    core.Forms().Add(soundCard);
-    core.OutputSink = [&soundCard](const int16_t* frames, int bytes) {
-        soundCard.Card().WriteOutBlock(frames, bytes);
-    };
+    TFormThreadSK& soundCard = core.SoundCardForm();
     TFormOptions options;
     core.Forms().Add(options);
 
@@ -176,7 +162,6 @@ int main(int argc, char* argv[]) {
     app.installEventFilter(&keys);
 
     core.Start();
-    mixer.Started = true;
     core.Main().SetVisible(true);
     // Until the settings file says otherwise, the loop mixer comes up with the main window.
     switches.ShowWindow(WindowSwitches::LoopsForm, true);

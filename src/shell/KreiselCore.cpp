@@ -1,19 +1,25 @@
 #include "shell/KreiselCore.h"
 
 #include "core/Text.h"
+#include "transport/LatencyLink.h"
 
 #include <algorithm>
 
 namespace kreisel {
 
 KreiselCore::KreiselCore(Host host)
-    : host_(host), engine_(std::make_unique<Engine>()), metronome_(*engine_, main_),
-      tap_(*engine_, main_, host.clock, metronome_),
+    : host_(host), engine_(std::make_unique<Engine>()), fadersForm_(loops_), mixer_(*engine_, loops_),
+      faders_(*engine_, loops_), metronome_(*engine_, main_), tap_(*engine_, main_, host.clock, metronome_),
       timedStart_(*engine_, main_, host.clock, host.pump, metronome_),
-      transport_(*engine_, main_, loops_.Rows, metronome_, timedStart_, tap_, host.dialogs, host.systemInfo) {
+      transport_(*engine_, main_, loops_.Rows, metronome_, timedStart_, tap_, host.dialogs, host.systemInfo),
+      soundCard_(*engine_, host.dialogs, host.clock, host.timers, host.pump), latencyControls_(main_),
+      latency_(*engine_, latencyControls_, soundCard_.Card(), host.dialogs,
+               MetronomeForLatency(*engine_, metronome_, main_)) {
     engine_->SetHooks(this);
     forms_.Add(main_);
     forms_.Add(loops_);
+    forms_.Add(fadersForm_);
+    forms_.Add(soundCard_);
     Wire();
     SyncEngineSwitches();
 }
@@ -29,6 +35,9 @@ void KreiselCore::Start() {
     FadeLengthChanged();
     LowerOutputChanged();
     transport_.ResetAll();
+    latency_.AnyOutblocksDelayChange();
+    mixer_.SetScrollTarget(0, -1);
+    mixer_.Started = true;
 }
 
 void KreiselCore::Wire() {
@@ -57,7 +66,10 @@ void KreiselCore::Wire() {
     });
     onClick(m.ToolInMute, [this] { SyncEngineSwitches(); });
     onClick(m.ToolOutMute, [this] { SyncEngineSwitches(); });
-    onChange(m.CBCorrectDCDrift, [this] { SyncEngineSwitches(); });
+    onChange(m.CBCorrectDCDrift, [this] {
+        SyncEngineSwitches();
+        latency_.AnyOutblocksDelayChange();
+    });
     onChange(m.CBTapCtrlInput, [this] { SyncEngineSwitches(); });
 
     onChange(m.CBContinuousRecordingLoops, [this] {
@@ -98,15 +110,28 @@ void KreiselCore::Wire() {
     tap_.PressRecord = [&t] { t.SBRecordClick(true); };
     tap_.PressPlay = [&t] { t.SBPlayClick(true); };
 
-    // Loop rows
-    for (int n = 1; n <= LoopSlotCapacity; ++n) {
-        Control& play = *loops_.Rows.Play[static_cast<size_t>(n)];
-        onClick(play, [this, n, &play] {
-            engine_->Rows[static_cast<size_t>(n)].LoopOn = play.Down();
-            play.SetText(play.Down() ? ">>" : "");
-            engine_->AnyChange_LowerOutput();
-        });
-    }
+    // The sound card and the latency compensation
+    soundCard_.Card().OnStarted = [this] { latency_.AnyOutblocksDelayChange(); };
+    soundCard_.Card().OnFormatChanged = [this] {
+        FadeLengthChanged();
+        metronome_.AnyChange_MetronomBPM(nullptr);
+    };
+    transport_.PrefillOutputDelay = [this] { latency_.FillUp(0); };
+    transport_.ControlsRefreshed = [this] { latency_.FillUp(); };
+    onClick(m.ButtonResetCounters, [this] { latency_.ResetKorrCounters(); });
+
+    // The loop mixer
+    mixer_.ResetAll = [this] {
+        transport_.ButtonResetAllClick();
+        return engine_->LoopCount == 0 && !transport_.UnsavedRecordings;
+    };
+    mixer_.InputModeApplied = [this] {
+        transport_.ResetAll();
+        FadeLengthChanged();
+    };
+    mixer_.OutputLoweringChanged = [this] { LowerOutputChanged(); };
+    mixer_.ActivateLoop = [this](int loop) { transport_.SetNextToRecLoopNr(loop); };
+    transport_.TellMixer = [this](int group, int loop) { mixer_.SetScrollTarget(group, loop); };
     onClick(loops_.SBAllowMultipleLoopLength, [this] { AllowMultipleLoopLengthClick(); });
 }
 
@@ -218,6 +243,7 @@ void KreiselCore::LoopSwitchesChanged() {
 }
 
 void KreiselCore::WriteOutBlock(const int16_t* frames, int bytes) {
+    soundCard_.Card().WriteOutBlock(frames, bytes);
     if (OutputSink) OutputSink(frames, bytes);
 }
 
@@ -246,4 +272,25 @@ void KreiselCore::ShowDCOffset(int32_t l, int32_t r) {
     main_.LabelDCDriftR.SetText("R=" + std::to_string(r));
 }
 
+} // namespace kreisel
+
+namespace kreisel {
+void KreiselCore::StepScroll() {
+    mixer_.StepScrollToGroupIDXOrLoopNr(1);
+}
+void KreiselCore::OutputDriftCorrection() {
+    latency_.DriftCorrectionDown();
+}
+void KreiselCore::LatencyBlock(const int16_t* l, int frames) {
+    latency_.LatencyBlock(l, frames);
+}
+void KreiselCore::LatencyBlockEnd() {
+    latency_.LatencyBlockEnd();
+}
+void KreiselCore::RefreshLatencyLabel() {
+    latency_.RefreshInternalLatency();
+}
+void KreiselCore::CountersChanged(int /*bytes*/) {
+    latency_.ShowOutCount();
+}
 } // namespace kreisel

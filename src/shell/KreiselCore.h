@@ -7,8 +7,13 @@
 #include "core/Form.h"
 #include "core/HostServices.h"
 #include "engine/Engine.h"
+#include "engine/Latency.h"
+#include "forms/TFormFaders.h"
 #include "forms/TFormKreisel.h"
 #include "forms/TFormLoops.h"
+#include "forms/TFormThreadSK.h"
+#include "mixer/Faders.h"
+#include "mixer/LoopMixer.h"
 #include "transport/Metronome.h"
 #include "transport/TapTempo.h"
 #include "transport/TimedStart.h"
@@ -42,13 +47,20 @@ class KreiselCore : public EngineHooks {
     Engine& E() { return *engine_; }
     TFormKreisel& Main() { return main_; }
     TFormLoops& Loops() { return loops_; }
+    TFormFaders& FadersForm() { return fadersForm_; }
+    LoopMixer& Mixer() { return mixer_; }
+    Faders& MasterFaders() { return faders_; }
+    TFormThreadSK& SoundCardForm() { return soundCard_; }
+    SoundCard& Card() { return soundCard_.Card(); }
+    LatencyControls& Latency() { return latencyControls_; }
+    LatencyCompensation& Compensation() { return latency_; }
     FormRegistry& Forms() { return forms_; }
     Metronome& Metro() { return metronome_; }
     TapTempo& Tap() { return tap_; }
     TimedStart& Prepare() { return timedStart_; }
     Transport& T() { return transport_; }
 
-    // Where finished output blocks go (the device queue, later).
+    // Finished output blocks go to the sound card; tests may also look at them here.
     std::function<void(const int16_t* frames, int bytes)> OutputSink;
 
     // EngineHooks
@@ -66,6 +78,12 @@ class KreiselCore : public EngineHooks {
     void PositionChanged() override;
     void ShowDCOffset(int32_t l, int32_t r) override;
     void TappedStart() override;
+    void StepScroll() override;
+    void OutputDriftCorrection() override;
+    void LatencyBlock(const int16_t* l, int frames) override;
+    void LatencyBlockEnd() override;
+    void RefreshLatencyLabel() override;
+    void CountersChanged(int bytes) override;
 
   private:
     void Wire();
@@ -78,11 +96,17 @@ class KreiselCore : public EngineHooks {
     std::unique_ptr<Engine> engine_;
     TFormKreisel main_;
     TFormLoops loops_;
+    TFormFaders fadersForm_;
     FormRegistry forms_;
+    LoopMixer mixer_;
+    Faders faders_;
     Metronome metronome_;
     TapTempo tap_;
     TimedStart timedStart_;
     Transport transport_;
+    TFormThreadSK soundCard_;
+    LatencyControls latencyControls_;
+    LatencyCompensation latency_;
     bool savedFixedLength_ = false;
     bool savedFirstLoopRule_ = false;
 };

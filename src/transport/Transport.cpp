@@ -432,6 +432,7 @@ void Transport::UpdateControls() {
         c_.PanelPlayRec.SetText(
             e.Playing ? "W: " + std::string(1, static_cast<char>('A' + std::max(e.ActGroupIdx, 0))) : "");
     }
+    if (ControlsRefreshed) ControlsRefreshed();
 }
 
 void Transport::LoopEndWhileRecording() {

@@ -53,8 +53,7 @@ struct GuiRig {
     NoDialogs dialogs;
     LinuxSystemInfo systemInfo;
     KreiselCore core{Host{clock, timers, pump, dialogs, systemInfo}};
-    // The mixer's operations on the loop window's controls, as the program wires them.
-    LoopMixer mixer{core.E(), core.Loops()};
+    LoopMixer& mixer = core.Mixer();
     TFormOptions options;
     WindowSwitches switches{core.Main(), core.Forms(), options};
     Binder binder;
