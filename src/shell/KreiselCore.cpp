@@ -14,7 +14,9 @@ KreiselCore::KreiselCore(Host host)
       transport_(*engine_, main_, loops_.Rows, metronome_, timedStart_, tap_, host.dialogs, host.systemInfo),
       soundCard_(*engine_, host.dialogs, host.clock, host.timers, host.pump), latencyControls_(main_),
       latency_(*engine_, latencyControls_, soundCard_.Card(), host.dialogs,
-               MetronomeForLatency(*engine_, metronome_, main_)) {
+               MetronomeForLatency(*engine_, metronome_, main_)),
+      exporter_(*engine_, main_, host.dialogs, host.systemInfo),
+      importer_(*engine_, main_, transport_, host.dialogs) {
     engine_->SetHooks(this);
     forms_.Add(main_);
     forms_.Add(loops_);
@@ -38,6 +40,10 @@ void KreiselCore::Start() {
     latency_.AnyOutblocksDelayChange();
     mixer_.SetScrollTarget(0, -1);
     mixer_.Started = true;
+    exporter_.DecimalSeparator = timedStart_.DecimalSeparator;
+    // The export's display and its end after a write error are served outside the block path.
+    if (statusTimer_ == 0)
+        statusTimer_ = host_.timers.Start(125, true, [this] { exporter_.RefreshDisplay(); });
 }
 
 void KreiselCore::Wire() {
@@ -119,6 +125,12 @@ void KreiselCore::Wire() {
     transport_.PrefillOutputDelay = [this] { latency_.FillUp(0); };
     transport_.ControlsRefreshed = [this] { latency_.FillUp(); };
     onClick(m.ButtonResetCounters, [this] { latency_.ResetKorrCounters(); });
+
+    // Export of the output
+    onClick(m.SBDoExport, [this] { exporter_.SBDoExportClick(); });
+    onClick(m.SBDoExportMarker, [this] { exporter_.SBDoExportMarkerClick(); });
+    onClick(m.SBFinishExport, [this] { exporter_.Finish(); });
+    transport_.BeforeResetAll = [this] { exporter_.Finish(); };
 
     // The loop mixer
     mixer_.ResetAll = [this] {
@@ -292,5 +304,14 @@ void KreiselCore::RefreshLatencyLabel() {
 }
 void KreiselCore::CountersChanged(int /*bytes*/) {
     latency_.ShowOutCount();
+}
+} // namespace kreisel
+
+namespace kreisel {
+void KreiselCore::ExportBlock(const int16_t* frames, int bytes) {
+    exporter_.ExportBlock(frames, bytes);
+}
+void KreiselCore::ExportSwitchFollowsMarker(bool down) {
+    exporter_.SwitchFollowsMarker(down);
 }
 } // namespace kreisel

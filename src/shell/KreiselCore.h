@@ -14,6 +14,8 @@
 #include "forms/TFormThreadSK.h"
 #include "mixer/Faders.h"
 #include "mixer/LoopMixer.h"
+#include "persistence/WavExport.h"
+#include "persistence/WavImport.h"
 #include "transport/Metronome.h"
 #include "transport/TapTempo.h"
 #include "transport/TimedStart.h"
@@ -54,6 +56,8 @@ class KreiselCore : public EngineHooks {
     SoundCard& Card() { return soundCard_.Card(); }
     LatencyControls& Latency() { return latencyControls_; }
     LatencyCompensation& Compensation() { return latency_; }
+    WavExport& Exporter() { return exporter_; }
+    WavImport& Importer() { return importer_; }
     FormRegistry& Forms() { return forms_; }
     Metronome& Metro() { return metronome_; }
     TapTempo& Tap() { return tap_; }
@@ -84,6 +88,8 @@ class KreiselCore : public EngineHooks {
     void LatencyBlockEnd() override;
     void RefreshLatencyLabel() override;
     void CountersChanged(int bytes) override;
+    void ExportBlock(const int16_t* frames, int bytes) override;
+    void ExportSwitchFollowsMarker(bool down) override;
 
   private:
     void Wire();
@@ -107,6 +113,9 @@ class KreiselCore : public EngineHooks {
     TFormThreadSK soundCard_;
     LatencyControls latencyControls_;
     LatencyCompensation latency_;
+    WavExport exporter_;
+    WavImport importer_;
+    int statusTimer_ = 0;
     bool savedFixedLength_ = false;
     bool savedFirstLoopRule_ = false;
 };

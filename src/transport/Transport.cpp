@@ -360,6 +360,7 @@ void Transport::ButtonResetAllClick() {
 
 void Transport::ResetAll() {
     Engine& e = engine_;
+    if (BeforeResetAll) BeforeResetAll();
     e.Recording = e.Playing = e.Paused = false;
     e.PunchOn = e.PunchActive = e.PunchFadeIn = e.PunchFadeOut = false;
     e.RecordArmed = e.RecordNextToo = e.FreeLengthRecording = false;

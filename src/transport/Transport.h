@@ -24,6 +24,7 @@ class Transport {
 
     // What the transport asks of parts built elsewhere; each may be left empty.
     std::function<void()> PrefillOutputDelay; // fill the output queue up (latency)
+    std::function<void()> BeforeResetAll;     // e.g. an export running is finished first
     std::function<void()> ControlsRefreshed;  // after every refresh of the controls
     std::function<void()> ResetOutputMeters;
     std::function<bool()> ContinueWaitingMacrosForLoopend; // true: a macro decided
