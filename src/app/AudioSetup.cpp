@@ -14,15 +14,15 @@
 
 namespace kreisel {
 
-std::optional<AudioChoice> ParseAudioChoice(const QString& spec) {
+std::optional<AudioChoice> ParseAudioChoice(const QString& choice) {
     AudioChoice c;
-    if (spec.isEmpty()) return c;
-    if (spec == QLatin1String("silence")) {
+    if (choice.isEmpty()) return c;
+    if (choice == QLatin1String("silence")) {
         c.builtIn = true;
         return c;
     }
-    if (!spec.startsWith(QLatin1String("file:"))) return std::nullopt;
-    const QStringList parts = spec.mid(5).split(QLatin1Char(':'));
+    if (!choice.startsWith(QLatin1String("file:"))) return std::nullopt;
+    const QStringList parts = choice.mid(5).split(QLatin1Char(':'));
     if (parts.size() > 2 || parts.front().isEmpty()) return std::nullopt;
     c.builtIn = true;
     c.input = parts.front().toStdString();

@@ -21,7 +21,7 @@ struct AudioChoice {
 
 // "" (the sound card), "silence", "file:IN.wav" or "file:IN.wav:OUT.wav"; nullopt when the
 // text is none of these.
-std::optional<AudioChoice> ParseAudioChoice(const QString& spec);
+std::optional<AudioChoice> ParseAudioChoice(const QString& choice);
 
 class AudioSetup {
   public:

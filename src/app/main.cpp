@@ -68,7 +68,7 @@ int main(int argc, char* argv[]) {
         QStringLiteral("audio"),
         QStringLiteral("Audio: \"silence\", \"file:IN.wav[:OUT.wav]\" oder leer für die "
                        "Sound-Karte."),
-        QStringLiteral("spec"));
+        QStringLiteral("choice"));
     const QCommandLineOption screenshot(
         QStringLiteral("screenshot"),
         QStringLiteral("Nach dem Start jedes gezeigte Fenster als DIR/<Name>.png "
