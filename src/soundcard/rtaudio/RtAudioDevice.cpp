@@ -1,0 +1,592 @@
+// RtAudio behind the AudioDevice interface. RtAudio 5 reports failures of its calls by throwing
+// RtAudioError, so every call into it is wrapped and turned into one of the wave error numbers.
+// No RtAudio error callback is installed: with one, RtAudio aborts streams on its own and
+// dereferences a missing handle when a closed stream is touched; without one, errors inside its
+// audio threads are only warnings, which are switched off here.
+#include "soundcard/rtaudio/RtAudioDevice.h"
+
+#include <rtaudio/RtAudio.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <iostream>
+#include <mutex>
+#include <new>
+#include <utility>
+
+namespace kreisel {
+
+struct RtAudioDevice::Stream {
+    std::unique_ptr<RtAudio> Rt;
+    InputCallback OnInput;
+    OutputCallback OnOutput;
+    int Period = 0;
+    int Rate = 0;
+    std::atomic<int64_t> Frames{0};
+    std::atomic<int64_t> Xruns{0};
+    std::atomic<int> Latency{0};
+    std::atomic<bool> Faulted{false};
+};
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+// Wave error numbers without a name in AudioDevice.h.
+constexpr int DriverNotEnabled = 3;
+constexpr int InvalidHandle = 5;
+
+RtAudio::Api ToRtApi(AudioApi api) {
+    switch (api) {
+    case AudioApi::Alsa:
+        return RtAudio::LINUX_ALSA;
+    case AudioApi::Pulse:
+        return RtAudio::LINUX_PULSE;
+    case AudioApi::Jack:
+        return RtAudio::UNIX_JACK;
+    case AudioApi::FirstWithDevices:
+        break;
+    }
+    return RtAudio::UNSPECIFIED;
+}
+
+AudioApi FromRtApi(RtAudio::Api api) {
+    switch (api) {
+    case RtAudio::LINUX_ALSA:
+        return AudioApi::Alsa;
+    case RtAudio::LINUX_PULSE:
+        return AudioApi::Pulse;
+    case RtAudio::UNIX_JACK:
+        return AudioApi::Jack;
+    default:
+        return AudioApi::FirstWithDevices;
+    }
+}
+
+std::unique_ptr<RtAudio> MakeRtAudio(int api) {
+    auto rt = std::make_unique<RtAudio>(static_cast<RtAudio::Api>(api));
+    rt->showWarnings(false);
+    return rt;
+}
+
+bool Contains(const std::string& text, const char* part) {
+    return text.find(part) != std::string::npos;
+}
+
+// RtAudio gives a type, and for most failures of opening only SYSTEM_ERROR with a message; the
+// few messages that say more than "the device refused" are told apart by their words.
+int MapError(const RtAudioError& e, int fallback) {
+    switch (e.getType()) {
+    case RtAudioError::INVALID_DEVICE:
+        return AudioBadDeviceId;
+    case RtAudioError::NO_DEVICES_FOUND:
+        return AudioNoDriver;
+    case RtAudioError::MEMORY_ERROR:
+        return AudioNoMemory;
+    case RtAudioError::INVALID_PARAMETER:
+        return AudioInvalidParameter;
+    default:
+        break;
+    }
+    const std::string text = e.getMessage();
+    if (Contains(text, "memory")) return AudioNoMemory;
+    if (Contains(text, "device ID is invalid") || Contains(text, "device parameter value is invalid"))
+        return AudioBadDeviceId;
+    if (Contains(text, "server not found")) return AudioNoDriver;
+    return fallback;
+}
+
+// The devices of one direction, as (RtAudio id, info); the index in this list is the device
+// number the looper uses.
+std::vector<std::pair<unsigned, RtAudio::DeviceInfo>> ListDevices(RtAudio& rt, bool input) {
+    std::vector<std::pair<unsigned, RtAudio::DeviceInfo>> list;
+    const unsigned count = rt.getDeviceCount();
+    for (unsigned id = 0; id < count; ++id) {
+        RtAudio::DeviceInfo info;
+        try {
+            info = rt.getDeviceInfo(id);
+        } catch (const RtAudioError&) {
+            continue; // gone since it was counted
+        }
+        if (!info.probed) continue;
+        if ((input ? info.inputChannels : info.outputChannels) == 0) continue;
+        list.emplace_back(id, std::move(info));
+    }
+    return list;
+}
+
+AudioDeviceInfo ToInfo(const RtAudio::DeviceInfo& info) {
+    AudioDeviceInfo result;
+    result.Name = info.name;
+    result.InputChannels = static_cast<int>(info.inputChannels);
+    result.OutputChannels = static_cast<int>(info.outputChannels);
+    for (unsigned rate : info.sampleRates)
+        result.SampleRates.push_back(static_cast<int>(rate));
+    result.DefaultInput = info.isDefaultInput;
+    result.DefaultOutput = info.isDefaultOutput;
+    return result;
+}
+
+// When a JACK server goes away, libjack calls RtAudio's shutdown handler on its notification
+// thread; the handler starts a thread that closes the client, which cancels the notification
+// thread asynchronously, and then writes a line to std::cerr. A cancellation that lands in the
+// flush std::cerr makes when an insertion ends (its unit buffering) unwinds out of a destructor:
+// std::terminate, whose own message then waits forever for the lock on stderr. Without unit
+// buffering std::cerr behaves the same (its writes go straight to the unbuffered stderr), and the
+// flush happens in std::endl instead, where a cancellation unwinds cleanly.
+void KeepJackShutdownFromTerminating() {
+    static std::once_flag once;
+    std::call_once(once, [] { std::cerr.unsetf(std::ios_base::unitbuf); });
+}
+
+// A stream that delivers nothing for this long while running is taken as lost (an ALSA device
+// pulled out, a sound server that hangs).
+Clock::duration StallLimit(int period, int rate) {
+    const auto periods = std::chrono::microseconds(rate > 0 ? 4LL * period * 1000000 / rate : 0);
+    return 2s + periods;
+}
+
+} // namespace
+
+int RtAudioDevice::InputThunk(void*, void* input, unsigned frames, double, unsigned status,
+                              void* user) noexcept {
+    auto* stream = static_cast<Stream*>(user);
+    if (stream == nullptr) return 0;
+    if (status & RTAUDIO_INPUT_OVERFLOW) stream->Xruns.fetch_add(1, std::memory_order_relaxed);
+    try {
+        stream->OnInput(static_cast<const int16_t*>(input), static_cast<int>(frames));
+    } catch (...) {
+        stream->Faulted.store(true, std::memory_order_relaxed);
+    }
+    stream->Frames.fetch_add(frames, std::memory_order_release);
+    return 0;
+}
+
+int RtAudioDevice::OutputThunk(void* output, void*, unsigned frames, double, unsigned status,
+                               void* user) noexcept {
+    auto* stream = static_cast<Stream*>(user);
+    auto* samples = static_cast<int16_t*>(output);
+    if (stream == nullptr) {
+        std::fill_n(samples, 2 * static_cast<size_t>(frames), int16_t{0});
+        return 0;
+    }
+    if (status & RTAUDIO_OUTPUT_UNDERFLOW) stream->Xruns.fetch_add(1, std::memory_order_relaxed);
+    try {
+        stream->OnOutput(samples, static_cast<int>(frames));
+    } catch (...) {
+        stream->Faulted.store(true, std::memory_order_relaxed);
+        std::fill_n(samples, 2 * static_cast<size_t>(frames), int16_t{0});
+    }
+    stream->Frames.fetch_add(frames, std::memory_order_release);
+    return 0;
+}
+
+RtAudioDevice::RtAudioDevice(AudioApi api, std::string clientName)
+    : api_(api), rtApi_(-1), clientName_(std::move(clientName)) {
+    try {
+        std::vector<RtAudio::Api> compiled;
+        RtAudio::getCompiledApi(compiled);
+        if (api != AudioApi::FirstWithDevices) {
+            const RtAudio::Api wanted = ToRtApi(api);
+            if (std::find(compiled.begin(), compiled.end(), wanted) != compiled.end()) rtApi_ = wanted;
+        } else {
+            // RtAudio lists JACK, PulseAudio, ALSA in this order; the first with a device wins,
+            // else the last one stays.
+            for (RtAudio::Api candidate : compiled) {
+                if (candidate != RtAudio::UNIX_JACK && candidate != RtAudio::LINUX_PULSE &&
+                    candidate != RtAudio::LINUX_ALSA)
+                    continue;
+                rtApi_ = candidate;
+                api_ = FromRtApi(candidate);
+                if (MakeRtAudio(candidate)->getDeviceCount() > 0) break;
+            }
+        }
+        if (rtApi_ == RtAudio::UNIX_JACK) KeepJackShutdownFromTerminating();
+    } catch (...) {
+        // No usable API: every call below answers AudioNoDriver.
+    }
+}
+
+RtAudioDevice::~RtAudioDevice() {
+    Close();
+}
+
+std::string RtAudioDevice::ApiName() const {
+    if (rtApi_ < 0) return "";
+    switch (api_) {
+    case AudioApi::Alsa:
+        return "ALSA";
+    case AudioApi::Pulse:
+        return "PulseAudio";
+    case AudioApi::Jack:
+        return "JACK";
+    case AudioApi::FirstWithDevices:
+        break;
+    }
+    return "";
+}
+
+std::vector<AudioDeviceInfo> RtAudioDevice::InputDevices() {
+    std::vector<AudioDeviceInfo> result;
+    if (rtApi_ < 0) return result;
+    try {
+        auto rt = MakeRtAudio(rtApi_);
+        for (const auto& [id, info] : ListDevices(*rt, true))
+            result.push_back(ToInfo(info));
+    } catch (...) {
+        result.clear();
+    }
+    return result;
+}
+
+std::vector<AudioDeviceInfo> RtAudioDevice::OutputDevices() {
+    std::vector<AudioDeviceInfo> result;
+    if (rtApi_ < 0) return result;
+    try {
+        auto rt = MakeRtAudio(rtApi_);
+        for (const auto& [id, info] : ListDevices(*rt, false))
+            result.push_back(ToInfo(info));
+    } catch (...) {
+        result.clear();
+    }
+    return result;
+}
+
+int RtAudioDevice::QueryInput(int device, const StreamFormat& format) {
+    return Open(true, device, format, true, nullptr);
+}
+
+int RtAudioDevice::QueryOutput(int device, const StreamFormat& format) {
+    return Open(false, device, format, true, nullptr);
+}
+
+int RtAudioDevice::OpenInput(int device, const StreamFormat& format, InputCallback callback) {
+    if (in_ || started_) return AudioAllocated;
+    if (!callback) return AudioInvalidParameter;
+    auto stream = std::make_unique<Stream>();
+    stream->OnInput = std::move(callback);
+    const int result = Open(true, device, format, false, stream.get());
+    if (result == AudioOk) in_ = std::move(stream);
+    return result;
+}
+
+int RtAudioDevice::OpenOutput(int device, const StreamFormat& format, OutputCallback callback) {
+    if (out_ || started_) return AudioAllocated;
+    if (!callback) return AudioInvalidParameter;
+    auto stream = std::make_unique<Stream>();
+    stream->OnOutput = std::move(callback);
+    const int result = Open(false, device, format, false, stream.get());
+    if (result == AudioOk) out_ = std::move(stream);
+    return result;
+}
+
+int RtAudioDevice::Open(bool input, int device, const StreamFormat& format, bool trial, Stream* stream) {
+    if (rtApi_ < 0) return AudioNoDriver;
+    if (format.Channels != 2) return AudioBadFormat;
+    if (format.SampleRate < 1 || format.PeriodFrames < 1) return AudioInvalidParameter;
+    try {
+        auto rt = MakeRtAudio(rtApi_);
+        const auto devices = ListDevices(*rt, input);
+        if (devices.empty()) {
+            SetDetail(std::string("no ") + (input ? "input" : "output") + " devices");
+            return AudioNoDriver;
+        }
+        if (device < 0 || device >= static_cast<int>(devices.size())) return AudioBadDeviceId;
+        // Checked here because RtAudio's JACK part leaves its client behind when it refuses.
+        const RtAudio::DeviceInfo& info = devices[device].second;
+        if ((input ? info.inputChannels : info.outputChannels) < 2) {
+            SetDetail("the device has fewer than two channels");
+            return AudioBadFormat;
+        }
+
+        RtAudio::StreamParameters parameters;
+        parameters.deviceId = devices[device].first;
+        parameters.nChannels = 2;
+        parameters.firstChannel = 0;
+        RtAudio::StreamOptions options;
+        options.streamName = clientName_ + (trial ? " query" : input ? " in" : " out");
+        unsigned frames = static_cast<unsigned>(format.PeriodFrames);
+        const auto rate = static_cast<unsigned>(format.SampleRate);
+        rt->openStream(input ? nullptr : &parameters, input ? &parameters : nullptr, RTAUDIO_SINT16, rate,
+                       &frames, input ? &InputThunk : &OutputThunk, trial ? nullptr : stream, &options);
+        if (!rt->isStreamOpen()) return AudioUnspecified;
+        // ALSA takes the nearest rate it has without saying so; a different rate is a refusal.
+        if (rt->getStreamSampleRate() != rate) {
+            SetDetail("the device runs at " + std::to_string(rt->getStreamSampleRate()) + " Hz");
+            rt->closeStream();
+            return AudioBadFormat;
+        }
+        if (trial) {
+            rt->closeStream();
+            return AudioOk;
+        }
+        stream->Period = static_cast<int>(frames);
+        stream->Rate = format.SampleRate;
+        stream->Latency.store(static_cast<int>(rt->getStreamLatency()), std::memory_order_relaxed);
+        stream->Rt = std::move(rt);
+        return AudioOk;
+    } catch (const RtAudioError& e) {
+        SetDetail(e.getMessage());
+        return MapError(e, AudioBadFormat);
+    } catch (const std::bad_alloc&) {
+        return AudioNoMemory;
+    } catch (...) {
+        return AudioUnspecified;
+    }
+}
+
+void RtAudioDevice::SetErrorCallback(ErrorCallback callback) {
+    std::lock_guard lock(errorMutex_);
+    errorCallback_ = std::move(callback);
+}
+
+int RtAudioDevice::Start() {
+    if (lost_.load()) return AudioDeviceLost;
+    if (!in_ && !out_) return InvalidHandle; // nothing was opened
+    if (started_) return AudioOk;
+    for (Stream* stream : {in_.get(), out_.get()}) {
+        if (stream == nullptr) continue;
+        stream->Frames.store(0);
+        stream->Xruns.store(0);
+        stream->Faulted.store(false);
+    }
+    for (Stream* stream : {in_.get(), out_.get()}) {
+        if (stream == nullptr) continue;
+        int result = AudioOk;
+        try {
+            stream->Rt->startStream();
+            if (!stream->Rt->isStreamRunning()) result = DriverNotEnabled;
+        } catch (const RtAudioError& e) {
+            SetDetail(e.getMessage());
+            result = MapError(e, DriverNotEnabled);
+        } catch (...) {
+            result = AudioUnspecified;
+        }
+        if (result != AudioOk) {
+            // Leave both streams open and stopped, as before the call.
+            for (Stream* other : {in_.get(), out_.get()}) {
+                if (other == nullptr) continue;
+                try {
+                    if (other->Rt->isStreamRunning()) other->Rt->abortStream();
+                } catch (...) {
+                }
+            }
+            return result;
+        }
+    }
+    started_ = true;
+    {
+        std::lock_guard lock(monitorMutex_);
+        monitorStop_ = false;
+    }
+    try {
+        monitor_ = std::thread([this] { Monitor(); });
+    } catch (...) {
+        // Without the monitor a loss is noticed only when the device is closed.
+    }
+    return AudioOk;
+}
+
+void RtAudioDevice::Monitor() {
+    struct Watch {
+        Stream* S;
+        int64_t Frames;
+        Clock::time_point Since;
+    };
+    std::array<Watch, 2> watches{Watch{in_.get(), 0, Clock::now()}, Watch{out_.get(), 0, Clock::now()}};
+    bool faultReported = false;
+    std::unique_lock lock(monitorMutex_);
+    while (!monitorStop_) {
+        monitorWake_.wait_for(lock, 50ms, [this] { return monitorStop_; });
+        if (monitorStop_ || lost_.load()) continue;
+        for (Watch& watch : watches) {
+            Stream* stream = watch.S;
+            if (stream == nullptr) continue;
+            try {
+                // RtAudio closes a JACK stream on a thread of its own when the server shuts the
+                // client down.
+                if (!stream->Rt->isStreamOpen()) {
+                    ReportLoss(AudioDeviceLost, "the sound server closed the stream");
+                    break;
+                }
+                const auto now = Clock::now();
+                const int64_t frames = stream->Frames.load(std::memory_order_acquire);
+                if (frames != watch.Frames) {
+                    watch.Frames = frames;
+                    watch.Since = now;
+                } else if (now - watch.Since > StallLimit(stream->Period, stream->Rate)) {
+                    ReportLoss(AudioDeviceLost, "the stream stopped delivering");
+                    break;
+                }
+                if (!faultReported && stream->Faulted.load(std::memory_order_relaxed)) {
+                    faultReported = true;
+                    ReportError(AudioUnspecified, "an audio callback failed");
+                }
+                // ALSA measures its delay as it runs; JACK's is fixed when the stream opens, and
+                // touching a JACK stream here could meet RtAudio closing it.
+                if (rtApi_ != RtAudio::UNIX_JACK)
+                    stream->Latency.store(static_cast<int>(stream->Rt->getStreamLatency()),
+                                          std::memory_order_relaxed);
+            } catch (...) {
+                // A failed look is tried again on the next round.
+            }
+        }
+    }
+}
+
+void RtAudioDevice::ReportLoss(int code, const char* detail) {
+    if (lost_.exchange(true)) return;
+    ReportError(code, detail);
+}
+
+void RtAudioDevice::ReportError(int code, const char* detail) {
+    ErrorCallback callback;
+    {
+        std::lock_guard lock(errorMutex_);
+        callback = errorCallback_;
+        detail_ = detail;
+    }
+    if (callback) callback(code);
+}
+
+void RtAudioDevice::StopMonitor() {
+    {
+        std::lock_guard lock(monitorMutex_);
+        monitorStop_ = true;
+    }
+    monitorWake_.notify_all();
+    if (monitor_.joinable()) monitor_.join();
+}
+
+void RtAudioDevice::Close() {
+    StopMonitor();
+    CloseStream(in_);
+    CloseStream(out_);
+    started_ = false;
+    lost_.store(false);
+}
+
+void RtAudioDevice::CloseStream(std::unique_ptr<Stream>& stream) {
+    if (!stream) return;
+    RtAudio& rt = *stream->Rt;
+    try {
+        if (rtApi_ == RtAudio::UNIX_JACK && rt.isStreamRunning()) {
+            // When the JACK server goes away, RtAudio closes the stream on a thread of its own;
+            // closing it here as well would free it twice. A stream that no longer moves is
+            // therefore left to that thread for a while.
+            bool gone = lost_.load();
+            if (!gone) {
+                const int64_t before = stream->Frames.load(std::memory_order_acquire);
+                const auto patience = std::max<Clock::duration>(
+                    100ms,
+                    std::chrono::microseconds(4LL * stream->Period * 1000000 / std::max(1, stream->Rate)));
+                const auto until = Clock::now() + patience;
+                while (stream->Frames.load(std::memory_order_acquire) == before && Clock::now() < until)
+                    std::this_thread::sleep_for(2ms);
+                gone = stream->Frames.load(std::memory_order_acquire) == before;
+            }
+            if (gone) {
+                const auto until = Clock::now() + 2s;
+                while (rt.isStreamOpen() && Clock::now() < until)
+                    std::this_thread::sleep_for(5ms);
+                if (rt.isStreamOpen()) {
+                    // RtAudio's thread is still at it (or stuck inside libjack): closing or
+                    // freeing the stream now could free it twice. It is left to that thread,
+                    // with the callback data it may still touch.
+                    SetDetail("RtAudio did not finish closing the JACK stream");
+                    (void)stream->Rt.release();
+                    (void)stream.release();
+                    return;
+                }
+            }
+        }
+        if (rt.isStreamOpen()) {
+            if (rt.isStreamRunning()) rt.abortStream();
+            rt.closeStream();
+        }
+    } catch (...) {
+        // Whatever is left is closed by RtAudio's destructor.
+    }
+    stream.reset();
+}
+
+bool RtAudioDevice::IsOpen() const {
+    return in_ != nullptr || out_ != nullptr;
+}
+
+int64_t RtAudioDevice::InputPosition() const {
+    return in_ ? in_->Frames.load(std::memory_order_acquire) : 0;
+}
+
+int64_t RtAudioDevice::OutputPosition() const {
+    return out_ ? out_->Frames.load(std::memory_order_acquire) : 0;
+}
+
+int RtAudioDevice::InputLatencyFrames() const {
+    return in_ ? in_->Latency.load(std::memory_order_relaxed) : 0;
+}
+
+int RtAudioDevice::OutputLatencyFrames() const {
+    return out_ ? out_->Latency.load(std::memory_order_relaxed) : 0;
+}
+
+int RtAudioDevice::InputPeriodFrames() const {
+    return in_ ? in_->Period : 0;
+}
+
+int RtAudioDevice::OutputPeriodFrames() const {
+    return out_ ? out_->Period : 0;
+}
+
+int64_t RtAudioDevice::InputOverflows() const {
+    return in_ ? in_->Xruns.load(std::memory_order_relaxed) : 0;
+}
+
+int64_t RtAudioDevice::OutputUnderflows() const {
+    return out_ ? out_->Xruns.load(std::memory_order_relaxed) : 0;
+}
+
+void RtAudioDevice::SetDetail(std::string detail) {
+    std::lock_guard lock(errorMutex_);
+    detail_ = std::move(detail);
+}
+
+std::string RtAudioDevice::LastErrorDetail() const {
+    std::lock_guard lock(errorMutex_);
+    return detail_;
+}
+
+std::string RtAudioDevice::ErrorText(int code) const {
+    // The texts users know from the wave interface.
+    static const std::array<const char*, 21> waveTexts{
+        "",
+        "unspecified error",
+        "device ID out of range",
+        "driver failed enable",
+        "device already allocated",
+        "device handle is invalid",
+        "no device driver present",
+        "memory allocation error",
+        "function is not supported",
+        "error value out of range",
+        "invalid flag passed",
+        "invalid parameter passed",
+        "handle being used simultaneously on another thread (eg callback)",
+        "specified alias not found",
+        "bad registry database",
+        "registry key not found",
+        "registry read error",
+        "registry write error",
+        "registry delete error",
+        "registry value not found",
+        "driver does not call DriverCallback",
+    };
+    if (code >= 1 && code < static_cast<int>(waveTexts.size())) return waveTexts[code];
+    if (code == AudioBadFormat) return "unsupported wave format";
+    if (code == AudioDeviceLost) return "Audiogerät verloren (Server beendet oder Gerät entfernt)";
+    return "";
+}
+
+} // namespace kreisel

@@ -1,0 +1,360 @@
+// The RtAudio device against a real JACK server (dummy driver, real time): device lists and
+// open errors, a loopback of the program's output into its own input, and a server that dies
+// under running streams.
+#include "soundcard/rtaudio/RtAudioDevice.h"
+#include "support/JackServer.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <mutex>
+#include <thread>
+
+namespace kreisel {
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr int Rate = 44100;
+
+#define SKIP_WITHOUT_JACKD()                                                                                 \
+    if (!JackServer::Installed()) GTEST_SKIP() << "jackd is not installed (scripts/setup installs jackd2)"
+
+// Ends the test process when a test hangs inside libjack or RtAudio (RtAudio 5 can deadlock
+// when a JACK server dies at an unlucky moment), so that the run reports a failure instead of
+// waiting for ctest's timeout. jackd ends with the process.
+class Watchdog {
+  public:
+    explicit Watchdog(Clock::duration limit)
+        : thread_([this, limit] {
+              std::unique_lock lock(mutex_);
+              if (!done_.wait_for(lock, limit, [this] { return finished_; })) {
+                  std::fprintf(stderr, "%s hangs; giving up\n",
+                               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+                  std::_Exit(1);
+              }
+          }) {}
+    ~Watchdog() {
+        {
+            std::lock_guard lock(mutex_);
+            finished_ = true;
+        }
+        done_.notify_all();
+        thread_.join();
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable done_;
+    bool finished_ = false;
+    std::thread thread_;
+};
+
+template <typename Condition> bool WaitFor(Condition condition, Clock::duration timeout) {
+    const auto until = Clock::now() + timeout;
+    while (!condition()) {
+        if (Clock::now() >= until) return false;
+        std::this_thread::sleep_for(5ms);
+    }
+    return true;
+}
+
+// The device number of JACK's own ports ("system") in a device list.
+template <typename List> int SystemDevice(const List& devices) {
+    for (size_t i = 0; i < devices.size(); ++i)
+        if (devices[i].Name == "system") return static_cast<int>(i);
+    return -1;
+}
+
+StreamFormat Format(int period) {
+    return StreamFormat{Rate, 2, period};
+}
+
+void Silence(int16_t* frames, int count) {
+    std::fill_n(frames, 2 * count, int16_t{0});
+}
+
+TEST(JackRtAudioDevice, ListsDevicesAndRefusesWhatItCannotOpen) {
+    SKIP_WITHOUT_JACKD();
+    JackServer server(Rate, 256);
+    Watchdog watchdog(60s); // started once the server is ours
+    std::string why;
+    ASSERT_TRUE(server.Start(&why)) << why;
+
+    RtAudioDevice device(AudioApi::Jack, "kreisel-list");
+    EXPECT_EQ(device.ApiName(), "JACK");
+    const auto inputs = device.InputDevices();
+    const auto outputs = device.OutputDevices();
+    ASSERT_FALSE(inputs.empty());
+    ASSERT_FALSE(outputs.empty());
+    const int in = SystemDevice(inputs);
+    const int out = SystemDevice(outputs);
+    ASSERT_GE(in, 0);
+    ASSERT_GE(out, 0);
+    EXPECT_EQ(inputs[in].InputChannels, 2);
+    EXPECT_EQ(outputs[out].OutputChannels, 2);
+    EXPECT_EQ(inputs[in].SampleRates, std::vector<int>{Rate});
+
+    auto ignoreInput = [](const int16_t*, int) {};
+    EXPECT_EQ(device.QueryInput(in, Format(256)), AudioOk) << device.LastErrorDetail();
+    EXPECT_EQ(device.QueryOutput(out, Format(256)), AudioOk) << device.LastErrorDetail();
+    EXPECT_EQ(device.OpenInput(static_cast<int>(inputs.size()), Format(256), ignoreInput), AudioBadDeviceId);
+    EXPECT_EQ(device.OpenOutput(-1, Format(256), Silence), AudioBadDeviceId);
+    // JACK runs at the server's rate only.
+    EXPECT_EQ(device.QueryOutput(out, StreamFormat{48000, 2, 256}), AudioBadFormat)
+        << device.LastErrorDetail();
+    EXPECT_EQ(device.OpenInput(in, StreamFormat{Rate, 1, 256}, ignoreInput), AudioBadFormat);
+    EXPECT_EQ(device.OpenInput(in, StreamFormat{0, 2, 256}, ignoreInput), AudioInvalidParameter);
+    EXPECT_FALSE(device.IsOpen());
+    EXPECT_EQ(device.Start(), 5); // "device handle is invalid": nothing is open
+
+    // The server's period wins over the one asked for.
+    ASSERT_EQ(device.OpenInput(in, Format(1000), ignoreInput), AudioOk);
+    EXPECT_EQ(device.InputPeriodFrames(), 256);
+    EXPECT_EQ(device.OpenInput(in, Format(256), ignoreInput), AudioAllocated);
+    device.Close();
+    EXPECT_FALSE(device.IsOpen());
+}
+
+// The looper's own path in small: each time the input passes a multiple of 4410 frames, the
+// input callback asks for a click and the next output callback plays it at the start of its
+// buffer. The round trip runs from the end of the input buffer that asked to the input frame
+// where the click comes back. The click number modulo 8 is in its height, so each returning
+// click is matched to the one that was sent, and the right channel carries it upside down.
+struct ClickEcho {
+    static constexpr int Spacing = 4410;
+    static constexpr int Step = 4000;
+    static constexpr int MaxClicks = 256;
+
+    std::atomic<int64_t> firstClick{MaxClicks}; // none until the loop is closed
+    std::atomic<int64_t> asked{-1};
+    std::array<int64_t, MaxClicks> askedAt{}; // input position at the end of the asking buffer
+    std::atomic<int64_t> played{0};
+    int64_t lastSent = -1;
+    std::array<int64_t, MaxClicks> sentAt; // output position of the click, -1 when not sent
+    std::atomic<int> sent{0};
+
+    std::atomic<int64_t> recorded{0};
+    std::array<int64_t, MaxClicks> hitAt{};
+    std::array<int, MaxClicks> hitHeight{};
+    std::atomic<int> hits{0};
+    std::atomic<int> crossedChannels{0};
+    std::atomic<int> noise{0};
+
+    ClickEcho() { sentAt.fill(-1); }
+
+    static int Height(int64_t click) { return Step * static_cast<int>(1 + click % 8); }
+
+    void Record(const int16_t* frames, int count) {
+        const int64_t base = recorded.load(std::memory_order_relaxed);
+        for (int i = 0; i < count; ++i) {
+            const int left = frames[2 * i];
+            const int right = frames[2 * i + 1];
+            if (left > Step / 2) {
+                if (right > -Step / 2) crossedChannels.fetch_add(1, std::memory_order_relaxed);
+                const int n = hits.load(std::memory_order_relaxed);
+                if (n < MaxClicks) {
+                    hitAt[n] = base + i;
+                    hitHeight[n] = (left + Step / 2) / Step * Step;
+                    hits.store(n + 1, std::memory_order_relaxed);
+                }
+            } else if (std::abs(left) > 64 || std::abs(right) > 64) {
+                noise.fetch_add(1, std::memory_order_relaxed);
+            }
+        }
+        const int64_t end = base + count;
+        recorded.store(end, std::memory_order_relaxed);
+        const int64_t click = (end - 1) / Spacing;
+        if (click * Spacing >= base && click >= firstClick.load(std::memory_order_relaxed) &&
+            click < MaxClicks) {
+            askedAt[click] = end;
+            asked.store(click, std::memory_order_release);
+        }
+    }
+
+    // The click a returning one was: the last sent before it with its height; -1 for none.
+    int64_t Source(int hit) const {
+        for (int64_t click = MaxClicks - 1; click >= 0; --click)
+            if (sentAt[click] >= 0 && askedAt[click] <= hitAt[hit] && Height(click) == hitHeight[hit])
+                return click;
+        return -1;
+    }
+
+    void Play(int16_t* frames, int count) {
+        const int64_t base = played.load(std::memory_order_relaxed);
+        std::fill_n(frames, 2 * count, int16_t{0});
+        const int64_t click = asked.load(std::memory_order_acquire);
+        if (click > lastSent) {
+            lastSent = click;
+            frames[0] = static_cast<int16_t>(Height(click));
+            frames[1] = static_cast<int16_t>(-Height(click));
+            sentAt[click] = base;
+            sent.fetch_add(1, std::memory_order_relaxed);
+        }
+        played.store(base + count, std::memory_order_relaxed);
+    }
+};
+
+class JackLoopback : public ::testing::TestWithParam<int> {};
+
+TEST_P(JackLoopback, RoundTripIsConstantAndWithinTheBuffering) {
+    SKIP_WITHOUT_JACKD();
+    const int period = GetParam();
+    JackServer server(Rate, period);
+    Watchdog watchdog(60s); // started once the server is ours
+    std::string why;
+    ASSERT_TRUE(server.Start(&why)) << why;
+
+    RtAudioDevice device(AudioApi::Jack, "kreisel-loop");
+    const int in = SystemDevice(device.InputDevices());
+    const int out = SystemDevice(device.OutputDevices());
+    ASSERT_GE(in, 0);
+    ASSERT_GE(out, 0);
+    ClickEcho echo;
+    std::atomic<int> errors{0};
+    device.SetErrorCallback([&](int) { errors.fetch_add(1); });
+    ASSERT_EQ(device.OpenInput(in, Format(period), [&](const int16_t* f, int n) { echo.Record(f, n); }),
+              AudioOk);
+    ASSERT_EQ(device.OpenOutput(out, Format(period), [&](int16_t* f, int n) { echo.Play(f, n); }), AudioOk);
+    ASSERT_EQ(device.Start(), AudioOk);
+    ASSERT_TRUE(server.Connect("kreisel-loop out:outport 0", "kreisel-loop in:inport 0", &why)) << why;
+    ASSERT_TRUE(server.Connect("kreisel-loop out:outport 1", "kreisel-loop in:inport 1", &why)) << why;
+    // The first click is asked for at least one spacing after both connections stand.
+    echo.firstClick.store(device.InputPosition() / ClickEcho::Spacing + 2);
+
+    const int64_t from = device.InputPosition();
+    const bool ran = WaitFor([&] { return device.InputPosition() >= from + 2 * Rate; }, 6s);
+    const int inLatency = device.InputLatencyFrames();
+    const int outLatency = device.OutputLatencyFrames();
+    const int64_t xruns = device.InputOverflows() + device.OutputUnderflows();
+    device.Close(); // no callback runs after this: the records can be read
+    ASSERT_TRUE(ran) << "the input stood still at " << device.InputPosition();
+
+    EXPECT_EQ(errors.load(), 0);
+    EXPECT_EQ(echo.crossedChannels.load(), 0);
+    EXPECT_EQ(echo.noise.load(), 0);
+
+    const int hits = echo.hits.load();
+    const int sent = echo.sent.load();
+    ASSERT_GE(hits, 10) << "2 s of clicks every 0.1 s";
+    std::map<int64_t, int> roundTrips; // frames -> clicks
+    std::map<int64_t, int> positionDelays;
+    for (int i = 0; i < hits; ++i) {
+        const int64_t click = echo.Source(i);
+        ASSERT_GE(click, 0) << "a click that was never sent, at input frame " << echo.hitAt[i];
+        ++roundTrips[echo.hitAt[i] - echo.askedAt[click]];
+        ++positionDelays[echo.hitAt[i] - echo.sentAt[click]];
+    }
+    const auto mostCommon = [](const std::map<int64_t, int>& counts) {
+        return std::max_element(counts.begin(), counts.end(),
+                                [](const auto& a, const auto& b) { return a.second < b.second; });
+    };
+    const auto [roundTrip, steadyClicks] = *mostCommon(roundTrips);
+    const int64_t positionDelay = mostCommon(positionDelays)->first;
+    if (xruns == 0) {
+        // Every click comes back but the last, which may still have been under way, and all
+        // with the same delay.
+        EXPECT_GE(hits, sent - 1);
+        EXPECT_EQ(roundTrips.size(), 1u);
+        EXPECT_EQ(positionDelays.size(), 1u);
+    } else {
+        // A server that ran late skips clients for a cycle, which loses audio and moves the
+        // streams against each other; the delay must still hold for most clicks.
+        EXPECT_GE(steadyClicks * 4, hits * 3) << xruns << " xruns";
+    }
+    // An answer cannot come back within the period that asked for it; JACK's dummy driver
+    // buffers one period of capture and two of playback (asynchronous mode).
+    const int periods = 2;
+    EXPECT_GE(roundTrip, period);
+    EXPECT_LE(roundTrip, period * (periods + 2));
+    std::printf(
+        "JACK loopback at %d Hz, period %d: round trip %lld frames (%d of %d clicks); input position - "
+        "output position %lld frames; RtAudio reports %d in + %d out; %lld xruns\n",
+        Rate, period, static_cast<long long>(roundTrip), steadyClicks, hits,
+        static_cast<long long>(positionDelay), inLatency, outLatency, static_cast<long long>(xruns));
+}
+
+INSTANTIATE_TEST_SUITE_P(Jack, JackLoopback, ::testing::Values(256, 1024),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return "Period" + std::to_string(info.param);
+                         });
+
+TEST(JackRtAudioDevice, ServerLossIsReportedAndTheDeviceRunsAgainOnANewServer) {
+    SKIP_WITHOUT_JACKD();
+    const int period = 256;
+    JackServer server(Rate, period);
+    Watchdog watchdog(60s); // started once the server is ours
+    std::string why;
+    ASSERT_TRUE(server.Start(&why)) << why;
+
+    RtAudioDevice device(AudioApi::Jack, "kreisel-fault");
+    std::atomic<int> lastError{0};
+    std::atomic<int> errorCount{0};
+    device.SetErrorCallback([&](int code) {
+        lastError.store(code);
+        errorCount.fetch_add(1);
+    });
+    auto ignoreInput = [](const int16_t*, int) {};
+    auto open = [&] {
+        const int in = SystemDevice(device.InputDevices());
+        const int out = SystemDevice(device.OutputDevices());
+        if (in < 0 || out < 0) return -1;
+        const int inResult = device.OpenInput(in, Format(period), ignoreInput);
+        if (inResult != AudioOk) return inResult;
+        const int outResult = device.OpenOutput(out, Format(period), Silence);
+        return outResult != AudioOk ? outResult : device.Start();
+    };
+    ASSERT_EQ(open(), AudioOk);
+    ASSERT_TRUE(WaitFor([&] { return device.OutputPosition() > Rate / 10; }, 3s));
+
+    server.Kill();
+    ASSERT_TRUE(WaitFor([&] { return errorCount.load() > 0; }, 5s)) << "no report of the lost server";
+    EXPECT_EQ(lastError.load(), AudioDeviceLost);
+    EXPECT_EQ(errorCount.load(), 1);
+    EXPECT_EQ(device.Start(), AudioDeviceLost);
+    EXPECT_FALSE(device.ErrorText(AudioDeviceLost).empty());
+    const int64_t frozen = device.InputPosition();
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(device.InputPosition(), frozen);
+    device.Close();
+    EXPECT_FALSE(device.IsOpen());
+
+    // Without a server there is nothing to open.
+    EXPECT_TRUE(device.OutputDevices().empty());
+    EXPECT_EQ(device.OpenOutput(0, Format(period), Silence), AudioNoDriver);
+
+    auto runsAgain = [&] {
+        std::string why;
+        if (!server.Start(&why)) return ::testing::AssertionFailure() << why;
+        errorCount.store(0);
+        if (const int result = open(); result != AudioOk)
+            return ::testing::AssertionFailure()
+                   << "open or start: " << result << " " << device.LastErrorDetail();
+        if (!WaitFor([&] { return device.InputPosition() > Rate / 4 && device.OutputPosition() > Rate / 4; },
+                     3s))
+            return ::testing::AssertionFailure() << "the streams do not move";
+        if (errorCount.load() != 0) return ::testing::AssertionFailure() << "error " << lastError.load();
+        return ::testing::AssertionSuccess();
+    };
+    ASSERT_TRUE(runsAgain());
+
+    // Closed at once, before the loss was noticed: RtAudio's own closing of the JACK stream
+    // and the device's must not meet.
+    server.Kill();
+    const auto closing = Clock::now();
+    device.Close();
+    EXPECT_LT(Clock::now() - closing, 5s);
+    EXPECT_FALSE(device.IsOpen());
+    ASSERT_TRUE(runsAgain());
+    device.Close();
+}
+
+} // namespace
+} // namespace kreisel
