@@ -144,21 +144,8 @@ int main(int argc, char* argv[]) {
                          &switches.PMOptionsStayOnTop);
 
     KeyRouter keys;
-    keys.KeyDown = [&core, &transport](int vk) {
-        Engine& e = core.E();
-        if (vk == 32 && e.PunchOn && !e.Recording) {
-            transport.PunchKeyDown();
-            return true;
-        }
-        return transport.KeyDown(vk);
-    };
-    keys.KeyUp = [&core, &transport](int vk) {
-        if (vk == 32 && core.E().PunchActive) {
-            transport.PunchKeyUp();
-            return true;
-        }
-        return false;
-    };
+    keys.KeyDown = [&core](int vk) { return core.KeyDown(vk); };
+    keys.KeyUp = [&core](int vk) { return core.KeyUp(vk); };
     app.installEventFilter(&keys);
 
     core.Start();

@@ -27,6 +27,8 @@ KreiselCore::KreiselCore(Host host)
 }
 
 KreiselCore::~KreiselCore() {
+    if (statusTimer_ != 0) host_.timers.Stop(statusTimer_);
+    exporter_.Finish();
     engine_->SetHooks(nullptr);
 }
 
@@ -314,4 +316,46 @@ void KreiselCore::ExportBlock(const int16_t* frames, int bytes) {
 void KreiselCore::ExportSwitchFollowsMarker(bool down) {
     exporter_.SwitchFollowsMarker(down);
 }
+} // namespace kreisel
+
+namespace kreisel {
+
+bool KreiselCore::KeyDown(int virtualKey) {
+    constexpr int kPauseBreak = 19;
+    if (keyHeld_ && virtualKey != kPauseBreak) return true; // auto-repeat of a held key
+    if (virtualKey == kPauseBreak) {
+        keyboardLocked_ = !keyboardLocked_;
+        if (!keyboardLocked_) main_.LabelStatus.SetText("Keyboard unlocked ...");
+    }
+    if (keyboardLocked_) {
+        main_.LabelStatus.SetText("Keyboard locked !!  (Press \"Break/Pause\")");
+        keyHeld_ = true;
+        return true;
+    }
+    if (virtualKey == kPauseBreak) return true;
+    Engine& e = *engine_;
+    if (virtualKey == PunchingKey && !e.Recording && e.PunchOn) {
+        keyHeld_ = true;
+        transport_.PunchKeyDown();
+        return true;
+    }
+    if (virtualKey == TappingKey && tap_.TapsToGo() > 0 && main_.CBTapCtrlKeys.Checked()) {
+        keyHeld_ = true;
+        tap_.KeyTap();
+        return true;
+    }
+    const bool taken = transport_.KeyDown(virtualKey);
+    if (taken) keyHeld_ = true;
+    return taken;
+}
+
+bool KreiselCore::KeyUp(int virtualKey) {
+    keyHeld_ = false;
+    if (virtualKey == PunchingKey && engine_->PunchActive) {
+        transport_.PunchKeyUp();
+        return true;
+    }
+    return false;
+}
+
 } // namespace kreisel

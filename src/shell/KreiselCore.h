@@ -43,6 +43,13 @@ class KreiselCore : public EngineHooks {
 
     // The state after start-up: tempo, prepare time, buffers sized, everything reset.
     void Start();
+    // Every window's keys come here (Windows virtual-key codes); true when the key was taken.
+    bool KeyDown(int virtualKey);
+    bool KeyUp(int virtualKey);
+    bool KeyboardLocked() const { return keyboardLocked_; }
+    int PunchingKey = 32;
+    int TappingKey = 32;
+
     // One filled input block from the sound card.
     void SndInputEvent(const int16_t* buffer, int bytes) { engine_->SndInputEvent(buffer, bytes); }
 
@@ -116,6 +123,8 @@ class KreiselCore : public EngineHooks {
     WavExport exporter_;
     WavImport importer_;
     int statusTimer_ = 0;
+    bool keyboardLocked_ = false;
+    bool keyHeld_ = false;
     bool savedFixedLength_ = false;
     bool savedFirstLoopRule_ = false;
 };

@@ -145,3 +145,45 @@ TEST_F(Stage, TwoTapsStartTheRecordingOneBeatLater) {
 
 } // namespace
 } // namespace kreisel::test
+
+namespace kreisel::test {
+namespace {
+
+TEST_F(Stage, KeysRecordPunchAndLockTheKeyboard) {
+    M().CBContinuousRecordingLoops.SetChecked(false);
+    StartPlain();
+    EXPECT_TRUE(core->KeyDown(13)); // Enter records A1 when nothing exists yet
+    EXPECT_TRUE(E().Recording);
+    EXPECT_TRUE(core->KeyDown(13)); // held: auto-repeat is swallowed, nothing changes
+    EXPECT_TRUE(E().Recording);
+    core->KeyUp(13);
+    Blocks(3, 700);
+    core->KeyDown(65); // "A" closes the free length
+    core->KeyUp(65);
+    Blocks(1);
+    EXPECT_FALSE(E().Recording);
+
+    // Punch-in on the space bar while it is held.
+    Press(M().SBPunch);
+    ASSERT_TRUE(E().PunchOn);
+    core->KeyDown(32);
+    EXPECT_TRUE(E().PunchActive);
+    core->KeyUp(32);
+    EXPECT_TRUE(E().PunchFadeOut);
+
+    // Pause/Break locks every key until it is pressed again.
+    core->KeyDown(19);
+    EXPECT_TRUE(core->KeyboardLocked());
+    EXPECT_EQ(M().LabelStatus.Text(), "Keyboard locked !!  (Press \"Break/Pause\")");
+    core->KeyUp(19);
+    EXPECT_TRUE(core->KeyDown(13));
+    core->KeyUp(13);
+    EXPECT_FALSE(E().RecordArmed);
+    core->KeyDown(19);
+    core->KeyUp(19);
+    EXPECT_FALSE(core->KeyboardLocked());
+    EXPECT_EQ(M().LabelStatus.Text(), "Keyboard unlocked ...");
+}
+
+} // namespace
+} // namespace kreisel::test
