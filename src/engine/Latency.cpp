@@ -1,5 +1,6 @@
 // Offset, output queue depth and the acoustic latency measurement.
 #include "engine/Latency.h"
+#include "core/ControlFactory.h"
 
 #include "core/Text.h"
 
@@ -9,38 +10,9 @@
 
 namespace kreisel {
 
+using namespace make;
+
 namespace {
-
-Control& Make(Form& f, const char* name, ControlKind kind, const char* text = "") {
-    Control& c = f.Add(name, kind);
-    c.SetText(text);
-    return c;
-}
-
-Control& Number(Form& f, const char* name, int min, int max, int value) {
-    Control& c = f.Add(name, ControlKind::NumberField);
-    c.SetRange(min, max);
-    c.SetValue(value);
-    return c;
-}
-
-Control& Slider(Form& f, const char* name, int min, int max, int position) {
-    Control& c = f.Add(name, ControlKind::Slider);
-    c.SetRange(min, max);
-    c.SetPosition(position);
-    return c;
-}
-
-Control& Check(Form& f, const char* name, const char* caption, bool checked) {
-    Control& c = Make(f, name, ControlKind::CheckBox, caption);
-    c.SetChecked(checked);
-    return c;
-}
-
-Control& Hidden(Control& c) {
-    c.SetVisible(false);
-    return c;
-}
 
 constexpr const char* kInstructions =
     "Halten Sie jetzt das Mikrofon (linker Kanal) direkt an den Lautsprecher !\n"

@@ -1,39 +1,13 @@
 // Creation of the sound-card window's controls with their captions, hints, ranges and initial
 // values (which are also the defaults of the settings section).
 #include "soundcard/SoundCardControls.h"
+#include "core/ControlFactory.h"
 
 namespace kreisel {
 
+using namespace make;
+
 namespace {
-
-Control& Make(Form& f, const char* name, ControlKind kind, const char* text = "", const char* hint = "") {
-    Control& c = f.Add(name, kind);
-    c.SetText(text);
-    c.SetHint(hint);
-    return c;
-}
-
-Control& Number(Form& f, const char* name, int min, int max, int value) {
-    Control& c = f.Add(name, ControlKind::NumberField);
-    c.SetRange(min, max);
-    c.SetValue(value);
-    return c;
-}
-
-Control& Check(Form& f, const char* name, const char* caption, bool checked) {
-    Control& c = Make(f, name, ControlKind::CheckBox, caption);
-    c.SetChecked(checked);
-    return c;
-}
-
-Control& Label(Form& f, const char* name, const char* text) {
-    return Make(f, name, ControlKind::Label, text);
-}
-
-Control& Hidden(Control& c) {
-    c.SetVisible(false);
-    return c;
-}
 
 constexpr const char* kDeviceHint = "andere Sound-Karte wählen (nach Stop)";
 

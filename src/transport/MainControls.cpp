@@ -2,65 +2,11 @@
 // ranges and initial values (which are also the settings file's defaults).
 #include "transport/MainControls.h"
 
+#include "core/ControlFactory.h"
+
 namespace kreisel {
 
-namespace {
-
-Control& Switch(Form& f, const char* name, const char* caption, const char* hint = "") {
-    Control& c = f.Add(name, ControlKind::SwitchButton);
-    c.SetText(caption);
-    c.SetHint(hint);
-    return c;
-}
-
-Control& Button(Form& f, const char* name, const char* caption, const char* hint) {
-    Control& c = f.Add(name, ControlKind::Button);
-    c.SetText(caption);
-    c.SetHint(hint);
-    return c;
-}
-
-Control& Check(Form& f, const char* name, const char* caption, bool checked) {
-    Control& c = f.Add(name, ControlKind::CheckBox);
-    c.SetText(caption);
-    c.SetChecked(checked);
-    return c;
-}
-
-Control& Number(Form& f, const char* name, int min, int max, int value) {
-    Control& c = f.Add(name, ControlKind::NumberField);
-    c.SetRange(min, max);
-    c.SetValue(value);
-    return c;
-}
-
-Control& Slider(Form& f, const char* name, int min, int max, int position, const char* hint = "") {
-    Control& c = f.Add(name, ControlKind::Slider);
-    c.SetRange(min, max);
-    c.SetPosition(position);
-    c.SetHint(hint);
-    return c;
-}
-
-Control& Label(Form& f, const char* name, const char* text = "", ControlKind kind = ControlKind::Label) {
-    Control& c = f.Add(name, kind);
-    c.SetText(text);
-    return c;
-}
-
-Control& Panel(Form& f, const char* name, const char* text = "") {
-    return Label(f, name, text, ControlKind::Panel);
-}
-
-Control& Menu(Form& f, const char* name, const char* caption, bool checked) {
-    Control& c = f.Add(name, ControlKind::MenuEntry);
-    c.SetText(caption);
-    c.SetAutoCheck(true);
-    c.SetChecked(checked);
-    return c;
-}
-
-} // namespace
+using namespace make;
 
 MainControls::MainControls(Form& f)
     : Owner(f), SBRecord(Switch(f, "SBRecord", "Aufnahme")),
