@@ -4,6 +4,15 @@
 // them) look for it. The server is always stopped again: by Stop(), Kill() or the destructor.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+
 #include <chrono>
 #include <string>
 #include <sys/types.h>
@@ -51,6 +60,44 @@ class JackServer {
     std::string logPath_;
     pid_t pid_ = -1;
     int lockFd_ = -1;
+};
+
+} // namespace kreisel
+
+#define SKIP_WITHOUT_JACKD()                                                                                 \
+    if (!::kreisel::JackServer::Installed())                                                                 \
+    GTEST_SKIP() << "jackd is not installed (scripts/setup installs jackd2)"
+
+namespace kreisel {
+
+// Ends the test process when a test hangs inside libjack or RtAudio (RtAudio 5 can deadlock
+// when a JACK server dies at an unlucky moment), so that the run reports a failure instead of
+// waiting for ctest's timeout. jackd ends with the process.
+class Watchdog {
+  public:
+    explicit Watchdog(std::chrono::steady_clock::duration limit)
+        : thread_([this, limit] {
+              std::unique_lock lock(mutex_);
+              if (!done_.wait_for(lock, limit, [this] { return finished_; })) {
+                  std::fprintf(stderr, "%s hangs; giving up\n",
+                               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+                  std::_Exit(1);
+              }
+          }) {}
+    ~Watchdog() {
+        {
+            std::lock_guard lock(mutex_);
+            finished_ = true;
+        }
+        done_.notify_all();
+        thread_.join();
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable done_;
+    bool finished_ = false;
+    std::thread thread_;
 };
 
 } // namespace kreisel

@@ -24,39 +24,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int Rate = 44100;
 
-#define SKIP_WITHOUT_JACKD()                                                                                 \
-    if (!JackServer::Installed()) GTEST_SKIP() << "jackd is not installed (scripts/setup installs jackd2)"
-
-// Ends the test process when a test hangs inside libjack or RtAudio (RtAudio 5 can deadlock
-// when a JACK server dies at an unlucky moment), so that the run reports a failure instead of
-// waiting for ctest's timeout. jackd ends with the process.
-class Watchdog {
-  public:
-    explicit Watchdog(Clock::duration limit)
-        : thread_([this, limit] {
-              std::unique_lock lock(mutex_);
-              if (!done_.wait_for(lock, limit, [this] { return finished_; })) {
-                  std::fprintf(stderr, "%s hangs; giving up\n",
-                               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-                  std::_Exit(1);
-              }
-          }) {}
-    ~Watchdog() {
-        {
-            std::lock_guard lock(mutex_);
-            finished_ = true;
-        }
-        done_.notify_all();
-        thread_.join();
-    }
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable done_;
-    bool finished_ = false;
-    std::thread thread_;
-};
-
 template <typename Condition> bool WaitFor(Condition condition, Clock::duration timeout) {
     const auto until = Clock::now() + timeout;
     while (!condition()) {
