@@ -100,7 +100,6 @@ int main(int argc, char* argv[]) {
     XdgDesktop desktop;
 
     KreiselCore core(Host{clock, timers, pump, dialogs, systemInfo});
-    Transport& transport = core.T();
 
     LoopMixer& mixer = core.Mixer();
     TFormFaders& fadersForm = core.FadersForm();
@@ -108,13 +107,8 @@ int main(int argc, char* argv[]) {
     TimedInputBox timedBox(timedForm, clock, timers, pump);
     dialogs.SetTimedAsk([&timedBox](const Question& q) { return timedBox.RunTimedBox(q); });
     TFormThreadSK& soundCard = core.SoundCardForm();
-    TFormOptions options;
-    core.Forms().Add(options);
-
-    WindowSwitches switches(core.Main(), core.Forms(), options);
-    switches.UpdateControls = [&transport] { transport.UpdateControls(); };
-    switches.ScrollStepsChanged = [&mixer](int steps) { mixer.SetScrollStepsPerMixer(steps); };
-    mixer.SetScrollStepsPerMixer(switches.ScrollStepsPerMixer());
+    TFormOptions& options = core.Options();
+    WindowSwitches& switches = core.Switches();
 
     Binder binder;
     MainWindow mainWindow(core, switches, binder);

@@ -8,7 +8,8 @@
 namespace kreisel {
 
 KreiselCore::KreiselCore(Host host)
-    : host_(host), engine_(std::make_unique<Engine>()), fadersForm_(loops_), mixer_(*engine_, loops_),
+    : host_(host), engine_(std::make_unique<Engine>()), fadersForm_(loops_), switches_(main_, forms_, options_),
+      mixer_(*engine_, loops_),
       faders_(*engine_, loops_), metronome_(*engine_, main_), tap_(*engine_, main_, host.clock, metronome_),
       timedStart_(*engine_, main_, host.clock, host.pump, metronome_),
       transport_(*engine_, main_, loops_.Rows, metronome_, timedStart_, tap_, host.dialogs, host.systemInfo),
@@ -22,6 +23,7 @@ KreiselCore::KreiselCore(Host host)
     forms_.Add(loops_);
     forms_.Add(fadersForm_);
     forms_.Add(soundCard_);
+    forms_.Add(options_);
     Wire();
     SyncEngineSwitches();
 }
@@ -53,6 +55,10 @@ void KreiselCore::Wire() {
     Transport& t = transport_;
     auto onClick = [](Control& c, std::function<void()> f) { c.SetOnClick([f](Control&) { f(); }); };
     auto onChange = [](Control& c, std::function<void()> f) { c.SetOnChange([f](Control&) { f(); }); };
+
+    switches_.UpdateControls = [&t] { t.UpdateControls(); };
+    switches_.ScrollStepsChanged = [this](int steps) { mixer_.SetScrollStepsPerMixer(steps); };
+    mixer_.SetScrollStepsPerMixer(switches_.ScrollStepsPerMixer());
 
     onClick(m.SBRecord, [&t] { t.SBRecordClick(true); });
     onClick(m.SBPlay, [&t] { t.SBPlayClick(true); });

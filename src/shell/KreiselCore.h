@@ -11,6 +11,7 @@
 #include "forms/TFormFaders.h"
 #include "forms/TFormKreisel.h"
 #include "forms/TFormLoops.h"
+#include "forms/TFormOptions.h"
 #include "forms/TFormThreadSK.h"
 #include "mixer/Faders.h"
 #include "mixer/LoopMixer.h"
@@ -57,6 +58,8 @@ class KreiselCore : public EngineHooks {
     TFormKreisel& Main() { return main_; }
     TFormLoops& Loops() { return loops_; }
     TFormFaders& FadersForm() { return fadersForm_; }
+    TFormOptions& Options() { return options_; }
+    WindowSwitches& Switches() { return switches_; }
     LoopMixer& Mixer() { return mixer_; }
     Faders& MasterFaders() { return faders_; }
     TFormThreadSK& SoundCardForm() { return soundCard_; }
@@ -110,7 +113,9 @@ class KreiselCore : public EngineHooks {
     TFormKreisel main_;
     TFormLoops loops_;
     TFormFaders fadersForm_;
+    TFormOptions options_;
     FormRegistry forms_;
+    WindowSwitches switches_;
     LoopMixer mixer_;
     Faders faders_;
     Metronome metronome_;

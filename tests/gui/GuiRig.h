@@ -54,13 +54,12 @@ struct GuiRig {
     LinuxSystemInfo systemInfo;
     KreiselCore core{Host{clock, timers, pump, dialogs, systemInfo}};
     LoopMixer& mixer = core.Mixer();
-    TFormOptions options;
-    WindowSwitches switches{core.Main(), core.Forms(), options};
+    TFormOptions& options = core.Options();
+    WindowSwitches& switches = core.Switches();
     Binder binder;
     std::unique_ptr<MainWindow> main;
 
     GuiRig() {
-        core.Forms().Add(options);
         core.Start();
         main = std::make_unique<MainWindow>(core, switches, binder);
         main->show();
