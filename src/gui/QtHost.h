@@ -3,6 +3,7 @@
 #pragma once
 
 #include "core/HostServices.h"
+#include "shell/LinuxSystemInfo.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -83,29 +84,6 @@ class QtDialogs : public Dialogs {
     TimedAsk timedAsk_;
     bool unattended_ = false;
     std::string lastFolder_;
-};
-
-// Memory from meminfo, loads from stat (between two calls), clock from cpuinfo, free space with
-// statvfs. The root is /proc; tests give a folder of their own.
-class LinuxSystemInfo : public SystemInfo {
-  public:
-    explicit LinuxSystemInfo(std::string procRoot = "/proc");
-
-    MemoryStatus Memory() override;
-    int ProcessorCount() override;
-    std::vector<int> ProcessorLoadPercent() override;
-    int ProcessorClockMHz() override;
-    std::optional<std::uint64_t> FreeDiskBytes(const std::string& folder) override;
-
-  private:
-    struct CpuTimes {
-        std::uint64_t busy = 0;
-        std::uint64_t total = 0;
-    };
-    std::vector<CpuTimes> ReadCpuTimes() const;
-
-    std::string root_;
-    std::vector<CpuTimes> last_;
 };
 
 // Folders and help through xdg-open, the system mixer (pavucontrol, else alsamixer in a
