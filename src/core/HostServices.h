@@ -75,6 +75,7 @@ struct FileDialogOptions {
     std::string title{};
     // Pairs of description and patterns: "Control-Dateien (*.ctr)|*.ctr|alle Dateien (*.*)|*.*".
     std::string filter{};
+    int filterIndex = 0;            // the pair of the filter selected at first, from 0
     std::string defaultExtension{}; // appended when the user types a name without one
     std::string folder{};           // where the dialog opens; empty: the last one used
     std::string fileName{};         // preset name or pattern

@@ -162,7 +162,11 @@ std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* parent, const FileDialogOpt
     d->setOption(QFileDialog::DontUseNativeDialog); // the accept button's caption must hold
     const std::string folder = o.folder.empty() ? lastFolder : o.folder;
     if (!folder.empty()) d->setDirectory(Q(folder));
-    if (!o.filter.empty()) d->setNameFilter(QtFileFilter(o.filter));
+    if (!o.filter.empty()) {
+        const QStringList filters = QtFileFilter(o.filter).split(QStringLiteral(";;"));
+        d->setNameFilters(filters);
+        if (o.filterIndex > 0 && o.filterIndex < filters.size()) d->selectNameFilter(filters.at(o.filterIndex));
+    }
     QString ext = Q(o.defaultExtension);
     while (ext.startsWith(QLatin1Char('.')))
         ext.remove(0, 1);

@@ -1,6 +1,7 @@
 #include "shell/KreiselCore.h"
 
 #include "core/Text.h"
+#include "shell/FileTypeLink.h"
 #include "transport/LatencyLink.h"
 
 #include <algorithm>
@@ -17,7 +18,9 @@ KreiselCore::KreiselCore(Host host)
       latency_(*engine_, latencyControls_, soundCard_.Card(), host.dialogs,
                MetronomeForLatency(*engine_, metronome_, main_)),
       exporter_(*engine_, main_, host.dialogs, host.systemInfo),
-      importer_(*engine_, main_, transport_, host.dialogs) {
+      importer_(*engine_, main_, transport_, host.dialogs),
+      session_(*engine_, transport_, main_, loops_.Rows, loops_.ComboBoxInputMode, host.dialogs),
+      loadSave_(main_, loadSaveForm_, session_, transport_, exporter_, importer_, host.dialogs) {
     engine_->SetHooks(this);
     forms_.Add(main_);
     forms_.Add(loops_);
@@ -25,6 +28,7 @@ KreiselCore::KreiselCore(Host host)
     forms_.Add(soundCard_);
     forms_.Add(options_);
     Wire();
+    WireSessions();
     SyncEngineSwitches();
 }
 
@@ -48,6 +52,7 @@ void KreiselCore::Start() {
     // The export's display and its end after a write error are served outside the block path.
     if (statusTimer_ == 0)
         statusTimer_ = host_.timers.Start(125, true, [this] { exporter_.RefreshDisplay(); });
+    CheckFileTypeLink();
 }
 
 void KreiselCore::Wire() {
@@ -362,6 +367,47 @@ bool KreiselCore::KeyUp(int virtualKey) {
         return true;
     }
     return false;
+}
+
+} // namespace kreisel
+
+namespace kreisel {
+
+void KreiselCore::WireSessions() {
+    session_.RestartSoundCard = [this] { soundCard_.Card().Restart(); };
+    transport_.SaveSession = [this] { return ButtonLoadSaveClick(true); };
+    loadSave_.MixerSetDialog = [this](bool save) {
+        if (Control* button = loops_.Find(save ? "ButtonSaveSet" : "ButtonLoadSet")) button->Click();
+    };
+    loadSave_.PMIniFileLinkToApp.SetOnClick([this](Control&) { FileTypeLinkClick(); });
+}
+
+bool KreiselCore::LoadSaveSession(const std::filesystem::path& file, bool save) {
+    session_.ProgramFolder = ProgramFolder;
+    return session_.LoadSave(file, save);
+}
+
+bool KreiselCore::ButtonLoadSaveClick(bool save) {
+    session_.ProgramFolder = ProgramFolder;
+    return loadSave_.ButtonLoadSaveClick(save);
+}
+
+void KreiselCore::CheckFileTypeLink() {
+    Control& entry = loadSave_.PMIniFileLinkToApp;
+    entry.SetVisible(!ProgramFile.empty());
+    SuppressActions quiet(entry);
+    entry.SetChecked(!ProgramFile.empty() && FileTypeLink(FileTypeLink::DataHome(), ProgramFile).IsRegistered());
+}
+
+void KreiselCore::FileTypeLinkClick() {
+    Control& entry = loadSave_.PMIniFileLinkToApp;
+    if (ProgramFile.empty()) return;
+    FileTypeLink link(FileTypeLink::DataHome(), ProgramFile);
+    std::string error;
+    const bool ok = entry.Checked() ? link.Register(&error) : link.Unregister(&error);
+    if (!ok) host_.dialogs.ShowMessage(error);
+    SuppressActions quiet(entry);
+    entry.SetChecked(link.IsRegistered());
 }
 
 } // namespace kreisel

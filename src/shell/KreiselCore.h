@@ -10,18 +10,22 @@
 #include "engine/Latency.h"
 #include "forms/TFormFaders.h"
 #include "forms/TFormKreisel.h"
+#include "forms/TFormLoadSaveDlg.h"
 #include "forms/TFormLoops.h"
 #include "forms/TFormOptions.h"
 #include "forms/TFormThreadSK.h"
 #include "mixer/Faders.h"
 #include "mixer/LoopMixer.h"
+#include "persistence/Session.h"
 #include "persistence/WavExport.h"
 #include "persistence/WavImport.h"
+#include "shell/LoadSaveDialog.h"
 #include "transport/Metronome.h"
 #include "transport/TapTempo.h"
 #include "transport/TimedStart.h"
 #include "transport/Transport.h"
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 
@@ -68,6 +72,21 @@ class KreiselCore : public EngineHooks {
     LatencyCompensation& Compensation() { return latency_; }
     WavExport& Exporter() { return exporter_; }
     WavImport& Importer() { return importer_; }
+    TFormLoadSaveDlg& LoadSaveForm() { return loadSaveForm_; }
+    Session& Sessions() { return session_; }
+    LoadSaveDialog& LoadSave() { return loadSave_; }
+
+    // Sessions: a relative name is taken from the program folder. Loading replaces every
+    // recording; a save that fails leaves the earlier one as it was and returns false.
+    std::filesystem::path ProgramFolder;
+    bool LoadSaveSession(const std::filesystem::path& file, bool save);
+    // ButtonLoad/PMLoad (false) and ButtonSave/PMSave (true): the load/save dialog.
+    bool ButtonLoadSaveClick(bool save);
+    // The program file that session files are opened with (the file-type link); empty: the
+    // link is neither checked nor offered.
+    std::filesystem::path ProgramFile;
+    // Ticks the menu entry PMIniFileLinkToApp when the desktop opens session files with ProgramFile.
+    void CheckFileTypeLink();
     FormRegistry& Forms() { return forms_; }
     Metronome& Metro() { return metronome_; }
     TapTempo& Tap() { return tap_; }
@@ -107,6 +126,8 @@ class KreiselCore : public EngineHooks {
     void LowerOutputChanged();
     void FadeLengthChanged();
     void AllowMultipleLoopLengthClick();
+    void WireSessions();
+    void FileTypeLinkClick();
 
     Host host_;
     std::unique_ptr<Engine> engine_;
@@ -127,6 +148,9 @@ class KreiselCore : public EngineHooks {
     LatencyCompensation latency_;
     WavExport exporter_;
     WavImport importer_;
+    TFormLoadSaveDlg loadSaveForm_;
+    Session session_;
+    LoadSaveDialog loadSave_;
     int statusTimer_ = 0;
     bool keyboardLocked_ = false;
     bool keyHeld_ = false;
