@@ -6,6 +6,7 @@
 #include "forms/TFormTimedInput.h"
 #include "gui/Binder.h"
 #include "gui/KeyRouter.h"
+#include "gui/LoadSaveWindow.h"
 #include "gui/LoopsWindow.h"
 #include "gui/MainWindow.h"
 #include "gui/OptionsWindow.h"
@@ -112,6 +113,7 @@ int main(int argc, char* argv[]) {
 
     Binder binder;
     MainWindow mainWindow(core, switches, binder);
+    LoadSaveWindow loadSaveWindow(core.LoadSaveForm(), binder, &mainWindow);
     dialogs.SetParentWindow(&mainWindow);
     mainWindow.OpenExplorer = [&] {
         const std::string folder =

@@ -61,6 +61,10 @@ MainWindow::MainWindow(KreiselCore& core, WindowSwitches& switches, Binder& bind
 
 void MainWindow::BuildMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&Datei"));
+    LoadSaveDialog& loadSave = core_.LoadSave();
+    for (Control* c : {&loadSave.PMLoad, &loadSave.PMSave, &loadSave.PMIniFileLinkToApp})
+        file->addAction(binder_.CreateAction(*c, file));
+    file->addSeparator();
     QAction* explorer = file->addAction(QStringLiteral("Explorer"));
     connect(explorer, &QAction::triggered, this, [this] {
         if (OpenExplorer) OpenExplorer();
@@ -131,6 +135,9 @@ void MainWindow::BuildToolBars() {
             });
         }
     }
+
+    for (const char* name : {"ButtonLoad", "ButtonSave"})
+        if (QWidget* b = place_.Make(name)) binder_.ShowThrough(b, mainBar_->addWidget(b));
 
     // The window switches stand at the right edge, one below the other.
     subBar_ = new QToolBar(QStringLiteral("Systemleiste"), this);
