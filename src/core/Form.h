@@ -13,6 +13,17 @@
 
 namespace kreisel {
 
+// Where a window stands on the screen, as the settings file keeps it. The views report moves and
+// resizes here and apply it once it is known; a width or height of 0 means "not known yet", and
+// then the window keeps its design size.
+struct WindowGeometry {
+    int Left = 0;
+    int Top = 0;
+    int Width = 0;
+    int Height = 0;
+    bool Known() const { return Width > 0 && Height > 0; }
+};
+
 class Form {
   public:
     explicit Form(std::string name, std::string caption = {});
@@ -24,6 +35,8 @@ class Form {
     void SetCaption(std::string caption) { caption_ = std::move(caption); }
     bool Visible() const { return visible_; } // windows start hidden until shown
     void SetVisible(bool visible) { visible_ = visible; }
+    WindowGeometry& Geometry() { return geometry_; }
+    const WindowGeometry& Geometry() const { return geometry_; }
 
     // Creates a control owned by the form; the reference stays valid as long as the form lives.
     // A name already used in the form (in any case) throws std::invalid_argument: two controls of
@@ -50,6 +63,7 @@ class Form {
     std::string name_;
     std::string caption_;
     bool visible_ = false;
+    WindowGeometry geometry_;
     std::vector<std::unique_ptr<Control>> controls_;
     std::unordered_map<std::string, Control*> byName_; // key: ControlNameKey
     int suppressDepth_ = 0;

@@ -58,7 +58,9 @@ MixerControls::MixerControls(Form& form)
       ButtonSetMono(Make(form, "ButtonSetMono", ControlKind::Button, "Mitte")),
       ButtonSetLeft(Make(form, "ButtonSetLeft", ControlKind::Button, "alles links")),
       ButtonSetRight(Make(form, "ButtonSetRight", ControlKind::Button, "alles rechts")),
-      ButtonSetEqual1(Make(form, "ButtonSetEqual1", ControlKind::Button, "wie Nr.1")) {
+      ButtonSetEqual1(Make(form, "ButtonSetEqual1", ControlKind::Button, "wie Nr.1")),
+      ButtonLoadSet(Make(form, "ButtonLoadSet", ControlKind::Button, "Set laden")),
+      ButtonSaveSet(Make(form, "ButtonSaveSet", ControlKind::Button, "Set speichern")) {
     ScrollBarLoops.SetOrientation(Orientation::Vertical);
     ScrollBarLoops.SetRange(1, 1);
     std::vector<std::string> modes(InputModeNames.begin(), InputModeNames.end());
@@ -68,6 +70,8 @@ MixerControls::MixerControls(Form& form)
     // Only shown when the program's folder holds the marker file for it.
     SBAllowMultipleLoopLength.SetVisible(false);
     PanelPresets.SetVisible(false);
+    ButtonLoadSet.SetVisible(false);
+    ButtonSaveSet.SetVisible(false);
     SBAllLoopsMarked.SetAllowAllUp(true);
 
     for (int n = 0; n <= LoopSlotCapacity; ++n) {

@@ -73,6 +73,10 @@ struct MixerControls {
     Control& ButtonSetRight;
     Control& ButtonSetEqual1;
 
+    // Mixer set files; hidden, reached through the load/save dialog.
+    Control& ButtonLoadSet;
+    Control& ButtonSaveSet;
+
     // The row's per-loop controls carry this suffix: the slot number, or the loop's name.
     const std::string& RowSuffix(int row) const { return suffix_.at(static_cast<size_t>(row)); }
     // Gives row `row` the suffix on all its per-loop controls (not PBGraph_) and shows it on the

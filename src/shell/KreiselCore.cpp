@@ -153,6 +153,8 @@ void KreiselCore::Wire() {
     mixer_.InputModeApplied = [this] {
         transport_.ResetAll();
         FadeLengthChanged();
+        // The offset is set in frames but counts stored values, one or two per frame.
+        latency_.AnyChange_OffsetSmps();
     };
     mixer_.OutputLoweringChanged = [this] { LowerOutputChanged(); };
     mixer_.ActivateLoop = [this](int loop) { transport_.SetNextToRecLoopNr(loop); };

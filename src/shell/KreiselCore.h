@@ -16,10 +16,12 @@
 #include "forms/TFormThreadSK.h"
 #include "mixer/Faders.h"
 #include "mixer/LoopMixer.h"
+#include "mixer/MixerSet.h"
 #include "persistence/Session.h"
 #include "persistence/WavExport.h"
 #include "persistence/WavImport.h"
 #include "shell/LoadSaveDialog.h"
+#include "shell/KreiselSettings.h"
 #include "transport/Metronome.h"
 #include "transport/TapTempo.h"
 #include "transport/TimedStart.h"
@@ -93,6 +95,28 @@ class KreiselCore : public EngineHooks {
     TimedStart& Prepare() { return timedStart_; }
     Transport& T() { return transport_; }
 
+    // Settings file and mixer sets. The caller decides where the default files lie.
+    KreiselSettings& Settings() { return settings_; }
+    MixerSet& MixerSets() { return mixerSet_; }
+    void SetDefaultFiles(const std::filesystem::path& settingsFile, const std::filesystem::path& mixerSet) {
+        settings_.DefaultSettingsFile = settingsFile;
+        mixerSet_.DefaultFile = mixerSet;
+    }
+    const std::filesystem::path& DefaultSettingsFile() const { return settings_.DefaultSettingsFile; }
+    const std::filesystem::path& DefaultMixerSet() const { return mixerSet_.DefaultFile; }
+    // Loads or saves the settings file; false when nothing was loaded or a save failed (both
+    // reported in German). After a load the caller runs ApplyAfterLoad.
+    bool LoadSaveSettings(const std::filesystem::path& file, bool save) { return settings_.LoadSave(file, save); }
+    void ApplyAfterLoad() { settings_.ApplyAfterLoad(); }
+    // Loads or saves a mixer set (valuesOnly: the slider positions alone).
+    bool LoadSaveMixerSet(const std::filesystem::path& file, bool save, bool valuesOnly) {
+        return mixerSet_.LoadSave(file, save, valuesOnly);
+    }
+    // The mixer set of a settings or session file: its extension replaced by ".mix".
+    static std::filesystem::path MixerSetFor(const std::filesystem::path& settingsFile) {
+        return MixerSet::ForSettingsFile(settingsFile);
+    }
+
     // Finished output blocks go to the sound card; tests may also look at them here.
     std::function<void(const int16_t* frames, int bytes)> OutputSink;
 
@@ -156,6 +180,9 @@ class KreiselCore : public EngineHooks {
     bool keyHeld_ = false;
     bool savedFixedLength_ = false;
     bool savedFirstLoopRule_ = false;
+    // Last: they reach into the windows and subsystems above.
+    MixerSet mixerSet_{*engine_, loops_, mixer_, host_.dialogs};
+    KreiselSettings settings_{*this, host_.dialogs};
 };
 
 } // namespace kreisel

@@ -1,0 +1,182 @@
+// The settings file on the whole core: a round trip through a second program, partial files,
+// keys that are only read, the slider mappings, saves that fail, and the save button.
+#include "persistence/SettingsFile.h"
+
+#include "persistence/SoundFiles.h"
+#include "scenarios/Stage.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fstream>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+namespace kreisel::test {
+namespace {
+
+struct SettingsFileTest : Stage {
+    ScratchFolder dir;
+
+    std::string Write(const std::string& name, const std::string& text) {
+        const std::string path = dir / name;
+        std::ofstream(path) << text;
+        return path;
+    }
+    static std::string Read(const std::string& path) {
+        std::ifstream in(path);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+    std::string SaveText(KreiselCore& c, const std::string& name) {
+        const std::string path = dir / name;
+        EXPECT_TRUE(c.LoadSaveSettings(path, true));
+        return Read(path);
+    }
+    static bool Has(const std::string& text, const std::string& line) {
+        return text.find("\n" + line + "\n") != std::string::npos;
+    }
+};
+
+TEST_F(SettingsFileTest, ASecondProgramLoadsWhatTheFirstSaved) {
+    StartPlain();
+    WindowSwitches& s = core->Switches();
+    M().CBUsePrepareTime.SetChecked(true);
+    M().CBHoldLoopLength.SetChecked(false);
+    M().TBMetronomBPM.SetPosition(97);
+    M().SEFixMaxLoopNrOfGroup.SetValue(9);
+    M().CBTapStartPlay.SetChecked(false);
+    M().SBMetronom.UserClick();
+    s.PMControlsStayOnTop.SetChecked(true);
+    s.PMShowAddedDisplays.SetChecked(false);
+    s.ToolShowFaders.UserClick();
+    s.TBScrollStepsPerMixer.SetPosition(3);
+    core->Loops().TBOutLevel.SetPosition(50);
+    core->Loops().CBMixSymm.SetChecked(true);
+    core->Loops().ComboBoxInputMode.SetItemIndex(1);
+    core->Latency().SEOptOutblocksDelay.SetValue(7);
+    core->Latency().CBManualAddOffsetFrms.SetChecked(true);
+    core->Latency().SEAddOffsetFrms.SetValue(1234);
+    core->Options().PageControlOptions.SetItemIndex(TFormOptions::PageLatency);
+    core->Main().Geometry() = {10, 20, 800, 600};
+    core->PunchingKey = 80;
+    T().MemPercent = 30;
+    core->Compensation().UpTolerance = 3;
+    const std::string changed = SaveText(*core, "changed.lps");
+    EXPECT_TRUE(Has(changed, "UsePrepareTime=1"));
+    EXPECT_TRUE(Has(changed, "HoldLoopLength=0"));
+    EXPECT_EQ(core->Main().Caption(), "Kreisel V.0.1    changed.lps");
+
+    ScriptedDialogs otherDialogs;
+    KreiselCore other(Host{clock, clock, pump, otherDialogs, system});
+    other.Start();
+    EXPECT_NE(SaveText(other, "fresh.lps"), changed);
+    ASSERT_TRUE(other.LoadSaveSettings(dir / "changed.lps", false));
+    other.ApplyAfterLoad();
+    EXPECT_EQ(other.E().InputMode, 1);
+    EXPECT_TRUE(other.Mixer().MixSymm());
+    EXPECT_TRUE(other.E().MetroOn);
+    EXPECT_TRUE(other.FadersForm().Visible());
+    EXPECT_EQ(other.Switches().ScrollStepsPerMixer(), 8);
+    EXPECT_EQ(other.Options().PageControlOptions.ItemIndex(), TFormOptions::PageLatency);
+    EXPECT_EQ(other.E().OffsetSmps, 1234);
+    // Every key the first program wrote comes back the same from the second.
+    EXPECT_EQ(SaveText(other, "again.lps"), changed);
+}
+
+TEST_F(SettingsFileTest, APartialFileChangesOnlyWhatItNames) {
+    StartPlain();
+    M().TBMetronomBPM.SetPosition(140);
+    const std::string file = Write("mono.lps", "[Options]\nInputMode=3\n");
+    ASSERT_TRUE(core->LoadSaveSettings(file, false));
+    core->ApplyAfterLoad();
+    EXPECT_EQ(E().InputMode, 3);
+    EXPECT_EQ(core->Loops().ComboBoxInputMode.ItemIndex(), 3);
+    EXPECT_EQ(M().TBMetronomBPM.Position(), 140);
+    EXPECT_TRUE(M().CBContinuousRecordingLoops.Checked());
+    // The offset's default is one block of the file's mode.
+    EXPECT_EQ(core->Latency().SEAddOffsetFrms.Value(), E().BlockBytes / 2 / 1);
+
+    Write("block.lps", "[Soundkarte]\nMemBlockLength=4002\n[Special]\nScrollStepsPerMixer=3\n");
+    ASSERT_TRUE(core->LoadSaveSettings(dir / "block.lps", false));
+    EXPECT_EQ(core->SoundCardForm().SEMemBlockFrames.Value(), 1000);
+    EXPECT_EQ(core->Switches().TBScrollStepsPerMixer.Position(), 4);
+    EXPECT_EQ(core->Switches().ScrollStepsPerMixer(), 4);
+
+    EXPECT_FALSE(core->LoadSaveSettings(dir / "none.lps", false));
+    EXPECT_TRUE(dialogs.WasShown("Ini-Datei \"" + dir / "none.lps" + "\" nicht gefunden!!"));
+}
+
+TEST_F(SettingsFileTest, KeysThatAreOnlyReadSurviveSaves) {
+    const std::string file = Write("hand.lps", "[Special]\nLimit_ExportFilesize_MB=7\nCmdExplorer=nautilus\n"
+                                               "Ini_MemSize_Percent=20\n[Tuner]\nXZoom=5\n");
+    core->Settings().MemSizeFromParameter = true;
+    ASSERT_TRUE(core->LoadSaveSettings(file, false));
+    EXPECT_EQ(core->Exporter().LimitExportFilesizeMB, 7);
+    EXPECT_EQ(core->Settings().CmdExplorer, "nautilus");
+    EXPECT_EQ(T().MemPercent, 50);
+    T().MemPercent = 60;
+    ASSERT_TRUE(core->LoadSaveSettings(file, true));
+    const std::string text = Read(file);
+    for (const char* line : {"Limit_ExportFilesize_MB=7", "CmdExplorer=nautilus", "Ini_MemSize_Percent=20", "XZoom=5"})
+        EXPECT_TRUE(Has(text, line)) << line;
+
+    const std::string fresh = SaveText(*core, "fresh.lps");
+    EXPECT_EQ(fresh.find("Limit_ExportFilesize_MB"), std::string::npos);
+    EXPECT_EQ(fresh.find("CmdExplorer"), std::string::npos);
+    EXPECT_EQ(fresh.find("Ini_MemSize_Percent"), std::string::npos);
+}
+
+TEST_F(SettingsFileTest, AFailedSaveIsReportedAndKeepsTheOldFile) {
+    const std::string file = Write("Kreisel.LPS", "[Controls]\nDebugMode=0\n");
+    ASSERT_EQ(::chmod(dir.Path().c_str(), 0555), 0);
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit tiny = saved;
+    tiny.rlim_cur = 256; // for root, whom a read-only folder does not stop
+    ::setrlimit(RLIMIT_FSIZE, &tiny);
+    const bool ok = core->LoadSaveSettings(file, true);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, handler);
+    ::chmod(dir.Path().c_str(), 0755);
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(dialogs.WasShown("Einstellungen nicht gespeichert!"));
+    EXPECT_EQ(Read(file), "[Controls]\nDebugMode=0\n");
+}
+
+TEST_F(SettingsFileTest, SaveButtonAsksAndTheAutoSaveSwitchWritesAtOnce) {
+    core->SetDefaultFiles(dir / "Kreisel.LPS", dir / "Kreisel.mix");
+    Write("Kreisel.LPS", "[Controls]\nAutoSavePreferences=0\nMine=1\n");
+    WindowSwitches& s = core->Switches();
+    s.PMAutoSavePreferences.UserClick();
+    EXPECT_TRUE(Has(Read(dir / "Kreisel.LPS"), "AutoSavePreferences=1"));
+    EXPECT_TRUE(Has(Read(dir / "Kreisel.LPS"), "Mine=1"));
+    EXPECT_TRUE(s.PMAndSaveMixers.Enabled());
+
+    dialogs.AnswerTimeout();
+    dialogs.Answer(DialogResult::Yes);
+    core->Settings().ButtonSaveInis.UserClick();
+    EXPECT_EQ(dialogs.Requests()[0].question.text, "Einstellungen speichern?");
+    EXPECT_EQ(dialogs.Requests()[0].question.timeoutMs, 5000);
+    EXPECT_EQ(dialogs.Requests()[1].question.text, "Auch Mixer-Einstellungen speichern?");
+    EXPECT_TRUE(Has(Read(dir / "Kreisel.LPS"), "[Soundkarte]"));
+    EXPECT_TRUE(Has(Read(dir / "Kreisel.mix"), "[Loop0]"));
+
+    // Mixers always saved along: no second question.
+    s.PMAndSaveMixers.UserClick();
+    dialogs.Answer(DialogResult::Ok);
+    core->Settings().ButtonSaveInis.UserClick();
+    EXPECT_EQ(dialogs.Requests().size(), 3u);
+}
+
+TEST(SettingsFraction, UsesTheSystemSeparator) {
+    EXPECT_EQ(FractionText(440.5, ','), "440,5");
+    EXPECT_EQ(ParseFraction(" 440,5", ','), 440.5);
+    EXPECT_EQ(ParseFraction("-1e2", ','), -100.0);
+    for (const char* bad : {"440.5", "4,4,0", "", "440 Hz"})
+        EXPECT_EQ(ParseFraction(bad, ','), std::nullopt) << bad;
+    EXPECT_EQ(ParseFraction("440.5", '.'), 440.5);
+}
+
+} // namespace
+} // namespace kreisel::test
