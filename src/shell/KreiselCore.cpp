@@ -376,6 +376,14 @@ bool KreiselCore::KeyUp(int virtualKey) {
 namespace kreisel {
 
 void KreiselCore::WireSessions() {
+    session_.LoadSaveSettings = [this](const std::filesystem::path& file, bool save) {
+        return LoadSaveSettings(file, save);
+    };
+    session_.ApplyAfterLoad = [this] { ApplyAfterLoad(); };
+    session_.LoadSaveMixerSet = [this](const std::filesystem::path& file, bool save) {
+        return LoadSaveMixerSet(file, save, false);
+    };
+    loadSave_.DefaultSettingsFile = [this] { return DefaultSettingsFile(); };
     session_.RestartSoundCard = [this] { soundCard_.Card().Restart(); };
     transport_.SaveSession = [this] { return ButtonLoadSaveClick(true); };
     loadSave_.MixerSetDialog = [this](bool save) {

@@ -16,32 +16,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class SessionTest : public Stage {
+// The whole core as the program wires it.
+class SessionStage : public Stage {
   protected:
-    SessionTest() {
-        // Settings and mixer set stand in for their routines: the settings file is a marker,
-        // the mixer set keeps the marks, as the real set does.
-        Session& s = core->Sessions();
-        s.LoadSaveSettings = [this](const fs::path& file, bool save) {
-            calls.push_back(std::string(save ? "save " : "load ") + file.filename().string());
-            if (save) WriteBytes(file.string(), "[Kreisel]\n");
-            return true;
-        };
-        s.LoadSaveMixerSet = [this](const fs::path& file, bool save) {
-            calls.push_back(std::string(save ? "save " : "load ") + file.filename().string());
-            for (int n = 1; n <= LoopSlotCapacity; ++n) {
-                Control& mark = Mark(n);
-                if (save)
-                    marks[file][n] = mark.Down();
-                else
-                    mark.SetDown(marks[file][n]);
-            }
-            if (save) WriteBytes(file.string(), "[Options]\n");
-            return true;
-        };
-        s.RestartSoundCard = [this] { calls.push_back("restart"); };
-        StartPlain();
-    }
+    SessionStage() { StartPlain(); }
 
     // A loop of `frames` stereo frames, different in every loop and every frame.
     void AddLoop(int frames, int seed) {
@@ -73,6 +51,34 @@ class SessionTest : public Stage {
     Control& Play(int n) { return *core->Loops().Rows.Play[static_cast<size_t>(n)]; }
 
     ScratchFolder dir;
+};
+
+// Settings and mixer set stand in for their routines, so that their calls can be followed.
+class SessionTest : public SessionStage {
+  protected:
+    SessionTest() {
+        // The settings file is a marker, the mixer set keeps the marks as the real set does.
+        Session& s = core->Sessions();
+        s.LoadSaveSettings = [this](const fs::path& file, bool save) {
+            calls.push_back(std::string(save ? "save " : "load ") + file.filename().string());
+            if (save) WriteBytes(file.string(), "[Kreisel]\n");
+            return true;
+        };
+        s.LoadSaveMixerSet = [this](const fs::path& file, bool save) {
+            calls.push_back(std::string(save ? "save " : "load ") + file.filename().string());
+            for (int n = 1; n <= LoopSlotCapacity; ++n) {
+                Control& mark = Mark(n);
+                if (save)
+                    marks[file][n] = mark.Down();
+                else
+                    mark.SetDown(marks[file][n]);
+            }
+            if (save) WriteBytes(file.string(), "[Options]\n");
+            return true;
+        };
+        s.RestartSoundCard = [this] { calls.push_back("restart"); };
+    }
+
     std::vector<std::string> calls;
     std::map<fs::path, std::map<int, bool>> marks;
 };
@@ -237,6 +243,24 @@ TEST_F(SessionTest, AFailedSaveLeavesTheEarlierSessionCompleteAndLoadable) {
     ASSERT_EQ(E().LoopCount, 3);
     EXPECT_TRUE(Audio(1) == a1);
     EXPECT_TRUE(Audio(3) == b1);
+}
+
+TEST_F(SessionStage, TheSettingsAndTheMixerSetTravelWithTheLoops) {
+    ThreeLoops();
+    Press(Mark(1)); // A1 unmarked
+    M().CBMetronomRecord.SetChecked(true);
+    const fs::path take = dir / "Take.lps";
+    ASSERT_TRUE(core->LoadSaveSession(take, true));
+    EXPECT_NE(ReadBytes(dir / "Take.mix").find("[Loop1]"), std::string::npos);
+
+    T().ResetAll();
+    M().CBMetronomRecord.SetChecked(false);
+    ASSERT_TRUE(core->LoadSaveSession(take, false));
+    EXPECT_EQ(E().LoopCount, 3);
+    EXPECT_TRUE(M().CBMetronomRecord.Checked());
+    EXPECT_FALSE(Play(1).Down());
+    EXPECT_TRUE(Play(2).Down());
+    EXPECT_TRUE(Mark(3).Down());
 }
 
 TEST(SessionNames, CompletionAndLoopFiles) {
