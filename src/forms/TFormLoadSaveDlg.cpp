@@ -16,19 +16,24 @@ Control& Choice(Form& f, const char* name, const char* caption, const char* hint
 } // namespace
 
 TFormLoadSaveDlg::TFormLoadSaveDlg()
-    : Form("FormLoadSaveDlg", "Laden / Speichern - Dialog"), PanelLoadSaveDlg(make::Panel(*this, "PanelLoadSaveDlg")),
+    : Form("FormLoadSaveDlg", "Laden / Speichern - Dialog"),
+      PanelLoadSaveDlg(make::Panel(*this, "PanelLoadSaveDlg")),
       GBLoadSaveDlg(make::Panel(*this, "GBLoadSaveDlg", "  Laden / Speichern  ")),
       RBPrefsAndMixers_Defaults(Choice(*this, "RBPrefsAndMixers_Defaults", "Standard  (Kreisel.LPS+MIX)",
                                        "Allgemeine Einstellungen  (Kreisel.LPS)")),
-      RBMixers(Choice(*this, "RBMixers", "Loop-Mixer-Set   (*.MIX)", "Loop-Mixer-Einstellungen als Set  (*.MIX-Datei)")),
-      RBLoops(Choice(*this, "RBLoops", "Session  (*.LPS+MIX+WAV-Dateien)", "Daten der Loop-Aufnahmen als WAV-Dateien")),
+      RBMixers(Choice(*this, "RBMixers", "Loop-Mixer-Set   (*.MIX)",
+                      "Loop-Mixer-Einstellungen als Set  (*.MIX-Datei)")),
+      RBLoops(Choice(*this, "RBLoops", "Session  (*.LPS+MIX+WAV-Dateien)",
+                     "Daten der Loop-Aufnahmen als WAV-Dateien")),
       RBExportOutput(Choice(*this, "RBExportOutput", "Export Output  (*.WAV-Datei)",
                             "Exportieren der Gesamt-Aufnahme als WAV-Datei")),
       RBPrefs(Choice(*this, "RBPrefs", "Einstellungen  (*.LPS)", "Allgemeine Einstellungen  (Kreisel.LPS)")),
-      RBImportLoop(Choice(*this, "RBImportLoop", "Import Audio  (*.WAV-Dateien)", "Importieren von WAV-Dateien")) {
+      RBImportLoop(
+          Choice(*this, "RBImportLoop", "Import Audio  (*.WAV-Dateien)", "Importieren von WAV-Dateien")) {
     RBLoops.SetChecked(true);
     RBImportLoop.SetVisible(false);
-    for (Control* c : {&RBPrefsAndMixers_Defaults, &RBMixers, &RBLoops, &RBExportOutput, &RBPrefs, &RBImportLoop})
+    for (Control* c :
+         {&RBPrefsAndMixers_Defaults, &RBMixers, &RBLoops, &RBExportOutput, &RBPrefs, &RBImportLoop})
         c->SetOnClick([this](Control&) { AnyLoadSaveDlgClick(); });
 }
 
@@ -48,7 +53,8 @@ void TFormLoadSaveDlg::AnyLoadSaveDlgClick() {
 }
 
 Control* TFormLoadSaveDlg::Selected() const {
-    for (Control* c : {&RBPrefsAndMixers_Defaults, &RBMixers, &RBLoops, &RBExportOutput, &RBPrefs, &RBImportLoop})
+    for (Control* c :
+         {&RBPrefsAndMixers_Defaults, &RBMixers, &RBLoops, &RBExportOutput, &RBPrefs, &RBImportLoop})
         if (c->Checked()) return c;
     return nullptr;
 }

@@ -20,8 +20,8 @@ LoadSaveWindow::LoadSaveWindow(TFormLoadSaveDlg& form, Binder& binder, QWidget* 
     group->setObjectName(QString::fromStdString(form.GBLoadSaveDlg.Name()));
     auto* choices = new QVBoxLayout(group);
     // The import stands in the export's place; only one of the two is shown.
-    place.AddTo(*choices, {"RBPrefsAndMixers_Defaults", "RBMixers", "RBLoops", "RBExportOutput", "RBImportLoop",
-                           "RBPrefs"});
+    place.AddTo(*choices, {"RBPrefsAndMixers_Defaults", "RBMixers", "RBLoops", "RBExportOutput",
+                           "RBImportLoop", "RBPrefs"});
     col->addWidget(group);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));

@@ -102,7 +102,8 @@ bool Session::LoadSave(const fs::path& file, bool save) {
         Load(f);
     if (!ok) return false;
     c_.LabelStatus.SetColor(Colors::Aqua);
-    c_.LabelStatus.SetText("Session \"" + f.filename().string() + "\"" + (save ? " gespeichert." : " geladen."));
+    c_.LabelStatus.SetText("Session \"" + f.filename().string() + "\"" +
+                           (save ? " gespeichert." : " geladen."));
     return save || e_.LoopCount > 0;
 }
 

@@ -46,7 +46,8 @@ class Session {
     static std::filesystem::path Complete(const std::filesystem::path& file,
                                           const std::filesystem::path& programFolder);
     // base + "_" + loop name + ".wav"; the base is the session file without its extension.
-    static std::filesystem::path LoopFile(const std::filesystem::path& sessionFile, const std::string& loopName);
+    static std::filesystem::path LoopFile(const std::filesystem::path& sessionFile,
+                                          const std::string& loopName);
 
   private:
     bool Save(const std::filesystem::path& file);

@@ -107,15 +107,16 @@ std::string FileTypeLink::ExecLine() const {
 }
 
 bool FileTypeLink::Register(std::string* error) {
-    const std::string mime = std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                                         "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
-                                         "  <mime-type type=\"") +
-                             MimeType +
-                             "\">\n"
-                             "    <comment>Kreisel-Session</comment>\n"
-                             "    <glob pattern=\"*.lps\"/>\n"
-                             "  </mime-type>\n"
-                             "</mime-info>\n";
+    const std::string mime =
+        std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                    "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
+                    "  <mime-type type=\"") +
+        MimeType +
+        "\">\n"
+        "    <comment>Kreisel-Session</comment>\n"
+        "    <glob pattern=\"*.lps\"/>\n"
+        "  </mime-type>\n"
+        "</mime-info>\n";
     const std::string desktop = std::string("[Desktop Entry]\n"
                                             "Type=Application\n"
                                             "Name=Kreisel\n"

@@ -9,13 +9,16 @@ namespace fs = std::filesystem;
 
 LoadSaveDialog::LoadSaveDialog(Form& main, TFormLoadSaveDlg& form, Session& session, Transport& transport,
                                WavExport& exporter, WavImport& importer, Dialogs& dialogs)
-    : ButtonLoad(make::Button(main, "ButtonLoad", "Laden", "Laden: Session, Einstellungen, Mixer-Set, Import")),
-      ButtonSave(make::Button(main, "ButtonSave", "Speichern", "Speichern: Session, Einstellungen, Mixer-Set, Export")),
+    : ButtonLoad(
+          make::Button(main, "ButtonLoad", "Laden", "Laden: Session, Einstellungen, Mixer-Set, Import")),
+      ButtonSave(make::Button(main, "ButtonSave", "Speichern",
+                              "Speichern: Session, Einstellungen, Mixer-Set, Export")),
       PMLoad(make::Make(main, "PMLoad", ControlKind::MenuEntry, "Laden ...")),
       PMSave(make::Make(main, "PMSave", ControlKind::MenuEntry, "Speichern ...")),
-      PMIniFileLinkToApp(make::Menu(main, "PMIniFileLinkToApp", "Session-Dateien (*.lps) mit Kreisel öffnen", false)),
-      form_(form), session_(session),
-      transport_(transport), exporter_(exporter), importer_(importer), dialogs_(dialogs) {
+      PMIniFileLinkToApp(
+          make::Menu(main, "PMIniFileLinkToApp", "Session-Dateien (*.lps) mit Kreisel öffnen", false)),
+      form_(form), session_(session), transport_(transport), exporter_(exporter), importer_(importer),
+      dialogs_(dialogs) {
     ButtonLoad.SetOnClick([this](Control&) { ButtonLoadSaveClick(false); });
     PMLoad.SetOnClick([this](Control&) { ButtonLoadSaveClick(false); });
     ButtonSave.SetOnClick([this](Control&) { ButtonLoadSaveClick(true); });
@@ -87,7 +90,8 @@ bool LoadSaveDialog::SessionChoice(bool save) {
         const auto file = dialogs_.SaveFile(Options("Session speichern", LastSessionFile, true, false));
         if (!file) return false;
         chosen = *file;
-        if (!OverwriteAllowed(Session::Complete(chosen, session_.ProgramFolder), "überschreiben?")) return false;
+        if (!OverwriteAllowed(Session::Complete(chosen, session_.ProgramFolder), "überschreiben?"))
+            return false;
     } else {
         // Loading replaces every recording: they may be saved first, or the load is called off.
         transport_.ButtonResetAllClick();
@@ -112,7 +116,8 @@ void LoadSaveDialog::SettingsChoice(bool save, bool defaults) {
             chosen = dialogs_.SaveFile(Options("Einstellungen speichern", LastSettingsFile, true, false));
             if (chosen && !OverwriteAllowed(*chosen, *chosen + " überschreiben?")) return;
         } else {
-            const auto files = dialogs_.OpenFiles(Options("Einstellungen laden", LastSettingsFile, false, false));
+            const auto files =
+                dialogs_.OpenFiles(Options("Einstellungen laden", LastSettingsFile, false, false));
             if (!files.empty()) chosen = files.front();
         }
         if (!chosen) return;

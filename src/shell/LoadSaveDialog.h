@@ -21,8 +21,8 @@ namespace kreisel {
 class LoadSaveDialog {
   public:
     // The buttons and menu entries are made in the main window's form.
-    LoadSaveDialog(Form& main, TFormLoadSaveDlg& form, Session& session, Transport& transport, WavExport& exporter,
-                   WavImport& importer, Dialogs& dialogs);
+    LoadSaveDialog(Form& main, TFormLoadSaveDlg& form, Session& session, Transport& transport,
+                   WavExport& exporter, WavImport& importer, Dialogs& dialogs);
     LoadSaveDialog(const LoadSaveDialog&) = delete;
     LoadSaveDialog& operator=(const LoadSaveDialog&) = delete;
 

@@ -39,12 +39,14 @@ class SessionStage : public Stage {
     }
     std::string Audio(int n) {
         const LoopSlot& s = E().Slots[static_cast<size_t>(n)];
-        return std::string(reinterpret_cast<const char*>(s.Buffer.Data()), static_cast<size_t>(s.LoopLenBytes));
+        return std::string(reinterpret_cast<const char*>(s.Buffer.Data()),
+                           static_cast<size_t>(s.LoopLenBytes));
     }
     std::set<std::string> Files() const {
         std::set<std::string> names;
         for (const auto& entry : fs::directory_iterator(dir.Path()))
-            if (entry.path().filename().string().rfind("in", 0) != 0) names.insert(entry.path().filename().string());
+            if (entry.path().filename().string().rfind("in", 0) != 0)
+                names.insert(entry.path().filename().string());
         return names;
     }
     Control& Mark(int n) { return *core->Loops().Rows.Mark[static_cast<size_t>(n)]; }
@@ -91,7 +93,8 @@ TEST_F(SessionTest, ASavedSessionComesBackLoopForLoopWithItsMarks) {
     // A bare name lies in the program folder and gets ".lps".
     core->ProgramFolder = dir.Path();
     ASSERT_TRUE(core->LoadSaveSession("Take", true));
-    EXPECT_EQ(Files(), (std::set<std::string>{"Take.lps", "Take.mix", "Take_A1.wav", "Take_A2.wav", "Take_B1.wav"}));
+    EXPECT_EQ(Files(),
+              (std::set<std::string>{"Take.lps", "Take.mix", "Take_A1.wav", "Take_A2.wav", "Take_B1.wav"}));
     EXPECT_EQ(calls, (std::vector<std::string>{"save Take.lps", "restart", "save Take.mix"}));
     EXPECT_EQ(M().LabelStatus.Text(), "Session \"Take.lps\" gespeichert.");
     EXPECT_EQ(M().LabelStatus.Color(), Colors::Aqua);
@@ -182,9 +185,11 @@ TEST_F(SessionTest, DamagedAndForeignLoopFilesAreReportedNeverReadPastTheirEnd) 
     ASSERT_TRUE(core->LoadSaveSession(take, false));
     ASSERT_EQ(dialogs.Requests().size(), 1u);
     const std::string text = dialogs.Requests()[0].Text();
-    EXPECT_NE(text.find("Take_A3.wav\" ist keine lesbare Audio-Datei. Nicht geladen."), std::string::npos) << text;
-    EXPECT_NE(text.find("Take_A4.wav\" ist keine 16-Bit-Stereo-WAV-Datei mit 48000 Hz und wurde umgerechnet."),
-              std::string::npos)
+    EXPECT_NE(text.find("Take_A3.wav\" ist keine lesbare Audio-Datei. Nicht geladen."), std::string::npos)
+        << text;
+    EXPECT_NE(
+        text.find("Take_A4.wav\" ist keine 16-Bit-Stereo-WAV-Datei mit 48000 Hz und wurde umgerechnet."),
+        std::string::npos)
         << text;
     // A1, the 400 bytes A2 really holds, and A4 converted to stereo at twice its rate.
     ASSERT_EQ(E().LoopCount, 3);

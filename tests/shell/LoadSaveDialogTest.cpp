@@ -27,7 +27,9 @@ class LoadSaveDialogTest : public Stage {
         s.ApplyAfterLoad = [this] { calls.push_back("apply"); };
         s.RestartSoundCard = [this] { calls.push_back("restart"); };
         core->LoadSave().DefaultSettingsFile = [this] { return fs::path(dir / "Kreisel.LPS"); };
-        core->LoadSave().MixerSetDialog = [this](bool save) { calls.push_back(save ? "set dialog save" : "set dialog load"); };
+        core->LoadSave().MixerSetDialog = [this](bool save) {
+            calls.push_back(save ? "set dialog save" : "set dialog load");
+        };
         StartPlain();
     }
 
@@ -159,7 +161,8 @@ TEST_F(LoadSaveDialogTest, ExportImportAndSettingsChoices) {
     dialogs.AnswerOpen({prefs});
     Run(false, &F().RBPrefs);
     EXPECT_EQ(Last().options.title, "Einstellungen laden");
-    EXPECT_EQ(calls, (std::vector<std::string>{"save Mein.lps", "restart", "load Mein.lps", "apply", "restart"}));
+    EXPECT_EQ(calls,
+              (std::vector<std::string>{"save Mein.lps", "restart", "load Mein.lps", "apply", "restart"}));
 
     // The standard files and the mixer set choice need no file dialog.
     calls.clear();
@@ -181,7 +184,8 @@ TEST(FileTypeLinkTest, RegistersChecksAndRemovesTheLinkForOneProgram) {
     EXPECT_TRUE(link.IsRegistered());
     EXPECT_EQ(link.ExecLine(), "Exec=\"/opt/Mein Kreisel/kreisel\" %f");
     EXPECT_NE(ReadBytes(link.MimeFile()).find("<glob pattern=\"*.lps\"/>"), std::string::npos);
-    EXPECT_NE(ReadBytes(link.DesktopFile()).find("MimeType=application/x-kreisel-session;"), std::string::npos);
+    EXPECT_NE(ReadBytes(link.DesktopFile()).find("MimeType=application/x-kreisel-session;"),
+              std::string::npos);
     // Another program's link is not ours.
     EXPECT_FALSE(FileTypeLink(home, "/usr/bin/kreisel").IsRegistered());
     EXPECT_EQ(FileTypeLink(home, "/a/$x\\y").ExecLine(), "Exec=\"/a/\\\\$x\\\\\\\\y\" %f");
