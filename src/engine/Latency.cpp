@@ -80,8 +80,13 @@ void LatencyCompensation::AnyOutblocksDelayChange() {
     c_.SEAddOffsetFrms.SetEnabled(manual);
     if (!manual) {
         // The queue depth alone leaves what the device buffers itself uncompensated, which with
-        // small blocks makes every overdub audibly late; so the device's latency is added.
-        const int64_t frames = int64_t{TargetDepth()} * e_.BlockFrames() + out_.DeviceLatencyFrames();
+        // small blocks makes every overdub audibly late; so the device's latency is added. Once
+        // blocks have played, the queue's measured delay replaces the depth: counted in blocks,
+        // the queue holds anywhere within a block or two of it, depending on where the first
+        // input block met the running output and on when the filling up looked.
+        const int64_t measured = out_.QueueDelayFrames();
+        const int64_t queue = measured >= 0 ? measured : int64_t{TargetDepth()} * e_.BlockFrames();
+        const int64_t frames = queue + out_.DeviceLatencyFrames();
         SuppressActions quiet(c_.SEAddOffsetFrms);
         c_.SEAddOffsetFrms.SetValue(static_cast<int>(std::clamp<int64_t>(frames, 0, INT32_MAX)));
     }

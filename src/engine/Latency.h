@@ -29,6 +29,9 @@ class OutputQueueView {
     virtual double AverageLatencyBlocks() const = 0;
     // What the device buffers itself, input and output together, in frames.
     virtual int DeviceLatencyFrames() const = 0;
+    // How long the output queue really delays, in frames from the start of an input block to
+    // the start of the output block made from it; -1 while it is not known.
+    virtual int64_t QueueDelayFrames() const { return -1; }
 };
 
 // The metronome as the acoustic measurement uses it.

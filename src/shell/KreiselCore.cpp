@@ -131,6 +131,7 @@ void KreiselCore::Wire() {
 
     // The sound card and the latency compensation
     soundCard_.Card().OnStarted = [this] { latency_.AnyOutblocksDelayChange(); };
+    soundCard_.Card().OnLatencyChanged = [this] { latency_.AnyOutblocksDelayChange(); };
     soundCard_.Card().OnFormatChanged = [this] {
         FadeLengthChanged();
         metronome_.AnyChange_MetronomBPM(nullptr);

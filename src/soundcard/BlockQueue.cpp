@@ -48,6 +48,8 @@ void BlockQueue::Reset(int blockBytes) {
     dry_ = false;
     outLength_.fill(0);
     returnedAt_.fill(0);
+    startedAtInput_.fill(0);
+    inStart_.fill(0);
     for (auto* counter : {&inFrames_, &inBlocksDone_, &outFrames_, &blockFramesPlayed_, &underruns_,
                           &silentFrames_, &overruns_})
         counter->store(0, std::memory_order_relaxed);
@@ -60,12 +62,13 @@ void BlockQueue::Reset(int blockBytes) {
 
 void BlockQueue::PushInput(const int16_t* frames, int count) {
     if (frames == nullptr || count <= 0) return;
-    inFrames_.fetch_add(count, std::memory_order_relaxed);
+    int64_t position = inFrames_.fetch_add(count, std::memory_order_relaxed);
     uint64_t write = inWrite_.load(std::memory_order_relaxed);
     while (count > 0) {
         if (inFill_ == 0) {
             // A new block needs a free slot; without one its frames are lost as a whole.
             inDropping_ = write - inRead_.load(std::memory_order_acquire) >= kInputBlocks;
+            if (!inDropping_) inStart_[write % kInputBlocks] = position;
         }
         const int take = std::min(count, blockFrames_ - inFill_);
         if (!inDropping_)
@@ -73,6 +76,7 @@ void BlockQueue::PushInput(const int16_t* frames, int count) {
                         4 * static_cast<size_t>(take));
         frames += 2 * static_cast<size_t>(take);
         count -= take;
+        position += take;
         inFill_ += take;
         if (inFill_ < blockFrames_) break;
         inFill_ = 0;
@@ -94,6 +98,9 @@ void BlockQueue::PushInput(const int16_t* frames, int count) {
 void BlockQueue::PullOutput(int16_t* frames, int count) {
     if (frames == nullptr || count <= 0) return;
     int64_t played = outFrames_.fetch_add(count, std::memory_order_relaxed);
+    // How far the input is ahead of the output as this period is taken; together with the
+    // output position it puts a block's start on the input's count.
+    const int64_t lead = inFrames_.load(std::memory_order_relaxed) - played;
     uint64_t read = outRead_.load(std::memory_order_relaxed);
     int64_t fromBlocks = 0;
     while (count > 0) {
@@ -107,6 +114,7 @@ void BlockQueue::PullOutput(int16_t* frames, int count) {
         dry_ = false;
         hadBlocks_ = true;
         const size_t slot = read % kOutputBlocks;
+        if (outOffset_ == 0) startedAtInput_[slot] = played + lead;
         const int take = std::min(count, outLength_[slot] - outOffset_);
         std::memcpy(frames, OutSlot(read) + 2 * static_cast<size_t>(outOffset_),
                     4 * static_cast<size_t>(take));
@@ -153,6 +161,12 @@ void BlockQueue::ReleaseInput(const int16_t* block) {
     inRead_.store(read, std::memory_order_release);
 }
 
+int64_t BlockQueue::InputStartFrame(const int16_t* block) const {
+    if (block == nullptr) return 0;
+    const auto slot = static_cast<size_t>(block - inData_.get()) / kSlotValues;
+    return slot < static_cast<size_t>(kInputBlocks) ? inStart_[slot] : 0;
+}
+
 void BlockQueue::ConsumeWakeups() {
     if (wakeFd_ < 0) return;
     uint64_t value = 0;
@@ -173,6 +187,11 @@ bool BlockQueue::WriteOutput(const int16_t* frames, int frameCount) {
     outLength_[write % kOutputBlocks] = frameCount;
     outWrite_.store(write + 1, std::memory_order_release);
     return true;
+}
+
+int64_t BlockQueue::StartedAtInputFrame(int64_t seq) const {
+    if (seq < 0) return 0;
+    return startedAtInput_[static_cast<size_t>(seq) % kOutputBlocks];
 }
 
 int64_t BlockQueue::ReturnedAtFrame(int64_t seq) const {

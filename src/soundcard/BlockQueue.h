@@ -49,6 +49,8 @@ class BlockQueue {
     void ReleaseInput(const int16_t* block);
     // Claimed and not yet released.
     int InputBlocksInProcess() const;
+    // The input frame (counted as InputFrames counts) at which a claimed block began.
+    int64_t InputStartFrame(const int16_t* block) const;
     // The eventfd (-1 without one) and its reset after a wake-up.
     int WakeFd() const { return wakeFd_; }
     void ConsumeWakeups();
@@ -65,6 +67,10 @@ class BlockQueue {
     // Output frames played when block `seq` (0-based, in write order) ended; valid once it has
     // returned and until 64 later blocks have been written.
     int64_t ReturnedAtFrame(int64_t seq) const;
+    // Where block `seq` began to play, on the input's count: the input frame that arrived as its
+    // first frame was taken (were output fed straight back into input, that frame's number).
+    // Valid as ReturnedAtFrame is.
+    int64_t StartedAtInputFrame(int64_t seq) const;
 
     // --- Counters, readable from any thread.
     int64_t InputFrames() const { return inFrames_.load(std::memory_order_relaxed); }
@@ -87,6 +93,8 @@ class BlockQueue {
     std::unique_ptr<int16_t[]> outData_;
     std::array<int, kOutputBlocks> outLength_{};
     std::array<int64_t, kOutputBlocks> returnedAt_{};
+    std::array<int64_t, kOutputBlocks> startedAtInput_{};
+    std::array<int64_t, kInputBlocks> inStart_{};
 
     // Input: the producer owns inWrite_ and its partial block, the consumer inRead_.
     alignas(64) std::atomic<uint64_t> inWrite_{0};

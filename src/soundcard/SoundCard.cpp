@@ -168,6 +168,10 @@ bool SoundCard::OpenAndStart() {
     written_.fill({});
     measured_.fill({});
     avgLatencyMs_ = avgLatencyBlocks_ = 0;
+    writtenFrames_ = delayBase_ = 0;
+    delayKnown_ = false;
+    delayShown_ = nextInputStart_ = -1;
+    latencyChanged_ = false;
     pendingShortValues_ = 0;
     dropping_ = false;
     deviceError_.store(0, std::memory_order_relaxed);
@@ -212,6 +216,7 @@ bool SoundCard::OpenAndStart() {
         return false;
     }
     stopped_ = false;
+    deviceLatency_ = DeviceLatencyFrames();
     c_.LabelWaveFormat.SetText("Format: 16 Bit Stereo - " + std::to_string(sampleRate_) + " Hz");
     ResetCounters();
     c_.ButtonStartStop.SetText("Stop");
@@ -269,11 +274,13 @@ int SoundCard::ServeInput() {
         const bool show = c_.CBUpdateCounters.Checked();
         if (show) ShowQueued();
         const int bytes = queue_.BlockBytes();
+        nextInputStart_ = queue_.InputStartFrame(block) + bytes / 4;
         if (!closing_ && !stopped_ && queue_.QueuedOutput() < BlockQueue::kMaxQueuedOutput) {
             dropping_ = false;
             if (show) c_.LabelWavePos.SetText(PositionText());
             const bool timed = show && c_.Owner.Visible();
             const auto begin = std::chrono::steady_clock::now();
+            FollowDelay(queue_.InputStartFrame(block));
             if (InputDataEvent) InputDataEvent(block, bytes);
             if (timed) {
                 const std::chrono::duration<double, std::milli> used =
@@ -309,6 +316,16 @@ void SoundCard::ServeOutput() {
         ++counters_.OutBlocks;
         ++counters_.OutBlocksPerSecond;
         MeasureReturned(returnedSeen_);
+        const Written& w = written_[static_cast<size_t>(returnedSeen_ % kLatencyRing)];
+        if (w.Seq != returnedSeen_) continue;
+        // The smallest base of the newest returns: it only grows when the output ran dry, and
+        // devices that serve input and output on threads of their own put a period of wobble on
+        // each single one.
+        bases_[static_cast<size_t>(returnedSeen_ % kDelayBases)] =
+            queue_.StartedAtInputFrame(returnedSeen_) - w.WrittenBefore;
+        const int64_t known = std::min<int64_t>(returnedSeen_ + 1, kDelayBases);
+        delayBase_ = *std::min_element(bases_.begin(), bases_.begin() + known);
+        delayKnown_ = true;
     }
     ComputeAverages();
     if (c_.CBUpdateCounters.Checked()) ShowQueued();
@@ -360,6 +377,8 @@ void SoundCard::Poll() {
                     " der Soundkarte: " + (device_ != nullptr ? device_->ErrorText(code) : std::string()));
     if (stopped_) return;
     ServeOutput();
+    // Between blocks: what the next block's delay will be (filling up may have added to it).
+    if (!e_.InPrcBlock && nextInputStart_ >= 0) FollowDelay(nextInputStart_);
     ReportEpisode(queue_.Underruns(), underrunsSeen_, "Ausgabe-Unterlauf (Stille gespielt)");
     ReportEpisode(queue_.Overruns(), overrunsSeen_, "Eingabe-Überlauf (Block verloren)");
 }
@@ -387,8 +406,36 @@ bool SoundCard::WriteOutBlock(const int16_t* frames, int bytes) {
     }
     ++counters_.WriteCounter;
     const int64_t seq = queue_.OutputBlocksWritten() - 1;
-    written_[static_cast<size_t>(seq % kLatencyRing)] = {seq, counters_.WriteCounter, framesBefore};
+    written_[static_cast<size_t>(seq % kLatencyRing)] = {seq, counters_.WriteCounter, framesBefore,
+                                                         writtenFrames_};
+    writtenFrames_ += length / 4;
     return true;
+}
+
+int64_t SoundCard::QueueDelayFrames() const {
+    return delayShown_;
+}
+
+// The delay the block about to be processed will have: its output starts where the written
+// frames before it end.
+void SoundCard::FollowDelay(int64_t inputStart) {
+    if (delayKnown_) {
+        const int64_t delay = delayBase_ + writtenFrames_ - inputStart;
+        // Small wobbles (a device whose input and output periods are not served in step) are
+        // not worth moving the loops for.
+        if (delayShown_ < 0 || std::abs(delay - delayShown_) > kDelayToleranceFrames) {
+            delayShown_ = delay;
+            latencyChanged_ = true;
+        }
+    }
+    if (const int latency = DeviceLatencyFrames(); latency != deviceLatency_) {
+        deviceLatency_ = latency;
+        latencyChanged_ = true;
+    }
+    if (latencyChanged_) {
+        latencyChanged_ = false;
+        if (OnLatencyChanged) OnLatencyChanged();
+    }
 }
 
 void SoundCard::ShortenNextOutBlock(int values) {

@@ -47,6 +47,8 @@ class SoundCard : public OutputQueueView {
     static constexpr int kLatencyRing = 128;
     static constexpr int kLatencyNewest = 32;
     static constexpr int kPollMs = 250;
+    // A measured queue delay that changes by no more than this is left as it was.
+    static constexpr int kDelayToleranceFrames = 16;
 
     SoundCard(Engine& engine, SoundCardControls& controls, Dialogs& dialogs, Clock& clock, Timers& timers,
               EventPump& pump);
@@ -91,6 +93,10 @@ class SoundCard : public OutputQueueView {
     void ShortenNextOutBlock(int values) override;
     int PendingShortening() const { return pendingShortValues_; }
     int QueuedOutBlocks() const override { return queue_.QueuedOutput(); }
+    // How long the output queue delays: frames from the start of an input block to the start of
+    // the output block made from it, both on the input's count (what the device adds is not in
+    // it). Measured on the blocks that have played; -1 before the first has.
+    int64_t QueueDelayFrames() const override;
     double AverageLatencyMs() const override { return avgLatencyMs_; }
     double AverageLatencyBlocks() const override { return avgLatencyBlocks_; }
     int DeviceLatencyFrames() const override;
@@ -118,6 +124,9 @@ class SoundCard : public OutputQueueView {
     std::function<void()> OnFormatChanged;
     // After every successful start (the output delay is recomputed).
     std::function<void()> OnStarted;
+    // When the queue delay or the latency the device reports has changed while running (filling
+    // up, an output that ran dry, ports connected elsewhere): the output delay is recomputed.
+    std::function<void()> OnLatencyChanged;
     // The time in an error line; by default the clock's time since its start.
     std::function<std::string()> TimeText;
     char DecimalSeparator = '.';
@@ -127,6 +136,7 @@ class SoundCard : public OutputQueueView {
         int64_t Seq = -1;
         uint32_t WriteCount = 0;
         int64_t FramesAtWrite = 0;
+        int64_t WrittenBefore = 0; // frames of all blocks written before it
     };
     struct Measured {
         int64_t Seq = -1;
@@ -143,6 +153,9 @@ class SoundCard : public OutputQueueView {
     void MeasureReturned(int64_t seq);
     void ComputeAverages();
     void ReportEpisode(int64_t now, int64_t& seen, const std::string& text);
+    // Before a block (beginning at input frame `inputStart`) is processed, and between blocks:
+    // a changed queue delay or device latency is announced (OnLatencyChanged).
+    void FollowDelay(int64_t inputStart);
     void StartPollTimer();
     void StopPollTimer();
     std::string DefaultTimeText() const;
@@ -175,6 +188,7 @@ class SoundCard : public OutputQueueView {
     int64_t inZero_ = 0;
     int64_t outZero_ = 0;
     int64_t underrunsSeen_ = 0;
+    int deviceLatency_ = 0;
     int64_t overrunsSeen_ = 0;
 
     // Latency ring: what was written (by write sequence) and what was measured on return.
@@ -185,6 +199,17 @@ class SoundCard : public OutputQueueView {
     std::array<Measured, kLatencyRing> measured_{};
     double avgLatencyMs_ = 0;
     double avgLatencyBlocks_ = 0;
+
+    // The queue delay. Every block starts to play at delayBase_ + the frames written before it
+    // (on the input's count); the base moves only when the output runs dry.
+    static constexpr int kDelayBases = 16;
+    std::array<int64_t, kDelayBases> bases_{};
+    int64_t writtenFrames_ = 0;
+    int64_t delayBase_ = 0;
+    bool delayKnown_ = false;
+    int64_t delayShown_ = -1;
+    int64_t nextInputStart_ = -1; // input frame where the next block to process begins
+    bool latencyChanged_ = false;
 };
 
 } // namespace kreisel

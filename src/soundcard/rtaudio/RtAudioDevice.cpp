@@ -7,6 +7,9 @@
 
 #include <rtaudio/RtAudio.h>
 
+#include <dlfcn.h>
+#include <jack/jack.h>
+
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -139,6 +142,40 @@ AudioDeviceInfo ToInfo(const RtAudio::DeviceInfo& info) {
 void KeepJackShutdownFromTerminating() {
     static std::once_flag once;
     std::call_once(once, [] { std::cerr.unsetf(std::ios_base::unitbuf); });
+}
+
+// The few libjack calls that find the route the JACK ports take. RtAudio keeps its JACK clients
+// to itself and reports the latency of the ports it first connected to; the program's ports may
+// be connected elsewhere since. libjack is in the process whenever RtAudio runs on JACK (RtAudio
+// links it), so its functions are looked up there rather than linked a second time.
+struct JackCalls {
+    decltype(&jack_client_open) ClientOpen = nullptr;
+    decltype(&jack_client_close) ClientClose = nullptr;
+    decltype(&jack_port_by_name) PortByName = nullptr;
+    decltype(&jack_port_get_latency_range) LatencyRange = nullptr;
+    decltype(&jack_port_connected_to) ConnectedTo = nullptr;
+    decltype(&jack_get_buffer_size) BufferSize = nullptr;
+
+    bool Usable() const {
+        return ClientOpen && ClientClose && PortByName && LatencyRange && ConnectedTo && BufferSize;
+    }
+};
+
+const JackCalls& Jack() {
+    static const JackCalls calls = [] {
+        JackCalls c;
+        const auto find = [](auto& function, const char* name) {
+            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(RTLD_DEFAULT, name));
+        };
+        find(c.ClientOpen, "jack_client_open");
+        find(c.ClientClose, "jack_client_close");
+        find(c.PortByName, "jack_port_by_name");
+        find(c.LatencyRange, "jack_port_get_latency_range");
+        find(c.ConnectedTo, "jack_port_connected_to");
+        find(c.BufferSize, "jack_get_buffer_size");
+        return c;
+    }();
+    return calls;
 }
 
 // A stream that delivers nothing for this long while running is taken as lost (an ALSA device
@@ -377,6 +414,7 @@ int RtAudioDevice::Start() {
         }
     }
     started_ = true;
+    OpenJackRoute();
     {
         std::lock_guard lock(monitorMutex_);
         monitorStop_ = false;
@@ -433,7 +471,44 @@ void RtAudioDevice::Monitor() {
                 // A failed look is tried again on the next round.
             }
         }
+        if (!lost_.load()) UpdateJackRoute();
     }
+}
+
+void RtAudioDevice::OpenJackRoute() {
+    if (rtApi_ != RtAudio::UNIX_JACK || jackRoute_ != nullptr || !Jack().Usable()) return;
+    jack_status_t status{};
+    jackRoute_ = Jack().ClientOpen((clientName_ + " route").c_str(), JackNoStartServer, &status);
+}
+
+void RtAudioDevice::UpdateJackRoute() {
+    auto* client = static_cast<jack_client_t*>(jackRoute_);
+    if (client == nullptr) return;
+    const JackCalls& jack = Jack();
+    // RtAudio names the clients after the streams and the ports "inport n" / "outport n".
+    const std::string outName = clientName_ + " out:outport 0";
+    jack_port_t* inPort = in_ ? jack.PortByName(client, (clientName_ + " in:inport 0").c_str()) : nullptr;
+    jack_port_t* outPort = out_ ? jack.PortByName(client, outName.c_str()) : nullptr;
+    if (inPort != nullptr) {
+        jack_latency_range_t range{0, 0};
+        jack.LatencyRange(inPort, JackCaptureLatency, &range);
+        auto frames = static_cast<int>(range.min);
+        // What the output client writes reaches the input client a cycle later: the input's
+        // client runs first in every cycle. JACK's latencies leave that cycle out.
+        if (outPort != nullptr && jack.ConnectedTo(inPort, outName.c_str()) != 0)
+            frames += static_cast<int>(jack.BufferSize(client));
+        in_->Latency.store(frames, std::memory_order_relaxed);
+    }
+    if (outPort != nullptr) {
+        jack_latency_range_t range{0, 0};
+        jack.LatencyRange(outPort, JackPlaybackLatency, &range);
+        out_->Latency.store(static_cast<int>(range.min), std::memory_order_relaxed);
+    }
+}
+
+void RtAudioDevice::CloseJackRoute() {
+    if (jackRoute_ != nullptr) Jack().ClientClose(static_cast<jack_client_t*>(jackRoute_));
+    jackRoute_ = nullptr;
 }
 
 void RtAudioDevice::ReportLoss(int code, const char* detail) {
@@ -462,6 +537,7 @@ void RtAudioDevice::StopMonitor() {
 
 void RtAudioDevice::Close() {
     StopMonitor();
+    CloseJackRoute();
     CloseStream(in_);
     CloseStream(out_);
     started_ = false;

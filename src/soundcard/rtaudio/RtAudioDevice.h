@@ -55,6 +55,10 @@ class RtAudioDevice final : public AudioDevice {
 
     int64_t InputPosition() const override;
     int64_t OutputPosition() const override;
+    // On JACK: the latencies of the route the ports take now, the smallest where they are
+    // connected to several ports (RtAudio's own figure is that of the ports it first connected
+    // to), with a cycle more for an input fed from this device's own output. They follow the
+    // connections within a monitor round.
     int InputLatencyFrames() const override;
     int OutputLatencyFrames() const override;
 
@@ -86,6 +90,10 @@ class RtAudioDevice final : public AudioDevice {
     void ReportLoss(int code, const char* detail);
     void ReportError(int code, const char* detail);
     void SetDetail(std::string detail);
+    // JACK: the latencies of the route the program's ports take now (see the .cpp file).
+    void OpenJackRoute();
+    void UpdateJackRoute();
+    void CloseJackRoute();
 
     AudioApi api_;
     int rtApi_; // RtAudio::Api, or -1 when no API could be made
@@ -94,6 +102,9 @@ class RtAudioDevice final : public AudioDevice {
     std::unique_ptr<Stream> in_;
     std::unique_ptr<Stream> out_;
     bool started_ = false;
+    // A JACK client of its own that only looks at the ports (jack_client_t, kept out of this
+    // header); used by the monitor thread while the streams run.
+    void* jackRoute_ = nullptr;
 
     // The monitor notices a sound system that went away: a JACK server that shut the client
     // down, or streams that stopped delivering.

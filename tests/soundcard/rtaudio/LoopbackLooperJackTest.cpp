@@ -166,15 +166,99 @@ struct LoopbackLooper {
     }
 };
 
+// The program's output ports into its own input ports.
+::testing::AssertionResult WireLoopback(LoopbackLooper& rig) {
+    std::string why;
+    for (const char* channel : {"0", "1"})
+        if (!rig.server.Connect(std::string("kreisel-looper out:outport ") + channel,
+                                std::string("kreisel-looper in:inport ") + channel, &why))
+            return ::testing::AssertionFailure() << why;
+    return ::testing::AssertionSuccess();
+}
+
 int SystemDevice(const std::vector<AudioDeviceInfo>& devices) {
     for (size_t i = 0; i < devices.size(); ++i)
         if (devices[i].Name == "system") return static_cast<int>(i);
     return -1;
 }
 
+// The last line of the sound card's error list, for failure messages.
+std::string LastError(KreiselCore& core) {
+    const auto& lines = core.SoundCardForm().MemoErrors.Lines();
+    return lines.empty() ? std::string() : lines.back();
+}
+
+// The core with the input row off (through the loopback it would feed every click back again
+// and again), then its sound card started on the private server's own ports with its outputs
+// wired to its inputs. `prepare` runs on the core before the card starts.
+::testing::AssertionResult StartLooper(LoopbackLooper& rig, int blockFrames,
+                                       const std::function<void(KreiselCore&)>& prepare = {}) {
+    rig.core = std::make_unique<KreiselCore>(Host{rig.clock, rig.clock, rig.pump, rig.dialogs, rig.system});
+    KreiselCore& core = *rig.core;
+    rig.pump.Attach(&core.Card());
+    core.Main().CBUsePrepareTime.SetChecked(false);
+    core.Start();
+    if (core.E().Rows[0].LoopOn) core.Loops().MixerRows[0].Play->UserClick();
+    if (core.E().Rows[0].LoopOn || core.E().MonitorMode)
+        return ::testing::AssertionFailure() << "the input still reaches the output";
+    if (prepare) prepare(core);
+
+    if (!rig.device) rig.device = std::make_unique<RtAudioDevice>(AudioApi::Jack, "kreisel-looper");
+    const int in = SystemDevice(rig.device->InputDevices());
+    const int out = SystemDevice(rig.device->OutputDevices());
+    if (in < 0 || out < 0) return ::testing::AssertionFailure() << "no system ports";
+    core.Card().SetDevice(rig.device.get());
+    core.Card().SetDeviceIds(in, out);
+    core.SoundCardForm().SEFreq.SetValue(Rate);
+    core.SoundCardForm().SEMemBlockFrames.SetValue(blockFrames);
+    if (!core.Card().Start()) return ::testing::AssertionFailure() << "start: " << LastError(core);
+    return WireLoopback(rig);
+}
+
+// The acoustic measurement run for a while: every detection's frames and spacing, the queue.
+struct RoundTrips {
+    std::vector<long long> measured; // frames, one per detection
+    std::vector<long long> spacings; // input frames since the detection before
+    int minQueued = 1000;            // output blocks queued, the playing one included
+    int maxQueued = 0;
+    long long median = 0; // of the detections after the first
+    std::string all;
+};
+
+::testing::AssertionResult MeasureRoundTrips(LoopbackLooper& rig, SteadyClock::duration time, RoundTrips& r) {
+    KreiselCore& core = *rig.core;
+    core.Compensation().ButtonCalcLatencyClick();
+    if (!core.Compensation().Measuring() || !core.E().MetroOn)
+        return ::testing::AssertionFailure() << "the measurement did not start the metronome";
+    int seen = 0;
+    const auto until = SteadyClock::now() + time;
+    while (SteadyClock::now() < until) {
+        rig.pump.WaitForEvents(20);
+        r.minQueued = std::min(r.minQueued, core.Card().QueuedOutBlocks());
+        r.maxQueued = std::max(r.maxQueued, core.Card().QueuedOutBlocks());
+        const int count = core.Compensation().LatencyCount();
+        if (count == seen) continue;
+        seen = count;
+        const std::string label = core.Latency().LabelLatency.Text();
+        const auto frames = FramesIn(label);
+        const auto spacing = PeakDiffIn(label);
+        if (!frames || !spacing) return ::testing::AssertionFailure() << label;
+        r.measured.push_back(*frames);
+        r.spacings.push_back(*spacing);
+        r.all += " " + std::to_string(*frames);
+    }
+    core.Compensation().LabelLatencyClick();
+    if (r.measured.size() < 4) return ::testing::AssertionFailure() << "detections:" << r.all;
+    // The first detection may come from a click scheduled before the measurement began.
+    std::vector<long long> steady(r.measured.begin() + 1, r.measured.end());
+    std::sort(steady.begin(), steady.end());
+    r.median = steady[steady.size() / 2];
+    return ::testing::AssertionSuccess();
+}
+
 class JackLoopbackLooper : public ::testing::TestWithParam<int> {};
 
-TEST_P(JackLoopbackLooper, AcousticMeasurementHearsEveryTickWithTheQueueDelay) {
+TEST_P(JackLoopbackLooper, AcousticMeasurementHearsEveryTickWithTheAutomaticOffset) {
     SKIP_WITHOUT_JACKD();
     const int period = GetParam();
     constexpr int BlockFrames = 1000;
@@ -183,103 +267,42 @@ TEST_P(JackLoopbackLooper, AcousticMeasurementHearsEveryTickWithTheQueueDelay) {
     std::string why;
     ASSERT_TRUE(rig.server.Start(&why)) << why;
 
-    rig.core = std::make_unique<KreiselCore>(Host{rig.clock, rig.clock, rig.pump, rig.dialogs, rig.system});
+    ASSERT_TRUE(StartLooper(rig, BlockFrames));
     KreiselCore& core = *rig.core;
-    rig.pump.Attach(&core.Card());
-    core.Main().CBUsePrepareTime.SetChecked(false);
-    core.Start();
-    // The input row plays what comes in; through the loopback every click would then come back
-    // again and again, as with a microphone next to a loudspeaker that plays the input.
-    if (core.E().Rows[0].LoopOn) core.Loops().MixerRows[0].Play->UserClick();
-    ASSERT_FALSE(core.E().Rows[0].LoopOn);
-    ASSERT_FALSE(core.E().MonitorMode);
-
-    rig.device = std::make_unique<RtAudioDevice>(AudioApi::Jack, "kreisel-looper");
-    const int in = SystemDevice(rig.device->InputDevices());
-    const int out = SystemDevice(rig.device->OutputDevices());
-    ASSERT_GE(in, 0);
-    ASSERT_GE(out, 0);
-    core.Card().SetDevice(rig.device.get());
-    core.Card().SetDeviceIds(in, out);
-    core.SoundCardForm().SEFreq.SetValue(Rate);
-    core.SoundCardForm().SEMemBlockFrames.SetValue(BlockFrames);
     const int depth = core.Latency().SEOptOutblocksDelay.Value();
-    ASSERT_TRUE(core.Card().Start()) << (core.SoundCardForm().MemoErrors.Lines().empty()
-                                             ? std::string()
-                                             : core.SoundCardForm().MemoErrors.Lines().back());
-    ASSERT_TRUE(rig.server.Connect("kreisel-looper out:outport 0", "kreisel-looper in:inport 0", &why))
-        << why;
-    ASSERT_TRUE(rig.server.Connect("kreisel-looper out:outport 1", "kreisel-looper in:inport 1", &why))
-        << why;
-    rig.Serve(500ms); // the queue settles at its depth
-
-    core.Compensation().ButtonCalcLatencyClick();
-    ASSERT_TRUE(core.Compensation().Measuring());
-    EXPECT_TRUE(core.E().MetroOn) << "the measurement switches the metronome on";
-
-    std::vector<long long> measured;     // frames, one per detection
-    int minQueued = 1000, maxQueued = 0; // output blocks queued, the playing one included
-    std::vector<long long> spacings;     // input frames since the detection before
-    int seen = 0;
-    const auto until = SteadyClock::now() + 3500ms;
-    while (SteadyClock::now() < until) {
-        rig.pump.WaitForEvents(20);
-        minQueued = std::min(minQueued, core.Card().QueuedOutBlocks());
-        maxQueued = std::max(maxQueued, core.Card().QueuedOutBlocks());
-        const int count = core.Compensation().LatencyCount();
-        if (count != seen) {
-            seen = count;
-            const auto frames = FramesIn(core.Latency().LabelLatency.Text());
-            ASSERT_TRUE(frames.has_value()) << core.Latency().LabelLatency.Text();
-            measured.push_back(*frames);
-            const auto spacing = PeakDiffIn(core.Latency().LabelLatency.Text());
-            ASSERT_TRUE(spacing.has_value()) << core.Latency().LabelLatency.Text();
-            spacings.push_back(*spacing);
-        }
-    }
+    rig.Serve(500ms); // blocks have played: the queue's delay is known
+    RoundTrips r;
+    ASSERT_TRUE(MeasureRoundTrips(rig, 3500ms, r));
+    const int offset = core.Latency().SEAddOffsetFrms.Value();
+    const int64_t queueDelay = core.Card().QueueDelayFrames();
+    const int deviceLatency = core.Card().DeviceLatencyFrames();
     const int errors = core.Card().ErrorCount();
-    core.Compensation().LabelLatencyClick();
     core.Card().Stop();
 
-    EXPECT_GE(std::stoi(core.Latency().LabelLatencyCounter.Text()), 4);
-    ASSERT_GE(measured.size(), 4u);
-    // The first detection may come from a click scheduled before the measurement began; the rest
-    // must agree within one device period.
-    const std::vector<long long> steady(measured.begin() + 1, measured.end());
-    const auto [low, high] = std::minmax_element(steady.begin(), steady.end());
-    std::string all;
-    for (const long long m : measured)
-        all += " " + std::to_string(m);
-    EXPECT_LE(*high - *low, period) << "detections:" << all;
-
-    // Every tick is heard: from the second detection on, each follows the one before by the
-    // metronome's beat (a missed tick would double it, an echo or noise shorten it).
-    const std::vector<long long> beats(spacings.begin() + 2, spacings.end());
-    const auto [shortest, longest] = std::minmax_element(beats.begin(), beats.end());
-    EXPECT_LE(*longest - *shortest, period) << "detections:" << all;
+    // One steady figure, and every tick heard: from the second detection on, each follows the
+    // one before by the metronome's beat (a missed tick would double it, an echo or noise
+    // shorten it).
+    const auto [low, high] = std::minmax_element(r.measured.begin() + 1, r.measured.end());
+    EXPECT_LE(*high - *low, period) << "detections:" << r.all;
+    const auto [shortest, longest] = std::minmax_element(r.spacings.begin() + 2, r.spacings.end());
+    EXPECT_LE(*longest - *shortest, period) << "detections:" << r.all;
     EXPECT_NEAR(static_cast<double>(*shortest), 2.0 * core.Metro().HalfBeatFrames(), period)
-        << "detections:" << all;
+        << "detections:" << r.all;
 
-    // The click is scheduled as the block that carries it is written and waits behind the other
-    // queued blocks: the target depth. The queue is only held near it: the filling up tolerates
-    // a block short, the drift correction acts when it grows, and the blocks are counted when
-    // the core thread looks, between device periods; in these runs it settled anywhere from two
-    // blocks below to two above from one start to the next, but stays put within a run. The
-    // loopback adds JACK's own buffering, at most four periods in the dummy driver (see the
-    // device's loopback test).
-    const long long median = steady[steady.size() / 2];
-    const long long predicted = static_cast<long long>(depth) * BlockFrames;
-    EXPECT_GE(median, predicted - 2 * BlockFrames) << "detections:" << all;
-    EXPECT_LE(median, predicted + 2 * BlockFrames + 4LL * period) << "detections:" << all;
-    // The same against the blocks that were really queued while the clicks went round.
-    EXPECT_GE(median, static_cast<long long>(minQueued - 1) * BlockFrames) << "detections:" << all;
-    EXPECT_LE(median, static_cast<long long>(maxQueued + 1) * BlockFrames + 4LL * period)
-        << "detections:" << all;
+    // The round trip is what the automatic offset compensates: the queue's measured delay and
+    // the route through the server, which feeds the output back to the input a cycle later.
+    EXPECT_NEAR(offset, r.median, 64) << "detections:" << r.all;
+    EXPECT_EQ(deviceLatency, period);
+    EXPECT_EQ(offset, queueDelay + deviceLatency);
+    // The queue holds about the target depth: it starts a block or two off it, and the filling
+    // up and drift correction act on whole blocks only.
+    EXPECT_NEAR(static_cast<double>(queueDelay), depth * BlockFrames, 2.0 * BlockFrames);
     std::printf("Looper through the JACK loopback at %d Hz, period %d, blocks of %d frames, depth %d: "
-                "measured latency %lld frames = %.1f ms (depth x block: %lld frames); "
+                "round trip %lld frames = %.1f ms (queue %lld + route %d; automatic offset %d); "
                 "%zu detections:%s; %d..%d blocks queued; %d error lines\n",
-                Rate, period, BlockFrames, depth, median, 1000.0 * static_cast<double>(median) / Rate,
-                predicted, measured.size(), all.c_str(), minQueued, maxQueued, errors);
+                Rate, period, BlockFrames, depth, r.median, 1000.0 * static_cast<double>(r.median) / Rate,
+                static_cast<long long>(queueDelay), deviceLatency, offset, r.measured.size(), r.all.c_str(),
+                r.minQueued, r.maxQueued, errors);
 }
 
 INSTANTIATE_TEST_SUITE_P(Jack, JackLoopbackLooper, ::testing::Values(256, 1024),
