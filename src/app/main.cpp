@@ -1,6 +1,9 @@
-// kreisel: the looper with its windows. Creates the Qt host services, the core and the windows,
-// opens the sound card and runs until the main window closes.
+// kreisel: the looper. Reads the command line; runs headless when asked, else with its windows:
+// one instance per user, the Qt host services, the core and the windows, the start-up sequence
+// once the main window is up, and the shutdown when it closes.
 #include "app/AudioSetup.h"
+#include "app/Headless.h"
+#include "app/SingleInstance.h"
 #include "forms/TFormFaders.h"
 #include "forms/TFormOptions.h"
 #include "forms/TFormTimedInput.h"
@@ -15,19 +18,24 @@
 #include "gui/SoundCardWindow.h"
 #include "mixer/Faders.h"
 #include "mixer/LoopMixer.h"
+#include "shell/CommandLine.h"
+#include "shell/DataFolders.h"
 #include "shell/KreiselCore.h"
+#include "shell/ProgramLifecycle.h"
 #include "shell/TimedInputBox.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
+#include <QLabel>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QSocketNotifier>
-#include <QStandardPaths>
 #include <QTimer>
 
 #include <cstdio>
+#include <iostream>
 #include <memory>
+#include <thread>
 
 using namespace kreisel;
 
@@ -43,55 +51,31 @@ void GrabWindows(const QString& dir) {
     }
 }
 
-// "Kreisel.LPS" beside the program when its folder is writable (a build-tree run), else in the
-// user's configuration folder.
-std::string SettingsFile() {
-    const QString programDir = QCoreApplication::applicationDirPath();
-    if (QFileInfo(programDir).isWritable())
-        return QDir(programDir).filePath(QStringLiteral("Kreisel.LPS")).toStdString();
-    QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    config = QDir(config).filePath(QStringLiteral("kreisel"));
-    QDir().mkpath(config);
-    return QDir(config).filePath(QStringLiteral("Kreisel.LPS")).toStdString();
-}
-
 } // namespace
 
 int main(int argc, char* argv[]) {
+    const CommandLine cl = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    if (cl.help) {
+        std::cout << CommandLineHelp();
+        return 0;
+    }
+    if (!cl.errors.empty()) {
+        for (const std::string& e : cl.errors)
+            std::cerr << "Kreisel: " << e << '\n';
+        return 2;
+    }
+    if (cl.listDevices) {
+        std::cout << ListAudioDevices();
+        return 0;
+    }
+    std::string folderError;
+    const DataFolders folders = FindDataFolders(ProgramFile(), &folderError);
+    if (!folderError.empty()) std::cerr << "Kreisel: " << folderError << '\n';
+    if (cl.headless) return RunHeadless(cl, folders, std::cout, std::cerr);
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kreisel"));
     QApplication::setStyle(QStringLiteral("Fusion"));
-
-    QCommandLineParser args;
-    args.setApplicationDescription(QStringLiteral("Kreisel - Live-Looper"));
-    args.addHelpOption();
-    const QCommandLineOption audio(
-        QStringLiteral("audio"),
-        QStringLiteral("Audio: \"silence\", \"file:IN.wav[:OUT.wav]\" oder leer für die "
-                       "Sound-Karte."),
-        QStringLiteral("choice"));
-    const QCommandLineOption screenshot(
-        QStringLiteral("screenshot"),
-        QStringLiteral("Nach dem Start jedes gezeigte Fenster als DIR/<Name>.png "
-                       "speichern und beenden."),
-        QStringLiteral("dir"));
-    const QCommandLineOption screenshotDelay(QStringLiteral("screenshot-delay"),
-                                             QStringLiteral("Wartezeit vor den Bildern in ms (2000)."),
-                                             QStringLiteral("ms"), QStringLiteral("2000"));
-    const QCommandLineOption showAll(QStringLiteral("show-all"), QStringLiteral("Alle Fenster zeigen."));
-    const QCommandLineOption headless(QStringLiteral("headless"),
-                                      QStringLiteral("Ohne Fenster (noch nicht)."));
-    args.addOptions({audio, screenshot, screenshotDelay, showAll, headless});
-    args.process(app);
-    if (args.isSet(headless)) {
-        std::fprintf(stderr, "kreisel: --headless is not available yet\n");
-        return 2;
-    }
-    const std::optional<AudioChoice> audioChoice = ParseAudioChoice(args.value(audio));
-    if (!audioChoice) {
-        std::fprintf(stderr, "kreisel: --audio takes \"silence\" or \"file:IN.wav[:OUT.wav]\"\n");
-        return 2;
-    }
 
     QtClock clock;
     QtTimers timers;
@@ -100,8 +84,10 @@ int main(int argc, char* argv[]) {
     LinuxSystemInfo systemInfo;
     XdgDesktop desktop;
 
-    KreiselCore core(Host{clock, timers, pump, dialogs, systemInfo});
+    SingleInstance instance;
+    if (instance.OtherInstanceRunning()) return 0;
 
+    KreiselCore core(Host{clock, timers, pump, dialogs, systemInfo});
     LoopMixer& mixer = core.Mixer();
     TFormFaders& fadersForm = core.FadersForm();
     TFormTimedInput timedForm;
@@ -144,38 +130,78 @@ int main(int argc, char* argv[]) {
     keys.KeyUp = [&core](int vk) { return core.KeyUp(vk); };
     app.installEventFilter(&keys);
 
-    core.Start();
+    // The splash window shows the start-up stages; the wait message stands in the status line.
+    QLabel splash;
+    splash.setObjectName(QStringLiteral("FormLoading"));
+    splash.setWindowFlags(Qt::SplashScreen | Qt::WindowStaysOnTopHint);
+    splash.setAlignment(Qt::AlignCenter);
+    splash.setMinimumSize(360, 120);
+    splash.setFrameStyle(QFrame::Panel | QFrame::Raised);
+    ProgramLifecycle life(core, dialogs, folders, cl);
+    life.LoadingMessage = [&splash](const std::string& text) {
+        if (text.empty()) {
+            splash.hide();
+            return;
+        }
+        splash.setText(QStringLiteral("Kreisel\n\n") + QString::fromStdString(text));
+        splash.show();
+        splash.repaint();
+        QApplication::processEvents();
+    };
+    life.WaitMessage = [&core, &binder](const std::string& text) {
+        core.Main().LabelStatus.SetText(text);
+        binder.Refresh();
+        QApplication::processEvents();
+    };
+    life.ProcessPendingEvents = [] { QApplication::processEvents(); };
+    life.Sleep = [](int ms) {
+        QEventLoop wait;
+        QTimer::singleShot(ms, &wait, &QEventLoop::quit);
+        wait.exec();
+    };
+    life.FormCreate();
+
+    instance.Activate = [&mainWindow, &dialogs] {
+        SingleInstance::BringToFront(&mainWindow);
+        dialogs.ShowMessage(SingleInstance::AlreadyRunning);
+    };
+
     core.Main().SetVisible(true);
     // Until the settings file says otherwise, the loop mixer comes up with the main window.
     switches.ShowWindow(WindowSwitches::LoopsForm, true);
-    if (args.isSet(showAll)) {
-        switches.ShowWindow(WindowSwitches::FadersForm, true);
-        switches.ShowWindow(WindowSwitches::OptionsForm, true);
-        switches.ShowWindow(WindowSwitches::SoundCardForm, true);
-        if (!switches.ToolShowMixers.Down()) switches.ToolShowMixers.UserClick();
-    }
     mainWindow.show();
     binder.Refresh();
 
-    if (args.isSet(screenshot)) {
-        dialogs.SetUnattended(true);
-        const QString dir = args.value(screenshot);
-        QTimer::singleShot(args.value(screenshotDelay).toInt(), &app, [dir] {
-            GrabWindows(dir);
-            QApplication::quit();
-        });
-    }
-
-    // The sound card starts once the main window is up, so that its questions and messages
+    // The start-up sequence runs once the main window is up, so that its questions and messages
     // appear over it. Each complete input block wakes the core thread through the queue's eventfd.
-    AudioSetup audioSetup(soundCard);
+    const AudioChoice audioChoice = ParseAudioChoice(cl.audio).value_or(AudioChoice{});
+    AudioSetup audioSetup(soundCard, std::cerr);
     QSocketNotifier wake(soundCard.Card().Queue().WakeFd(), QSocketNotifier::Read);
     QObject::connect(&wake, &QSocketNotifier::activated, &app,
                      [&soundCard] { soundCard.Card().ServeInput(); });
+    life.StartSoundCard = [&audioSetup] { return audioSetup.Start(); };
+    life.CloseDevices = [&soundCard] { soundCard.Card().Stop(); };
+    mainWindow.CloseQuery = [&life] { return life.FormCloseQuery(); };
     QTimer::singleShot(0, &app, [&] {
-        audioSetup.Open(*audioChoice, SettingsFile());
-        soundCard.ButtonClose.SetText("Schließen"); // the window only hides from now on
-        audioSetup.Start();
+        if (cl.screenshotDir.empty() == false) dialogs.SetUnattended(true);
+        std::string error;
+        if (!audioSetup.Open(audioChoice, folders.SettingsFile().string(), false, &error))
+            dialogs.ShowMessage(error);
+        life.FormActivate();
+        if (cl.showAll) {
+            switches.ShowWindow(WindowSwitches::FadersForm, true);
+            switches.ShowWindow(WindowSwitches::OptionsForm, true);
+            switches.ShowWindow(WindowSwitches::SoundCardForm, true);
+            if (!switches.ToolShowMixers.Down()) switches.ToolShowMixers.UserClick();
+        }
+        binder.Refresh();
+        if (!cl.screenshotDir.empty()) {
+            const QString dir = QString::fromStdString(cl.screenshotDir);
+            QTimer::singleShot(cl.screenshotDelayMs, &app, [dir] {
+                GrabWindows(dir);
+                QApplication::quit();
+            });
+        }
     });
     const int result = QApplication::exec();
     soundCard.Card().SetClosing(true);

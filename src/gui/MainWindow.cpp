@@ -412,6 +412,10 @@ void MainWindow::Follow() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (CloseQuery && !CloseQuery()) {
+        event->ignore();
+        return;
+    }
     for (Managed& w : windows_)
         w.window->hide();
     event->accept();

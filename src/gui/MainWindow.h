@@ -37,6 +37,8 @@ class MainWindow : public QMainWindow {
     ProgressView* Progress() const { return progress_; }
     // The "Explorer" entry: open the last folder in the desktop's file manager.
     std::function<void()> OpenExplorer;
+    // Asked before the program closes; false keeps it running (unsaved recordings kept).
+    std::function<bool()> CloseQuery;
 
   protected:
     void closeEvent(QCloseEvent* event) override;

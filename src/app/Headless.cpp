@@ -1,0 +1,122 @@
+// The run without windows.
+#include "app/Headless.h"
+
+#include "app/AudioSetup.h"
+#include "shell/HeadlessHost.h"
+#include "shell/KreiselCore.h"
+#include "shell/LinuxSystemInfo.h"
+#include "shell/ProgramLifecycle.h"
+#include "soundcard/filedevice/FileDevice.h"
+
+#include <atomic>
+#include <csignal>
+#include <cmath>
+#include <limits>
+#include <thread>
+
+namespace kreisel {
+
+namespace {
+
+std::atomic<bool> interrupted{false};
+
+extern "C" void OnSignal(int) { interrupted.store(true); }
+
+} // namespace
+
+int RunHeadless(const CommandLine& cl, const DataFolders& folders, std::ostream& out, std::ostream& err) {
+    const AudioChoice choice = ParseAudioChoice(cl.audio).value_or(AudioChoice{});
+    const bool freeRunning = cl.fast && choice.BuiltIn();
+
+    HeadlessClock clock;
+    HeadlessPump pump(clock);
+    HeadlessDialogs dialogs(err);
+    LinuxSystemInfo systemInfo;
+    KreiselCore core(Host{clock, clock, pump, dialogs, systemInfo});
+    SoundCard& card = core.Card();
+    pump.Attach(&card);
+
+    AudioSetup audio(core.SoundCardForm(), err);
+    std::string error;
+    if (!audio.Open(choice, folders.SettingsFile().string(), freeRunning, &error)) {
+        err << "Kreisel: " << error << '\n';
+        return 1;
+    }
+    FileDevice* file = audio.File();
+    if (freeRunning && file != nullptr) {
+        // Time is what the device has delivered: timers keep their place relative to the audio.
+        clock.Follow([file, &card] {
+            const int rate = std::max(card.SampleRate(), 1);
+            return static_cast<std::int64_t>(file->InputPosition() * 1000 / rate);
+        });
+        pump.OnPass = [file] { file->Pump(); };
+    }
+
+    ProgramLifecycle life(core, dialogs, folders, cl);
+    life.StartSoundCard = [&audio] { return audio.Start(); };
+    life.CloseDevices = [&card] { card.Stop(); };
+    life.Sleep = [&pump, freeRunning](int ms) {
+        if (freeRunning) return; // no real time passes between blocks
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (std::chrono::steady_clock::now() < until)
+            pump.WaitForEvents(5);
+    };
+    life.FormCreate();
+    if (!life.FormActivate() && !cl.file.empty()) {
+        err << "Kreisel: \"" << cl.file << "\" konnte nicht geladen werden.\n";
+        return 1;
+    }
+    if (card.Stopped()) {
+        err << "Kreisel: das Audio-Gerät \"" << audio.DeviceName() << "\" startet nicht.\n";
+        return 1;
+    }
+
+    if (!cl.exportFile.empty()) {
+        std::error_code ec;
+        std::filesystem::remove(cl.exportFile, ec); // a headless export always starts a new file
+        if (!core.Exporter().Start(cl.exportFile)) {
+            err << "Kreisel: der Export nach \"" << cl.exportFile << "\" startet nicht.\n";
+            return 1;
+        }
+        if (!core.Main().SBDoExport.Down()) core.Main().SBDoExport.UserClick();
+    }
+    if (core.E().LoopCount > 0 && !core.E().Playing) core.Main().SBPlay.UserClick();
+
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    const int rate = std::max(card.SampleRate(), 1);
+    const int64_t framesWanted =
+        cl.seconds ? static_cast<int64_t>(std::llround(*cl.seconds * rate)) : std::numeric_limits<int64_t>::max();
+    const int64_t startFrames = static_cast<int64_t>(core.E().BlockCounter) * (core.E().BlockBytes / 4);
+    auto framesDone = [&] {
+        return static_cast<int64_t>(core.E().BlockCounter) * (core.E().BlockBytes / 4) - startFrames;
+    };
+    out << "Kreisel: spielt über \"" << audio.DeviceName() << "\""
+        << (core.E().LoopCount > 0 ? ", " + std::to_string(core.E().LoopCount) + " Loops" : std::string())
+        << (cl.seconds ? ", " + std::to_string(*cl.seconds) + " Sek." : std::string()) << '\n';
+    if (!cl.seconds && choice.kind != AudioChoice::Kind::File) out << "Kreisel: Ende mit Strg+C.\n";
+    out.flush();
+    while (!interrupted.load() && framesDone() < framesWanted) {
+        if (!cl.seconds && file != nullptr && choice.kind == AudioChoice::Kind::File && file->InputFinished()) break;
+        pump.WaitForEvents(20);
+        if (card.Stopped()) break;
+    }
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+
+    const bool exported = core.Exporter().Running();
+    const std::string exportName = core.Exporter().FileName();
+    core.Exporter().Finish();
+    const bool cardFailed = card.Stopped();
+    // Nobody can answer the question about unsaved recordings here: they are not kept.
+    core.T().UnsavedRecordings = false;
+    life.FormCloseQuery();
+    if (exported) out << "Kreisel: Ausgang gespeichert in \"" << exportName << "\"\n";
+    if (cardFailed && framesDone() < framesWanted && !interrupted.load()) {
+        err << "Kreisel: das Audio-Gerät hat angehalten.\n";
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace kreisel

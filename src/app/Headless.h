@@ -1,0 +1,15 @@
+// The looper without windows: the whole core on the chosen device, a file from the command line
+// loaded, its loops played, the output exported to a WAV file for a given time, then the end with
+// exit code 0, or 1 with a German message when something failed.
+#pragma once
+
+#include "shell/CommandLine.h"
+#include "shell/DataFolders.h"
+
+#include <ostream>
+
+namespace kreisel {
+
+int RunHeadless(const CommandLine& commandLine, const DataFolders& folders, std::ostream& out, std::ostream& err);
+
+} // namespace kreisel

@@ -1,0 +1,110 @@
+// Runs without windows: a session written by the test is played on the free-running built-in
+// device and its output exported; a file that is not there ends the run with a message.
+#include "app/Headless.h"
+
+#include "persistence/WavFile.h"
+
+#include <gtest/gtest.h>
+
+#include <sndfile.h>
+
+#include <cmath>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include <unistd.h>
+
+namespace kreisel {
+namespace {
+
+namespace fs = std::filesystem;
+
+void WriteLoop(const fs::path& file, int16_t left, int16_t right, int frames) {
+    SF_INFO info{};
+    info.samplerate = 44100;
+    info.channels = 2;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* f = sf_open(file.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(f, nullptr);
+    std::vector<int16_t> v(2 * static_cast<size_t>(frames));
+    for (int i = 0; i < frames; ++i) {
+        v[2 * static_cast<size_t>(i)] = left;
+        v[2 * static_cast<size_t>(i) + 1] = right;
+    }
+    sf_writef_short(f, v.data(), frames);
+    sf_close(f);
+}
+
+std::vector<int16_t> ReadAll(const fs::path& file, int* rate) {
+    SF_INFO info{};
+    SNDFILE* f = sf_open(file.c_str(), SFM_READ, &info);
+    if (f == nullptr) return {};
+    std::vector<int16_t> v(static_cast<size_t>(info.frames * info.channels));
+    sf_readf_short(f, v.data(), info.frames);
+    sf_close(f);
+    *rate = info.samplerate;
+    return v;
+}
+
+class Headless : public ::testing::Test {
+  protected:
+    Headless() {
+        dir = fs::temp_directory_path() / ("kreisel-headless-" + std::to_string(::getpid()));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        folders.program = folders.data = dir;
+    }
+    ~Headless() override { fs::remove_all(dir); }
+
+    int Run(std::vector<std::string> args) {
+        out.str("");
+        err.str("");
+        return RunHeadless(ParseCommandLine(args), folders, out, err);
+    }
+
+    fs::path dir;
+    DataFolders folders;
+    std::ostringstream out;
+    std::ostringstream err;
+};
+
+TEST_F(Headless, PlaysASessionAndExportsTheLoopsMixAtTheirLevels) {
+    std::ofstream(dir / "Take.lps") << "[Soundkarte]\nFreq=44100\nMemBlockLength=4000\n[Options]\nInputMode=0\nUseFixedLoopTime=0\n";
+    // A1 at unity; A2 at position 8, 120 level units down (80 units halve).
+    std::ofstream(dir / "Take.mix") << "[Options]\nInputMode=0\n"
+                                       "[Loop1]\nSBLoopMarker=1\nAmpLeft=4\nAmpRight=4\nPanLeft=0\nPanRight=16\n"
+                                       "[Loop2]\nSBLoopMarker=1\nAmpLeft=8\nAmpRight=8\nPanLeft=0\nPanRight=16\n";
+    WriteLoop(dir / "Take_A1.wav", 8000, 8000, 44000);
+    WriteLoop(dir / "Take_A2.wav", 4000, -4000, 44000);
+
+    const fs::path exported = dir / "mix.wav";
+    ASSERT_EQ(Run({"--headless", "--audio", "silence", "--fast", "Take", "--export", exported.string(), "--seconds",
+                   "2"}),
+              0)
+        << err.str();
+    EXPECT_NE(out.str().find(exported.string()), std::string::npos) << out.str();
+
+    int rate = 0;
+    const std::vector<int16_t> mix = ReadAll(exported, &rate);
+    EXPECT_EQ(rate, 44100);
+    const std::size_t frames = mix.size() / 2;
+    ASSERT_GE(frames, 2u * 44100 - 1000);
+    ASSERT_LE(frames, 2u * 44100 + 2000);
+    const double a2 = 4000 * std::pow(2.0, -120.0 / 80.0);
+    for (std::size_t frame : {frames / 4, frames / 2, 3 * frames / 4}) {
+        EXPECT_NEAR(mix[2 * frame], 8000 + a2, 3) << frame;
+        EXPECT_NEAR(mix[2 * frame + 1], 8000 - a2, 3) << frame;
+    }
+}
+
+TEST_F(Headless, AFileThatIsNotThereEndsTheRunWithAMessage) {
+    EXPECT_NE(Run({"--headless", "--audio", "silence", "--fast", "Nope", "--seconds", "1"}), 0);
+    EXPECT_NE(err.str().find("Nope"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("nicht gefunden"), std::string::npos) << err.str();
+    EXPECT_NE(Run({"--headless", "--audio", "file:" + (dir / "none.wav").string(), "--fast", "--seconds", "1"}), 0)
+        << err.str();
+}
+
+} // namespace
+} // namespace kreisel

@@ -1,0 +1,126 @@
+// Start-up and shutdown of the whole core: which file wins, what a missing file says, and that
+// the end never throws recordings away against the performer's answer.
+#include "shell/ProgramLifecycle.h"
+
+#include "scenarios/Stage.h"
+
+#include <fstream>
+
+#include <unistd.h>
+
+namespace kreisel::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class Lifecycle : public Stage {
+  protected:
+    Lifecycle() {
+        dir = fs::temp_directory_path() / ("kreisel-life-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        folders.program = folders.data = dir;
+    }
+    ~Lifecycle() override { fs::remove_all(dir); }
+
+    void Write(const std::string& name, const std::string& text) { std::ofstream(dir / name) << text; }
+
+    std::unique_ptr<ProgramLifecycle> Make(std::vector<std::string> args = {}) {
+        auto life = std::make_unique<ProgramLifecycle>(*core, dialogs, folders, ParseCommandLine(args));
+        return life;
+    }
+    std::unique_ptr<ProgramLifecycle> StartUp(std::vector<std::string> args = {}) {
+        auto life = Make(std::move(args));
+        life->FormCreate();
+        life->FormActivate();
+        return life;
+    }
+    void RecordOneLoop() {
+        M().CBUsePrepareTime.SetChecked(false);
+        M().CBUseFixedLoopTime.SetChecked(false);
+        M().CBContinuousRecordingLoops.SetChecked(false);
+        Press(M().SBRecord);
+        Blocks(10, 1000, 1000);
+        Press(M().SBRecord);
+        Blocks(2, 0, 0);
+        ASSERT_EQ(E().LoopCount, 1);
+        ASSERT_TRUE(T().UnsavedRecordings);
+    }
+
+    fs::path dir;
+    DataFolders folders;
+};
+
+TEST_F(Lifecycle, SettingsWinOverTheMixerSetAndTheCommandLineFileComesLast) {
+    Write("Kreisel.CTR", "FormKreisel;;;\n");
+    Write("Kreisel.mix", "[Options]\nMixSymm=1\n");
+    Write("Kreisel.LPS", "[Options]\nMixSymm=0\nMetronomBPM=100\n");
+    Write("Take.lps", "[Options]\nMetronomBPM=90\n");
+    Write("Take.mix", "[Options]\n");
+    auto life = StartUp({"Take"});
+    EXPECT_TRUE(life->Started());
+    EXPECT_FALSE(life->InStartUp());
+    EXPECT_FALSE(core->Loops().CBMixSymm.Checked());
+    EXPECT_EQ(M().TBMetronomBPM.Position(), 90);
+    EXPECT_EQ(life->CommandLineFile(), dir / "Take.lps");
+    EXPECT_FALSE(dialogs.WasShown("nicht gefunden"));
+}
+
+TEST_F(Lifecycle, MissingFilesAreReportedAndTheProgramRuns) {
+    dialogs.AnswerTimeout(); // the timed message about the command-line file
+    auto life = Make({"Gone"});
+    life->FormCreate();
+    EXPECT_FALSE(life->FormActivate());
+    EXPECT_TRUE(life->Started());
+    EXPECT_TRUE(dialogs.WasShown("Ini-Datei \"" + (dir / "Kreisel.LPS").string() + "\" nicht gefunden!!"));
+    EXPECT_TRUE(dialogs.WasShown("Komponenten-Datei \"" + (dir / "Kreisel.CTR").string() +
+                                 "\" (Texte,Maus-Hilfe,usw.) nicht gefunden!!"));
+    EXPECT_TRUE(dialogs.WasShown("Aufruf-Parameter:  Datei \"Gone\" nicht gefunden !!"));
+    EXPECT_EQ(dialogs.PendingAnswers(), 0u);
+
+    // The memory switch is no file, and a bad one is only reported.
+    auto withSwitch = Make({"INI_MEMSIZE_PERCENT=30"});
+    withSwitch->FormCreate();
+    EXPECT_TRUE(withSwitch->FormActivate());
+    EXPECT_EQ(T().MemPercent, 30);
+    EXPECT_TRUE(withSwitch->CommandLineFile().empty());
+}
+
+TEST_F(Lifecycle, CancelOrTimeOutAtTheEndKeepsTheRecordings) {
+    auto life = StartUp();
+    RecordOneLoop();
+    const std::vector<uint8_t> before(E().Slots[1].Buffer.Data(), E().Slots[1].Buffer.Data() + 400);
+
+    dialogs.Answer(DialogResult::Cancel);
+    EXPECT_FALSE(life->FormCloseQuery());
+    dialogs.AnswerTimeout();
+    EXPECT_FALSE(life->FormCloseQuery());
+    EXPECT_FALSE(life->Closing());
+    EXPECT_EQ(E().LoopCount, 1);
+    EXPECT_EQ(std::vector<uint8_t>(E().Slots[1].Buffer.Data(), E().Slots[1].Buffer.Data() + 400), before);
+
+    dialogs.Answer(DialogResult::No);
+    EXPECT_TRUE(life->FormCloseQuery());
+    EXPECT_TRUE(life->Closing());
+    EXPECT_FALSE(fs::exists(dir / "Kreisel.LPS")); // settings are only written when asked for
+}
+
+TEST_F(Lifecycle, OkSavesTheSessionBeforeTheEndAndAutoSaveWritesTheSettings) {
+    auto life = StartUp();
+    core->Switches().PMAutoSavePreferences.UserClick();
+    core->Switches().PMAndSaveMixers.UserClick();
+    fs::remove(dir / "Kreisel.LPS"); // ticking the entry wrote its key at once
+    RecordOneLoop();
+
+    dialogs.Answer(DialogResult::Ok);
+    core->LoadSaveForm().ShowModal = [] { return true; }; // the session choice, as it opens
+    dialogs.AnswerSave((dir / "End.lps").string());
+    EXPECT_TRUE(life->FormCloseQuery());
+    EXPECT_TRUE(fs::exists(dir / "End_A1.wav"));
+    EXPECT_TRUE(fs::exists(dir / "Kreisel.LPS"));
+    EXPECT_TRUE(fs::exists(dir / "Kreisel.mix"));
+}
+
+} // namespace
+} // namespace kreisel::test
