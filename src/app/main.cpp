@@ -84,6 +84,9 @@ int main(int argc, char* argv[]) {
     LinuxSystemInfo systemInfo;
     XdgDesktop desktop;
 
+    // Pictures of the windows are taken with nobody there to answer.
+    if (!cl.screenshotDir.empty()) dialogs.SetUnattended(true);
+
     SingleInstance instance;
     if (instance.OtherInstanceRunning()) return 0;
 
@@ -183,7 +186,6 @@ int main(int argc, char* argv[]) {
     life.CloseDevices = [&soundCard] { soundCard.Card().Stop(); };
     mainWindow.CloseQuery = [&life] { return life.FormCloseQuery(); };
     QTimer::singleShot(0, &app, [&] {
-        if (cl.screenshotDir.empty() == false) dialogs.SetUnattended(true);
         std::string error;
         if (!audioSetup.Open(audioChoice, folders.SettingsFile().string(), false, &error))
             dialogs.ShowMessage(error);
