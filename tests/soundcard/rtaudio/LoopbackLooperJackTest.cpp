@@ -5,6 +5,7 @@
 #include "shell/KreiselCore.h"
 #include "soundcard/rtaudio/RtAudioDevice.h"
 #include "support/JackServer.h"
+#include "persistence/SoundFiles.h"
 #include "support/ManualHost.h"
 
 #include <gtest/gtest.h>
@@ -305,10 +306,179 @@ TEST_P(JackLoopbackLooper, AcousticMeasurementHearsEveryTickWithTheAutomaticOffs
                 r.minQueued, r.maxQueued, errors);
 }
 
+// A click track: a short pulse every `spacing` frames, the first at `first`; left up, right down.
+// (The first and last block of a recording are faded: clicks are kept out of them.)
+std::vector<int16_t> ClickTrack(int frames, int first, int spacing) {
+    std::vector<int16_t> values(2 * static_cast<size_t>(frames), 0);
+    for (int at = first; at + 8 <= frames; at += spacing)
+        for (int i = 0; i < 8; ++i) {
+            values[2 * static_cast<size_t>(at + i)] = 20000;
+            values[2 * static_cast<size_t>(at + i) + 1] = -20000;
+        }
+    return values;
+}
+
+// Where a loop's left channel rises above `threshold`, one position per pulse.
+std::vector<int> Pulses(const LoopSlot& slot, int threshold) {
+    std::vector<int> at;
+    const auto* values = reinterpret_cast<const int16_t*>(slot.Buffer.Data());
+    const int frames = slot.LoopLenBytes / 4;
+    for (int f = 0; f < frames; ++f)
+        if (values[2 * f] > threshold && (at.empty() || f - at.back() > 100)) at.push_back(f);
+    return at;
+}
+
+std::string Joined(const std::vector<int>& values) {
+    std::string text;
+    for (const int v : values)
+        text += " " + std::to_string(v);
+    return text;
+}
+
+// A loop recorded from the loopback while a click track plays lines up with it: the offset
+// reads the playing loop ahead by exactly what the queue and the route delay it.
+TEST_P(JackLoopbackLooper, OverdubFromTheLoopbackLinesUpWithThePlayingLoop) {
+    SKIP_WITHOUT_JACKD();
+    const int period = GetParam();
+    constexpr int BlockFrames = 1000;
+    constexpr int LoopFrames = 40 * BlockFrames;
+    LoopbackLooper rig(period);
+    Watchdog watchdog(60s);
+    std::string why;
+    ASSERT_TRUE(rig.server.Start(&why)) << why;
+    test::ScratchFolder dir;
+    const std::string clicks = dir / "clicks.wav";
+    test::WriteSound(clicks, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, Rate, ClickTrack(LoopFrames, 1700, 3900));
+
+    ASSERT_TRUE(StartLooper(rig, BlockFrames, [&](KreiselCore& core) {
+        core.Main().CBContinuousRecordingLoops.SetChecked(false);
+        core.Main().CBUseFixedLoopTime.SetChecked(false);
+        ASSERT_EQ(core.Importer().ImportLoops({clicks}), 1);
+    }));
+    KreiselCore& core = *rig.core;
+    ASSERT_EQ(core.E().Slots[1].LoopLenBytes, 4 * LoopFrames);
+    rig.Serve(300ms);
+    core.Main().SBPlay.UserClick();
+    ASSERT_TRUE(core.E().Playing);
+    rig.Serve(300ms);
+    core.Main().SBRecord.UserClick(); // arms A2 for the next cycle, one cycle long
+    ASSERT_TRUE(core.E().RecordArmed);
+    const auto until = SteadyClock::now() + 5s;
+    while (core.E().LoopCount < 2 || core.E().Recording) {
+        ASSERT_LT(SteadyClock::now(), until) << "A2 was not recorded; " << LastError(core);
+        rig.pump.WaitForEvents(20);
+    }
+    const int offset = core.Latency().SEAddOffsetFrms.Value();
+    const int errors = core.Card().ErrorCount();
+    core.Card().Stop();
+
+    const std::vector<int> played = Pulses(core.E().Slots[1], 10000);
+    const std::vector<int> heard = Pulses(core.E().Slots[2], 5000);
+    ASSERT_EQ(core.E().Slots[2].LoopLenBytes, 4 * LoopFrames);
+    ASSERT_EQ(played.size(), 10u);
+    ASSERT_EQ(heard.size(), played.size()) << "A1:" << Joined(played) << "; A2:" << Joined(heard);
+    int worst = 0;
+    for (size_t i = 0; i < played.size(); ++i)
+        worst = std::max(worst, std::abs(heard[i] - played[i]));
+    EXPECT_LE(worst, 64) << "A1:" << Joined(played) << "; A2:" << Joined(heard) << "; offset " << offset;
+    std::printf("Overdub through the JACK loopback, period %d: A2's clicks at most %d frames from A1's "
+                "(offset %d); %d error lines\n",
+                period, worst, offset, errors);
+}
+
 INSTANTIATE_TEST_SUITE_P(Jack, JackLoopbackLooper, ::testing::Values(256, 1024),
                          [](const ::testing::TestParamInfo<int>& info) {
                              return "Period" + std::to_string(info.param);
                          });
+
+// The server dies under the playing looper: the error list says so, nothing hangs, the loops
+// stay as they were, and after the server is back a restart of the sound card plays them again.
+TEST(JackLooperFault, ServerLossIsReportedLoopsSurviveAndARestartPlaysThemAgain) {
+    SKIP_WITHOUT_JACKD();
+    constexpr int BlockFrames = 1000;
+    constexpr int LoopFrames = 20 * BlockFrames;
+    LoopbackLooper rig(256);
+    Watchdog watchdog(60s);
+    std::string why;
+    ASSERT_TRUE(rig.server.Start(&why)) << why;
+    test::ScratchFolder dir;
+    const std::string clicks = dir / "clicks.wav";
+    test::WriteSound(clicks, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, Rate, ClickTrack(LoopFrames, 1700, 3900));
+    ASSERT_TRUE(StartLooper(rig, BlockFrames, [&](KreiselCore& core) {
+        core.Main().CBContinuousRecordingLoops.SetChecked(false);
+        core.Main().CBUseFixedLoopTime.SetChecked(false);
+        ASSERT_EQ(core.Importer().ImportLoops({clicks}), 1);
+    }));
+    KreiselCore& core = *rig.core;
+    int16_t peak = 0; // the loudest input since the test last looked
+    core.Card().InputDataEvent = [&](const int16_t* block, int bytes) {
+        for (int i = 0; i < bytes / 2; ++i)
+            peak = std::max(peak, block[i]);
+        core.SndInputEvent(block, bytes);
+    };
+    // A1 plays and A2 is recorded from what comes back.
+    core.Main().SBPlay.UserClick();
+    rig.Serve(200ms);
+    core.Main().SBRecord.UserClick();
+    for (const auto until = SteadyClock::now() + 5s; core.E().LoopCount < 2 || core.E().Recording;) {
+        ASSERT_LT(SteadyClock::now(), until) << "A2 was not recorded; " << LastError(core);
+        rig.pump.WaitForEvents(20);
+    }
+    auto audio = [&core](int loop) {
+        const LoopSlot& slot = core.E().Slots[static_cast<size_t>(loop)];
+        return std::string(reinterpret_cast<const char*>(slot.Buffer.Data()),
+                           static_cast<size_t>(slot.LoopLenBytes));
+    };
+    const std::string a1 = audio(1);
+    const std::string a2 = audio(2);
+    ASSERT_EQ(a2.size(), 4u * LoopFrames);
+    ASSERT_EQ(Pulses(core.E().Slots[2], 5000).size(), 5u) << "A2 holds what came back";
+    rig.Serve(300ms);
+    ASSERT_TRUE(core.E().Playing);
+    const int errorsBefore = core.Card().ErrorCount();
+
+    rig.server.Kill();
+    auto lossReported = [&core] {
+        for (const std::string& line : core.SoundCardForm().MemoErrors.Lines())
+            if (line.find("Fehler 1001 der Soundkarte: Audiogerät verloren") != std::string::npos) return true;
+        return false;
+    };
+    for (const auto until = SteadyClock::now() + 5s; !lossReported();) {
+        ASSERT_LT(SteadyClock::now(), until) << "no report of the lost server; " << LastError(core);
+        rig.pump.WaitForEvents(20);
+    }
+    const int64_t blocksAfterLoss = core.Card().Counters().InBlocks;
+    rig.Serve(300ms); // nothing hangs, and the core goes on without blocks
+    EXPECT_EQ(core.Card().Counters().InBlocks, blocksAfterLoss) << "blocks from a server that is gone";
+    EXPECT_EQ(core.E().LoopCount, 2);
+    EXPECT_TRUE(audio(1) == a1) << "A1 changed";
+    EXPECT_TRUE(audio(2) == a2) << "A2 changed";
+
+    ASSERT_TRUE(rig.server.Start(&why)) << why;
+    core.Card().Restart();
+    ASSERT_FALSE(core.Card().Stopped()) << LastError(core);
+    ASSERT_TRUE(WireLoopback(rig));
+    const int errorsAfterRestart = core.Card().ErrorCount();
+    peak = 0;
+    rig.Serve(1500ms);
+    // The start zeroed the counters.
+    EXPECT_GE(core.Card().Counters().InBlocks, 40) << "blocks flow again";
+    EXPECT_TRUE(core.E().Playing);
+    EXPECT_GT(peak, 10000) << "A1's clicks come round the loopback again";
+    // The output may run dry once while the new stream finds its depth; no more failures.
+    const auto& lines = core.SoundCardForm().MemoErrors.Lines();
+    for (size_t i = lines.size() - static_cast<size_t>(core.Card().ErrorCount() - errorsAfterRestart);
+         i < lines.size(); ++i)
+        EXPECT_EQ(lines[i].find("Fehler"), std::string::npos) << lines[i];
+    EXPECT_TRUE(audio(1) == a1);
+    EXPECT_TRUE(audio(2) == a2);
+    std::string lossLine;
+    for (const std::string& line : lines)
+        if (line.find("verloren") != std::string::npos) lossLine = line;
+    std::printf("Server loss under the playing looper: %d error line(s) until the restart: \"%s\"\n",
+                errorsAfterRestart - errorsBefore, lossLine.c_str());
+    core.Card().Stop();
+}
 
 } // namespace
 } // namespace kreisel
