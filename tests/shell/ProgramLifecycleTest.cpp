@@ -21,6 +21,13 @@ class Lifecycle : public Stage {
         fs::remove_all(dir);
         fs::create_directories(dir);
         folders.program = folders.data = dir;
+        MatchCardToStage();
+    }
+    // The stage runs the engine at its own rate and block: the sound-card settings that a saved
+    // settings file carries must say the same.
+    void MatchCardToStage() {
+        core->SoundCardForm().SEFreq.SetValue(kRate);
+        core->SoundCardForm().SEMemBlockFrames.SetValue(kFrames);
     }
     ~Lifecycle() override { fs::remove_all(dir); }
 
@@ -112,6 +119,8 @@ TEST_F(Lifecycle, OkSavesTheSessionBeforeTheEndAndAutoSaveWritesTheSettings) {
     core->Switches().PMAndSaveMixers.UserClick();
     fs::remove(dir / "Kreisel.LPS"); // ticking the entry wrote its key at once
     RecordOneLoop();
+    const int bytes = E().Slots[1].LoopLenBytes;
+    const std::vector<uint8_t> recorded(E().Slots[1].Buffer.Data(), E().Slots[1].Buffer.Data() + bytes);
 
     dialogs.Answer(DialogResult::Ok);
     core->LoadSaveForm().ShowModal = [] { return true; }; // the session choice, as it opens
@@ -120,6 +129,17 @@ TEST_F(Lifecycle, OkSavesTheSessionBeforeTheEndAndAutoSaveWritesTheSettings) {
     EXPECT_TRUE(fs::exists(dir / "End_A1.wav"));
     EXPECT_TRUE(fs::exists(dir / "Kreisel.LPS"));
     EXPECT_TRUE(fs::exists(dir / "Kreisel.mix"));
+
+    // The program starts again with the session on its command line: the loop is the same to the byte.
+    life.reset();
+    core = std::make_unique<KreiselCore>(Host{clock, clock, pump, dialogs, system});
+    E().SampleRate = 44100; // whatever the new start had, the settings file brings the rate back
+    life = StartUp({"End"});
+    EXPECT_EQ(E().SampleRate, kRate);
+    ASSERT_EQ(E().LoopCount, 1);
+    ASSERT_EQ(E().Slots[1].LoopLenBytes, bytes);
+    EXPECT_EQ(std::vector<uint8_t>(E().Slots[1].Buffer.Data(), E().Slots[1].Buffer.Data() + bytes), recorded);
+    EXPECT_TRUE(E().Rows[1].LoopOn);
 }
 
 } // namespace
