@@ -2,6 +2,7 @@
 #include "app/Headless.h"
 
 #include "app/AudioSetup.h"
+#include "shell/ComponentsFile.h"
 #include "shell/HeadlessHost.h"
 #include "shell/KreiselCore.h"
 #include "shell/LinuxSystemInfo.h"
@@ -23,6 +24,20 @@ std::atomic<bool> interrupted{false};
 extern "C" void OnSignal(int) { interrupted.store(true); }
 
 } // namespace
+
+int ExportControls(const std::string& file, std::ostream& err) {
+    HeadlessClock clock;
+    HeadlessPump pump(clock);
+    HeadlessDialogs dialogs(err);
+    LinuxSystemInfo systemInfo;
+    KreiselCore core(Host{clock, clock, pump, dialogs, systemInfo});
+    std::string error;
+    if (!WriteComponentsFile(core.Forms(), file, &error)) {
+        err << "Kreisel: " << error << '\n';
+        return 1;
+    }
+    return 0;
+}
 
 int RunHeadless(const CommandLine& cl, const DataFolders& folders, std::ostream& out, std::ostream& err) {
     const AudioChoice choice = ParseAudioChoice(cl.audio).value_or(AudioChoice{});

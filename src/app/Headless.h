@@ -7,8 +7,12 @@
 #include "shell/DataFolders.h"
 
 #include <ostream>
+#include <string>
 
 namespace kreisel {
+
+// Writes the components file of every window and control (names for macros, captions, hints).
+int ExportControls(const std::string& file, std::ostream& err);
 
 int RunHeadless(const CommandLine& commandLine, const DataFolders& folders, std::ostream& out, std::ostream& err);
 

@@ -68,6 +68,7 @@ int main(int argc, char* argv[]) {
         std::cout << ListAudioDevices();
         return 0;
     }
+    if (!cl.exportControls.empty()) return ExportControls(cl.exportControls, std::cerr);
     std::string folderError;
     const DataFolders folders = FindDataFolders(ProgramFile(), &folderError);
     if (!folderError.empty()) std::cerr << "Kreisel: " << folderError << '\n';

@@ -80,6 +80,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         } else if (auto v = value("--seconds")) {
             cl.seconds = ReadSeconds(*v);
             if (!cl.seconds && !v->empty()) cl.errors.push_back("--seconds \"" + *v + "\": erwartet eine Zeit in Sekunden über 0.");
+        } else if (auto v = value("--export-controls")) {
+            cl.exportControls = *v;
         } else if (auto v = value("--screenshot")) {
             cl.screenshotDir = *v;
         } else if (auto v = value("--screenshot-delay")) {
@@ -123,6 +125,8 @@ std::string CommandLineHelp() {
            "  --fast               (headless, eingebautes Gerät) so schnell wie möglich statt in\n"
            "                       Echtzeit\n"
            "  --list-devices       Audio-Schnittstellen und Geräte auflisten\n"
+           "  --export-controls DATEI  alle Fenster und Bedienelemente mit Beschriftung und\n"
+           "                       Hinweis in eine Komponenten-Datei schreiben\n"
            "  --show-all           alle Fenster zeigen\n"
            "  --screenshot DIR     jedes Fenster als DIR/<Name>.png speichern und enden\n"
            "  --screenshot-delay MS  Wartezeit vor den Bildern (2000)\n"

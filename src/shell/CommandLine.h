@@ -20,6 +20,7 @@ struct CommandLine {
     std::string exportFile;
     std::optional<double> seconds;
     std::string screenshotDir;
+    std::string exportControls; // write the components file of every window and control, then end
     int screenshotDelayMs = 2000;
     // The first free argument: a settings or session file to open, unless it is the memory switch.
     std::string file;
