@@ -370,4 +370,14 @@ std::vector<std::string> IniFile::Keys(std::string_view section) const {
     return keys;
 }
 
+IniFile::LoadResult OpenIniFile(IniFile& ini, const std::filesystem::path& file, bool save, Dialogs& dialogs) {
+    std::string error;
+    const IniFile::LoadResult loaded = ini.Load(file, &error);
+    if (loaded == IniFile::LoadResult::Failed)
+        dialogs.ShowMessage(error);
+    else if (!save && loaded == IniFile::LoadResult::Missing)
+        dialogs.ShowMessage("Ini-Datei \"" + file.string() + "\" nicht gefunden!!");
+    return loaded;
+}
+
 } // namespace kreisel

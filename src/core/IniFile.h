@@ -3,6 +3,8 @@
 // the program does not know (other sections and keys, comments, their order) survives a rewrite.
 #pragma once
 
+#include "core/HostServices.h"
+
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -81,5 +83,11 @@ class IniFile {
 
     std::vector<Section> sections_;
 };
+
+// Opens a settings-type file (settings, mixer set) for loading or saving through the windows'
+// routines: an unreadable file is reported and gives Failed, so that it is neither applied nor
+// saved over; a missing one is reported when loading as "Ini-Datei "…" nicht gefunden!!" and
+// leaves `ini` empty, so every key keeps its present value.
+IniFile::LoadResult OpenIniFile(IniFile& ini, const std::filesystem::path& file, bool save, Dialogs& dialogs);
 
 } // namespace kreisel

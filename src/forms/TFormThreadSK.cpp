@@ -163,20 +163,14 @@ void TFormThreadSK::LoadSaveSection(IniFile& ini, bool save) {
 
 bool TFormThreadSK::LoadSaveIniFile(const std::filesystem::path& file, bool save) {
     IniFile ini;
-    std::string error;
-    const IniFile::LoadResult loaded = ini.Load(file, &error);
-    if (loaded == IniFile::LoadResult::Failed) {
-        // An unreadable file is not saved over: what it holds may matter.
-        dialogs_.ShowMessage(error);
-        return false;
-    }
+    const IniFile::LoadResult loaded = OpenIniFile(ini, file, save, dialogs_);
+    if (loaded == IniFile::LoadResult::Failed) return false;
     if (!save) {
-        if (loaded == IniFile::LoadResult::Missing)
-            dialogs_.ShowMessage("Ini-Datei \"" + file.string() + "\" nicht gefunden!!");
         LoadSaveSection(ini, false);
         return loaded == IniFile::LoadResult::Loaded;
     }
     LoadSaveSection(ini, true);
+    std::string error;
     if (!ini.Save(file, &error)) {
         dialogs_.ShowMessage(error);
         return false;

@@ -86,22 +86,15 @@ void MixerSet::LoadSaveSections(IniFile& ini, bool save, bool valuesOnly) {
 
 bool MixerSet::LoadSave(const std::filesystem::path& file, bool save, bool valuesOnly) {
     IniFile ini;
-    std::string error;
-    const IniFile::LoadResult loaded = ini.Load(file, &error);
-    if (loaded == IniFile::LoadResult::Failed) {
-        // An unreadable file is neither applied nor saved over.
-        dialogs_.ShowMessage(error);
-        return false;
-    }
+    const IniFile::LoadResult loaded = OpenIniFile(ini, file, save, dialogs_);
+    if (loaded == IniFile::LoadResult::Failed) return false;
     if (!save) {
-        if (loaded == IniFile::LoadResult::Missing) {
-            dialogs_.ShowMessage("Ini-Datei \"" + file.string() + "\" nicht gefunden!!");
-            return false;
-        }
+        if (loaded == IniFile::LoadResult::Missing) return false;
         LoadSaveSections(ini, false, valuesOnly);
         return true;
     }
     LoadSaveSections(ini, true, valuesOnly);
+    std::string error;
     if (!ini.Save(file, &error)) {
         dialogs_.ShowMessage("Mixer-Einstellungen nicht gespeichert!\n" + error);
         return false;

@@ -20,18 +20,12 @@ KreiselSettings::KreiselSettings(KreiselCore& core, Dialogs& dialogs)
 
 bool KreiselSettings::LoadSave(const std::filesystem::path& file, bool save) {
     IniFile ini;
-    std::string error;
-    const IniFile::LoadResult loaded = ini.Load(file, &error);
-    if (loaded == IniFile::LoadResult::Failed) {
-        // What an unreadable file holds may matter: it is neither applied nor saved over.
-        dialogs_.ShowMessage(error);
-        return false;
-    }
-    if (!save && loaded == IniFile::LoadResult::Missing)
-        dialogs_.ShowMessage("Ini-Datei \"" + file.string() + "\" nicht gefunden!!");
+    const IniFile::LoadResult loaded = OpenIniFile(ini, file, save, dialogs_);
+    if (loaded == IniFile::LoadResult::Failed) return false;
     core_.Main().SetCaption(ProgramTitle + " V." + ProgramVersion + "    " + file.filename().string());
     LoadSaveSections(ini, save);
     if (!save) return loaded == IniFile::LoadResult::Loaded;
+    std::string error;
     if (!ini.Save(file, &error)) {
         dialogs_.ShowMessage("Einstellungen nicht gespeichert!\n" + error);
         return false;
