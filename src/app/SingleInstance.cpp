@@ -38,13 +38,14 @@ bool SingleInstance::OtherInstanceRunning() {
     return false;
 }
 
-void SingleInstance::BringToFront(QWidget* window) {
+void SingleInstance::BringToFront(QWidget* window, Dialogs& dialogs) {
     if (window->isMinimized())
         window->showNormal();
     else
         window->show();
     window->raise();
     window->activateWindow();
+    dialogs.ShowMessage("Programm \"Kreisel\" wurde schon gestartet! Erst-Instanz aktiviert!");
 }
 
 void SingleInstance::OnConnection() {

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QWidget>
 
+#include "core/HostServices.h"
+
 #include <functional>
 
 namespace kreisel {
@@ -27,10 +29,9 @@ class SingleInstance : public QObject {
     // Runs when a later start asked this instance to come to the front.
     std::function<void()> Activate;
 
-    // What the first instance shows when a later start found it.
-    static constexpr const char* AlreadyRunning = "Programm \"Kreisel\" wurde schon gestartet! Erst-Instanz aktiviert!";
-    // Restores a minimised window, else raises it, and gives it the focus.
-    static void BringToFront(QWidget* window);
+    // What the first instance does when a later start found it: restores its minimised window,
+    // else raises it, gives it the focus and says that it was already running.
+    static void BringToFront(QWidget* window, Dialogs& dialogs);
 
   private:
     void OnConnection();

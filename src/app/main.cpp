@@ -165,10 +165,7 @@ int main(int argc, char* argv[]) {
     };
     life.FormCreate();
 
-    instance.Activate = [&mainWindow, &dialogs] {
-        SingleInstance::BringToFront(&mainWindow);
-        dialogs.ShowMessage(SingleInstance::AlreadyRunning);
-    };
+    instance.Activate = [&mainWindow, &dialogs] { SingleInstance::BringToFront(&mainWindow, dialogs); };
 
     core.Main().SetVisible(true);
     // Until the settings file says otherwise, the loop mixer comes up with the main window.

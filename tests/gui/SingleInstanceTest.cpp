@@ -15,6 +15,12 @@
 namespace kreisel {
 namespace {
 
+class MessageLog : public NoDialogs {
+  public:
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    std::vector<std::string> messages;
+};
+
 TEST(SingleInstance, ASecondStartActivatesTheFirstAndEnds) {
     QTemporaryDir runtime;
     ASSERT_TRUE(runtime.isValid());
@@ -25,9 +31,10 @@ TEST(SingleInstance, ASecondStartActivatesTheFirstAndEnds) {
     SingleInstance first(socket);
     ASSERT_FALSE(first.OtherInstanceRunning());
     int activations = 0;
+    MessageLog dialogs;
     first.Activate = [&] {
         ++activations;
-        SingleInstance::BringToFront(&window);
+        SingleInstance::BringToFront(&window, dialogs);
     };
 
     QProcess second;
