@@ -318,14 +318,20 @@ void SoundCard::ServeOutput() {
         MeasureReturned(returnedSeen_);
         const Written& w = written_[static_cast<size_t>(returnedSeen_ % kLatencyRing)];
         if (w.Seq != returnedSeen_) continue;
-        // The smallest base of the newest returns: it only grows when the output ran dry, and
-        // devices that serve input and output on threads of their own put a period of wobble on
-        // each single one.
+        // Devices that serve input and output on threads of their own put a period of wobble
+        // on single figures, and a server that runs late moves one now and then: the base is
+        // kept while the newest figures still lie on both sides of it, and moves to their
+        // median when all of them have left it (the output ran dry, input was lost).
         bases_[static_cast<size_t>(returnedSeen_ % kDelayBases)] =
             queue_.StartedAtInputFrame(returnedSeen_) - w.WrittenBefore;
-        const int64_t known = std::min<int64_t>(returnedSeen_ + 1, kDelayBases);
-        delayBase_ = *std::min_element(bases_.begin(), bases_.begin() + known);
-        delayKnown_ = true;
+        const auto known = static_cast<size_t>(std::min<int64_t>(returnedSeen_ + 1, kDelayBases));
+        const auto [low, high] = std::minmax_element(bases_.begin(), bases_.begin() + known);
+        if (!delayKnown_ || delayBase_ < *low || delayBase_ > *high) {
+            std::array<int64_t, kDelayBases> sorted = bases_;
+            std::nth_element(sorted.begin(), sorted.begin() + known / 2, sorted.begin() + known);
+            delayBase_ = sorted[known / 2];
+            delayKnown_ = true;
+        }
     }
     ComputeAverages();
     if (c_.CBUpdateCounters.Checked()) ShowQueued();

@@ -48,7 +48,7 @@ class SoundCard : public OutputQueueView {
     static constexpr int kLatencyNewest = 32;
     static constexpr int kPollMs = 250;
     // A measured queue delay that changes by no more than this is left as it was.
-    static constexpr int kDelayToleranceFrames = 16;
+    static constexpr int kDelayToleranceFrames = 32;
 
     SoundCard(Engine& engine, SoundCardControls& controls, Dialogs& dialogs, Clock& clock, Timers& timers,
               EventPump& pump);
@@ -201,7 +201,7 @@ class SoundCard : public OutputQueueView {
     double avgLatencyBlocks_ = 0;
 
     // The queue delay. Every block starts to play at delayBase_ + the frames written before it
-    // (on the input's count); the base moves only when the output runs dry.
+    // (on the input's count); the base moves when the output runs dry or input is lost.
     static constexpr int kDelayBases = 16;
     std::array<int64_t, kDelayBases> bases_{};
     int64_t writtenFrames_ = 0;

@@ -224,6 +224,9 @@ struct RoundTrips {
     int maxQueued = 0;
     long long median = 0; // of the detections after the first
     std::string all;
+    // The automatic offset less each detection after the first, smallest and largest.
+    long long offsetErrorLow = 0;
+    long long offsetErrorHigh = 0;
 };
 
 ::testing::AssertionResult MeasureRoundTrips(LoopbackLooper& rig, SteadyClock::duration time, RoundTrips& r) {
@@ -244,6 +247,11 @@ struct RoundTrips {
         const auto frames = FramesIn(label);
         const auto spacing = PeakDiffIn(label);
         if (!frames || !spacing) return ::testing::AssertionFailure() << label;
+        if (!r.measured.empty()) {
+            const long long error = core.Latency().SEAddOffsetFrms.Value() - *frames;
+            r.offsetErrorLow = r.measured.size() == 1 ? error : std::min(r.offsetErrorLow, error);
+            r.offsetErrorHigh = r.measured.size() == 1 ? error : std::max(r.offsetErrorHigh, error);
+        }
         r.measured.push_back(*frames);
         r.spacings.push_back(*spacing);
         r.all += " " + std::to_string(*frames);
@@ -479,6 +487,69 @@ TEST(JackLooperFault, ServerLossIsReportedLoopsSurviveAndARestartPlaysThemAgain)
                 errorsAfterRestart - errorsBefore, lossLine.c_str());
     core.Card().Stop();
 }
+
+// Figures, not a check of them: the round trip through the loopback for a block size and queue
+// depth, how the queue's delay came about, and whether the output ran dry. The run lasts
+// KREISEL_JACK_SECONDS (default 4); KREISEL_JACK_DEPTH overrides the depth of the small blocks.
+struct MeasureCase {
+    int Period;
+    int BlockFrames;
+    int Depth;
+};
+
+class JackLooperMeasure : public ::testing::TestWithParam<MeasureCase> {};
+
+TEST_P(JackLooperMeasure, RoundTripAndUnderruns) {
+    SKIP_WITHOUT_JACKD();
+    const MeasureCase c = GetParam();
+    const char* secondsText = std::getenv("KREISEL_JACK_SECONDS");
+    const int seconds = secondsText != nullptr ? std::max(4, std::atoi(secondsText)) : 4;
+    const char* depthText = std::getenv("KREISEL_JACK_DEPTH");
+    const int depth = depthText != nullptr && c.BlockFrames < 1000 ? std::atoi(depthText) : c.Depth;
+    LoopbackLooper rig(c.Period);
+    Watchdog watchdog(std::chrono::seconds(seconds + 30));
+    std::string why;
+    ASSERT_TRUE(rig.server.Start(&why)) << why;
+    ASSERT_TRUE(StartLooper(rig, c.BlockFrames,
+                            [depth](KreiselCore& core) { core.Latency().SEOptOutblocksDelay.SetValue(depth); }));
+    KreiselCore& core = *rig.core;
+    rig.Serve(300ms);
+    const int64_t started = core.Card().QueueDelayFrames();
+    const int counted = core.Card().QueuedOutBlocks();
+    // What starting the playback or a reset does: silent blocks up to the depth.
+    core.Compensation().FillUp(0);
+    rig.Serve(300ms);
+    const int64_t filled = core.Card().QueueDelayFrames();
+    const int64_t underrunsBefore = core.Card().Queue().Underruns();
+    const int64_t xrunsBefore = rig.device->OutputUnderflows() + rig.device->InputOverflows();
+    RoundTrips r;
+    ASSERT_TRUE(MeasureRoundTrips(rig, std::chrono::seconds(seconds), r));
+    const int64_t underruns = core.Card().Queue().Underruns() - underrunsBefore;
+    const int64_t xruns = rig.device->OutputUnderflows() + rig.device->InputOverflows() - xrunsBefore;
+    const int offset = core.Latency().SEAddOffsetFrms.Value();
+    core.Card().Stop();
+    // A server that ran late skipped the clients for a cycle, which moves input and output
+    // against each other: the figures before and after differ then.
+    if (xruns == 0 && underruns == 0) {
+        EXPECT_NEAR(offset, r.median, 64) << "detections:" << r.all;
+    }
+    std::printf("Round trip through the JACK loopback at %d Hz, period %d, blocks of %d frames, depth %d: "
+                "%lld frames = %.2f ms (automatic offset %d); queue delay %lld after the start with %d "
+                "block(s) queued, %lld after filling up; %d s: %lld underruns, %lld JACK xruns; offset less "
+                "round trip %lld..%lld; detections:%s\n",
+                Rate, c.Period, c.BlockFrames, depth, r.median, 1000.0 * static_cast<double>(r.median) / Rate,
+                offset, static_cast<long long>(started), counted, static_cast<long long>(filled), seconds,
+                static_cast<long long>(underruns), static_cast<long long>(xruns), r.offsetErrorLow,
+                r.offsetErrorHigh, r.all.c_str());
+}
+
+INSTANTIATE_TEST_SUITE_P(Jack, JackLooperMeasure,
+                         ::testing::Values(MeasureCase{256, 1000, 5}, MeasureCase{1024, 1000, 5},
+                                           MeasureCase{64, 64, 32}),
+                         [](const ::testing::TestParamInfo<MeasureCase>& info) {
+                             return "Period" + std::to_string(info.param.Period) + "Blocks" +
+                                    std::to_string(info.param.BlockFrames);
+                         });
 
 } // namespace
 } // namespace kreisel
