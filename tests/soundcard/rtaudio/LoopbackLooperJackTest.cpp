@@ -2,6 +2,7 @@
 // sound card on the RtAudio device, the program's output ports connected to its own input ports,
 // and the core thread served from the queue's eventfd as the application serves it. The acoustic
 // latency measurement then hears the metronome's own clicks come back through the loopback.
+#include "shell/HeadlessHost.h"
 #include "shell/KreiselCore.h"
 #include "soundcard/rtaudio/RtAudioDevice.h"
 #include "support/JackServer.h"
@@ -10,17 +11,14 @@
 
 #include <gtest/gtest.h>
 
-#include <poll.h>
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -32,85 +30,6 @@ using namespace std::chrono_literals;
 using SteadyClock = std::chrono::steady_clock;
 
 constexpr int Rate = 44100;
-
-// Wall-clock time and timers that fire when the pump comes round and finds them due.
-class RealClock : public Clock, public Timers {
-  public:
-    std::int64_t TickCount() const override {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - start_).count();
-    }
-    int Start(int intervalMs, bool periodic, std::function<void()> callback) override {
-        const int id = nextId_++;
-        const int interval = std::max(intervalMs, 1);
-        timers_[id] = {TickCount() + interval, interval, periodic,
-                       std::make_shared<std::function<void()>>(std::move(callback))};
-        return id;
-    }
-    void Stop(int id) override { timers_.erase(id); }
-
-    void FireDue() {
-        const std::int64_t now = TickCount();
-        std::vector<int> due;
-        for (const auto& [id, timer] : timers_)
-            if (timer.due <= now) due.push_back(id);
-        for (const int id : due) {
-            auto it = timers_.find(id);
-            if (it == timers_.end()) continue; // stopped by an earlier callback
-            auto callback = it->second.callback;
-            if (it->second.periodic)
-                it->second.due = now + it->second.intervalMs;
-            else
-                timers_.erase(it);
-            (*callback)();
-        }
-    }
-
-  private:
-    struct Timer {
-        std::int64_t due;
-        int intervalMs;
-        bool periodic;
-        std::shared_ptr<std::function<void()>> callback;
-    };
-    SteadyClock::time_point start_ = SteadyClock::now();
-    int nextId_ = 1;
-    std::map<int, Timer> timers_;
-};
-
-// Waits on the card's eventfd, serves the complete input blocks, then the due timers.
-class RealPump : public EventPump {
-  public:
-    explicit RealPump(RealClock& clock) : clock_(clock) {}
-    void Attach(SoundCard* card) { card_ = card; }
-    void ProcessPendingEvents() override { WaitForEvents(0); }
-    void WaitForEvents(int maxMs) override {
-        if (card_ != nullptr && card_->Queue().WakeFd() >= 0) {
-            pollfd fd{card_->Queue().WakeFd(), POLLIN, 0};
-            ::poll(&fd, 1, maxMs);
-            card_->ServeInput();
-        } else if (maxMs > 0) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(maxMs));
-        }
-        clock_.FireDue();
-    }
-
-  private:
-    RealClock& clock_;
-    SoundCard* card_ = nullptr;
-};
-
-// Nobody to ask: every box is answered with its default, every message is kept.
-class DefaultDialogs : public Dialogs {
-  public:
-    DialogResult Ask(const Question& question) override { return question.defaultResult; }
-    void ShowMessage(const std::string& text) override { messages.push_back(text); }
-    std::vector<std::string> OpenFiles(const FileDialogOptions&) override { return {}; }
-    std::optional<std::string> SaveFile(const FileDialogOptions&) override { return std::nullopt; }
-    std::optional<std::string> SelectFolder(const std::string&, const std::string&) override {
-        return std::nullopt;
-    }
-    std::vector<std::string> messages;
-};
 
 // The frame figure of the measurement's label ("... = 5432 Frames ..."); nullopt without one.
 std::optional<long long> FramesIn(const std::string& label) {
@@ -141,9 +60,10 @@ std::optional<long long> PeakDiffIn(const std::string& label) {
 // input. The card is stopped, the device closed and the server ended however the test leaves.
 struct LoopbackLooper {
     JackServer server;
-    RealClock clock;
-    RealPump pump{clock};
-    DefaultDialogs dialogs;
+    HeadlessClock clock;
+    HeadlessPump pump{clock};
+    std::ostringstream shown; // messages and questions; every question takes its default
+    HeadlessDialogs dialogs{shown};
     FakeSystemInfo system;
     std::unique_ptr<KreiselCore> core;
     std::unique_ptr<RtAudioDevice> device;
