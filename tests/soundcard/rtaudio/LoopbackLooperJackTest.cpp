@@ -246,6 +246,22 @@ std::vector<int16_t> ClickTrack(int frames, int first, int spacing) {
     return values;
 }
 
+// The looper started with a click track of `loopFrames` imported as A1, to be played without
+// series recording or a fixed length.
+::testing::AssertionResult StartWithClickTrack(LoopbackLooper& rig, const std::string& clicks, int blockFrames,
+                                               int loopFrames) {
+    test::WriteSound(clicks, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, Rate, ClickTrack(loopFrames, 1700, 3900));
+    int imported = 0;
+    const ::testing::AssertionResult started = StartLooper(rig, blockFrames, [&](KreiselCore& core) {
+        core.Main().CBContinuousRecordingLoops.SetChecked(false);
+        core.Main().CBUseFixedLoopTime.SetChecked(false);
+        imported = core.Importer().ImportLoops({clicks});
+    });
+    if (!started) return started;
+    if (imported != 1) return ::testing::AssertionFailure() << "the click track was not imported";
+    return ::testing::AssertionSuccess();
+}
+
 // Where a loop's left channel rises above `threshold`, one position per pulse.
 std::vector<int> Pulses(const LoopSlot& slot, int threshold) {
     std::vector<int> at;
@@ -275,14 +291,7 @@ TEST_P(JackLoopbackLooper, OverdubFromTheLoopbackLinesUpWithThePlayingLoop) {
     std::string why;
     ASSERT_TRUE(rig.server.Start(&why)) << why;
     test::ScratchFolder dir;
-    const std::string clicks = dir / "clicks.wav";
-    test::WriteSound(clicks, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, Rate, ClickTrack(LoopFrames, 1700, 3900));
-
-    ASSERT_TRUE(StartLooper(rig, BlockFrames, [&](KreiselCore& core) {
-        core.Main().CBContinuousRecordingLoops.SetChecked(false);
-        core.Main().CBUseFixedLoopTime.SetChecked(false);
-        ASSERT_EQ(core.Importer().ImportLoops({clicks}), 1);
-    }));
+    ASSERT_TRUE(StartWithClickTrack(rig, dir / "clicks.wav", BlockFrames, LoopFrames));
     KreiselCore& core = *rig.core;
     ASSERT_EQ(core.E().Slots[1].LoopLenBytes, 4 * LoopFrames);
     rig.Serve(300ms);
@@ -330,13 +339,7 @@ TEST(JackLooperFault, ServerLossIsReportedLoopsSurviveAndARestartPlaysThemAgain)
     std::string why;
     ASSERT_TRUE(rig.server.Start(&why)) << why;
     test::ScratchFolder dir;
-    const std::string clicks = dir / "clicks.wav";
-    test::WriteSound(clicks, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, Rate, ClickTrack(LoopFrames, 1700, 3900));
-    ASSERT_TRUE(StartLooper(rig, BlockFrames, [&](KreiselCore& core) {
-        core.Main().CBContinuousRecordingLoops.SetChecked(false);
-        core.Main().CBUseFixedLoopTime.SetChecked(false);
-        ASSERT_EQ(core.Importer().ImportLoops({clicks}), 1);
-    }));
+    ASSERT_TRUE(StartWithClickTrack(rig, dir / "clicks.wav", BlockFrames, LoopFrames));
     KreiselCore& core = *rig.core;
     int16_t peak = 0; // the loudest input since the test last looked
     core.Card().InputDataEvent = [&](const int16_t* block, int bytes) {
