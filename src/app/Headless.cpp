@@ -40,6 +40,7 @@ int ExportControls(const std::string& file, std::ostream& err) {
 }
 
 int RunHeadless(const CommandLine& cl, const DataFolders& folders, std::ostream& out, std::ostream& err) {
+    interrupted.store(false);
     const AudioChoice choice = ParseAudioChoice(cl.audio).value_or(AudioChoice{});
     const bool freeRunning = cl.fast && choice.BuiltIn();
 
@@ -106,9 +107,10 @@ int RunHeadless(const CommandLine& cl, const DataFolders& folders, std::ostream&
     auto framesDone = [&] {
         return static_cast<int64_t>(core.E().BlockCounter) * (core.E().BlockBytes / 4) - startFrames;
     };
-    out << "Kreisel: spielt über \"" << audio.DeviceName() << "\""
-        << (core.E().LoopCount > 0 ? ", " + std::to_string(core.E().LoopCount) + " Loops" : std::string())
-        << (cl.seconds ? ", " + std::to_string(*cl.seconds) + " Sek." : std::string()) << '\n';
+    out << "Kreisel: spielt über \"" << audio.DeviceName() << "\"";
+    if (core.E().LoopCount > 0) out << ", " << core.E().LoopCount << " Loops";
+    if (cl.seconds) out << ", " << *cl.seconds << " Sek.";
+    out << '\n';
     if (!cl.seconds && choice.kind != AudioChoice::Kind::File) out << "Kreisel: Ende mit Strg+C.\n";
     out.flush();
     while (!interrupted.load() && framesDone() < framesWanted) {
