@@ -9,9 +9,9 @@
 namespace kreisel {
 
 KreiselCore::KreiselCore(Host host)
-    : host_(host), engine_(std::make_unique<Engine>()), fadersForm_(loops_), switches_(main_, forms_, options_),
-      mixer_(*engine_, loops_),
-      faders_(*engine_, loops_), metronome_(*engine_, main_), tap_(*engine_, main_, host.clock, metronome_),
+    : host_(host), engine_(std::make_unique<Engine>()), fadersForm_(loops_),
+      switches_(main_, forms_, options_), mixer_(*engine_, loops_), faders_(*engine_, loops_),
+      metronome_(*engine_, main_), tap_(*engine_, main_, host.clock, metronome_),
       timedStart_(*engine_, main_, host.clock, host.pump, metronome_),
       transport_(*engine_, main_, loops_.Rows, metronome_, timedStart_, tap_, host.dialogs, host.systemInfo),
       soundCard_(*engine_, host.dialogs, host.clock, host.timers, host.pump), latencyControls_(main_),
@@ -300,9 +300,6 @@ void KreiselCore::ShowDCOffset(int32_t l, int32_t r) {
     main_.LabelDCDriftR.SetText("R=" + std::to_string(r));
 }
 
-} // namespace kreisel
-
-namespace kreisel {
 void KreiselCore::StepScroll() {
     mixer_.StepScrollToGroupIDXOrLoopNr(1);
 }
@@ -321,18 +318,13 @@ void KreiselCore::RefreshLatencyLabel() {
 void KreiselCore::CountersChanged(int /*bytes*/) {
     latency_.ShowOutCount();
 }
-} // namespace kreisel
 
-namespace kreisel {
 void KreiselCore::ExportBlock(const int16_t* frames, int bytes) {
     exporter_.ExportBlock(frames, bytes);
 }
 void KreiselCore::ExportSwitchFollowsMarker(bool down) {
     exporter_.SwitchFollowsMarker(down);
 }
-} // namespace kreisel
-
-namespace kreisel {
 
 bool KreiselCore::KeyDown(int virtualKey) {
     constexpr int kPauseBreak = 19;
@@ -372,10 +364,6 @@ bool KreiselCore::KeyUp(int virtualKey) {
     return false;
 }
 
-} // namespace kreisel
-
-namespace kreisel {
-
 void KreiselCore::WireSessions() {
     session_.LoadSaveSettings = [this](const std::filesystem::path& file, bool save) {
         return LoadSaveSettings(file, save);
@@ -407,7 +395,8 @@ void KreiselCore::CheckFileTypeLink() {
     Control& entry = loadSave_.PMIniFileLinkToApp;
     entry.SetVisible(!ProgramFile.empty());
     SuppressActions quiet(entry);
-    entry.SetChecked(!ProgramFile.empty() && FileTypeLink(FileTypeLink::DataHome(), ProgramFile).IsRegistered());
+    entry.SetChecked(!ProgramFile.empty() &&
+                     FileTypeLink(FileTypeLink::DataHome(), ProgramFile).IsRegistered());
 }
 
 void KreiselCore::FileTypeLinkClick() {
