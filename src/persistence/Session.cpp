@@ -148,8 +148,9 @@ bool Session::Save(const fs::path& f) {
     }
 
     // Settings and mixer set replace their files only once they are complete.
+    // No restart of the sound card here: a save changes no setting, and a restart would break the
+    // sound of a performance that goes on while it is saved.
     if (LoadSaveSettings && !LoadSaveSettings(f, true)) return fail({});
-    if (RestartSoundCard) RestartSoundCard();
     {
         SuppressActions quiet(inputModeBox_);
         inputModeBox_.SetItemIndex(e_.InputMode);

@@ -126,7 +126,8 @@ void LoadSaveDialog::SettingsChoice(bool save, bool defaults) {
     }
     if (session_.LoadSaveSettings) session_.LoadSaveSettings(file, save);
     if (!save && session_.ApplyAfterLoad) session_.ApplyAfterLoad();
-    if (session_.RestartSoundCard) session_.RestartSoundCard();
+    // Loaded sound-card settings take effect with a restart; a save leaves the sound alone.
+    if (!save && session_.RestartSoundCard) session_.RestartSoundCard();
     if (defaults && session_.LoadSaveMixerSet) {
         fs::path mix = file;
         mix.replace_extension(".mix");

@@ -162,7 +162,7 @@ TEST_F(LoadSaveDialogTest, ExportImportAndSettingsChoices) {
     Run(false, &F().RBPrefs);
     EXPECT_EQ(Last().options.title, "Einstellungen laden");
     EXPECT_EQ(calls,
-              (std::vector<std::string>{"save Mein.lps", "restart", "load Mein.lps", "apply", "restart"}));
+              (std::vector<std::string>{"save Mein.lps", "load Mein.lps", "apply", "restart"}));
 
     // The standard files and the mixer set choice need no file dialog.
     calls.clear();
