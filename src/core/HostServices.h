@@ -108,6 +108,15 @@ class Dialogs {
     virtual std::optional<std::string> InputText(const TextQuery& /*query*/) { return std::nullopt; }
 };
 
+// The problems of a run over several files, one message with a line each; none, no message.
+inline void ShowProblems(Dialogs& dialogs, const std::vector<std::string>& problems) {
+    if (problems.empty()) return;
+    std::string text;
+    for (const std::string& p : problems)
+        text += (text.empty() ? "" : "\n") + p;
+    dialogs.ShowMessage(text);
+}
+
 struct MemoryStatus {
     std::uint64_t physicalBytes = 0;
     std::uint64_t availableBytes = 0;

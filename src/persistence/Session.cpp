@@ -301,12 +301,7 @@ void Session::Load(const fs::path& f) {
     transport_.UnsavedRecordings = false;
     Wait("");
     transport_.UpdateControls();
-    if (!problems.empty()) {
-        std::string text;
-        for (const std::string& p : problems)
-            text += (text.empty() ? "" : "\n") + p;
-        dialogs_.ShowMessage(text);
-    }
+    ShowProblems(dialogs_, problems);
 }
 
 } // namespace kreisel

@@ -68,12 +68,7 @@ int WavImport::ImportLoops(const std::vector<std::string>& paths) {
     transport_.RecomputeMemorySum();
     e.AnyChange_LowerOutput();
     transport_.UpdateControls();
-    if (!problems.empty()) {
-        std::string text;
-        for (const std::string& p : problems)
-            text += (text.empty() ? "" : "\n") + p;
-        dialogs_.ShowMessage(text);
-    }
+    ShowProblems(dialogs_, problems);
     return imported;
 }
 

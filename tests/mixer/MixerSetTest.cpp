@@ -33,12 +33,8 @@ struct MixerSetTest : ::testing::Test {
     }
     std::string Write(const std::string& name, const std::string& text) {
         const std::string path = dir / name;
-        std::ofstream(path) << text;
+        WriteBytes(path, text);
         return path;
-    }
-    static std::string Read(const std::string& path) {
-        std::ifstream in(path);
-        return {std::istreambuf_iterator<char>(in), {}};
     }
 };
 
@@ -63,7 +59,7 @@ TEST_F(MixerSetTest, RowsBeyondEitherSlotCountAreLeftAlone) {
     form.MixerRows[0].Play->UserClick(); // the live input off
     const std::string all = dir / "all.mix";
     ASSERT_TRUE(sets.LoadSave(all, true, false));
-    EXPECT_NE(Read(all).find("[Loop32]"), std::string::npos);
+    EXPECT_NE(ReadBytes(all).find("[Loop32]"), std::string::npos);
 
     // Loaded with fewer slots: the surplus sections are ignored.
     auto smallEngine = std::make_unique<Engine>();
@@ -81,7 +77,7 @@ TEST_F(MixerSetTest, RowsBeyondEitherSlotCountAreLeftAlone) {
     // A set of fewer rows, loaded with more slots: the extra rows keep their present values.
     const std::string few = dir / "few.mix";
     ASSERT_TRUE(smallSets.LoadSave(few, true, false));
-    EXPECT_EQ(Read(few).find("[Loop5]"), std::string::npos);
+    EXPECT_EQ(ReadBytes(few).find("[Loop5]"), std::string::npos);
     Row(8).PanRight->UserSetValue(11);
     Row(2).AmpLeft->UserSetValue(1);
     ASSERT_TRUE(sets.LoadSave(few, false, false));
@@ -116,13 +112,13 @@ TEST_F(MixerSetTest, DialogsAskBeforeOverwritingAndFailedSavesKeepTheOldFile) {
     EXPECT_EQ(dialogs.Requests()[0].options.title, "Mixer-Einstellungen speichern");
     EXPECT_EQ(dialogs.Requests()[0].options.okCaption, "Speichern");
     EXPECT_EQ(dialogs.Requests()[1].question.text, "überschreiben?");
-    EXPECT_NE(Read(file).find("AmpLeft=3"), std::string::npos);
+    EXPECT_NE(ReadBytes(file).find("AmpLeft=3"), std::string::npos);
 
     dialogs.AnswerSave(file);
     dialogs.Answer(DialogResult::Ok);
     form.ButtonSaveSet.Click();
-    EXPECT_NE(Read(file).find("AmpLeft=10"), std::string::npos);
-    EXPECT_NE(Read(file).find("note=kept"), std::string::npos);
+    EXPECT_NE(ReadBytes(file).find("AmpLeft=10"), std::string::npos);
+    EXPECT_NE(ReadBytes(file).find("note=kept"), std::string::npos);
 
     Row(1).AmpLeft->UserSetValue(2);
     dialogs.AnswerOpen({file});
@@ -131,7 +127,7 @@ TEST_F(MixerSetTest, DialogsAskBeforeOverwritingAndFailedSavesKeepTheOldFile) {
     EXPECT_EQ(Row(1).AmpLeft->Position(), 10);
 
     // A read-only folder (and, for root, a file size limit) makes the save fail.
-    const std::string before = Read(file);
+    const std::string before = ReadBytes(file);
     Row(1).AmpLeft->UserSetValue(5);
     ASSERT_EQ(::chmod(dir.Path().c_str(), 0555), 0);
     rlimit saved{};
@@ -146,7 +142,7 @@ TEST_F(MixerSetTest, DialogsAskBeforeOverwritingAndFailedSavesKeepTheOldFile) {
     ::chmod(dir.Path().c_str(), 0755);
     EXPECT_FALSE(ok);
     EXPECT_TRUE(dialogs.WasShown("Mixer-Einstellungen nicht gespeichert!"));
-    EXPECT_EQ(Read(file), before);
+    EXPECT_EQ(ReadBytes(file), before);
 }
 
 TEST(MixerSetFile, BelongsToTheSettingsFileWhateverItsExtension) {

@@ -2,6 +2,7 @@
 // gaps on loading and saving, marks deciding what plays, and a save that fails half-way.
 #include "persistence/Session.h"
 
+#include "persistence/SessionCalls.h"
 #include "persistence/SoundFiles.h"
 #include "persistence/WavFile.h"
 #include "scenarios/Stage.h"
@@ -61,13 +62,9 @@ class SessionTest : public SessionStage {
     SessionTest() {
         // The settings file is a marker, the mixer set keeps the marks as the real set does.
         Session& s = core->Sessions();
-        s.LoadSaveSettings = [this](const fs::path& file, bool save) {
-            calls.push_back(std::string(save ? "save " : "load ") + file.filename().string());
-            if (save) WriteBytes(file.string(), "[Kreisel]\n");
-            return true;
-        };
+        LogSessionCalls(s, calls);
         s.LoadSaveMixerSet = [this](const fs::path& file, bool save) {
-            calls.push_back(std::string(save ? "save " : "load ") + file.filename().string());
+            calls.push_back(SessionCall(file, save));
             for (int n = 1; n <= LoopSlotCapacity; ++n) {
                 Control& mark = Mark(n);
                 if (save)
@@ -78,7 +75,6 @@ class SessionTest : public SessionStage {
             if (save) WriteBytes(file.string(), "[Options]\n");
             return true;
         };
-        s.RestartSoundCard = [this] { calls.push_back("restart"); };
     }
 
     std::vector<std::string> calls;

@@ -20,17 +20,13 @@ struct SettingsFileTest : Stage {
 
     std::string Write(const std::string& name, const std::string& text) {
         const std::string path = dir / name;
-        std::ofstream(path) << text;
+        WriteBytes(path, text);
         return path;
-    }
-    static std::string Read(const std::string& path) {
-        std::ifstream in(path);
-        return {std::istreambuf_iterator<char>(in), {}};
     }
     std::string SaveText(KreiselCore& c, const std::string& name) {
         const std::string path = dir / name;
         EXPECT_TRUE(c.LoadSaveSettings(path, true));
-        return Read(path);
+        return ReadBytes(path);
     }
     static bool Has(const std::string& text, const std::string& line) {
         return text.find("\n" + line + "\n") != std::string::npos;
@@ -116,7 +112,7 @@ TEST_F(SettingsFileTest, KeysThatAreOnlyReadSurviveSaves) {
     EXPECT_EQ(T().MemPercent, 50);
     T().MemPercent = 60;
     ASSERT_TRUE(core->LoadSaveSettings(file, true));
-    const std::string text = Read(file);
+    const std::string text = ReadBytes(file);
     for (const char* line : {"Limit_ExportFilesize_MB=7", "CmdExplorer=nautilus", "Ini_MemSize_Percent=20", "XZoom=5"})
         EXPECT_TRUE(Has(text, line)) << line;
 
@@ -141,7 +137,7 @@ TEST_F(SettingsFileTest, AFailedSaveIsReportedAndKeepsTheOldFile) {
     ::chmod(dir.Path().c_str(), 0755);
     EXPECT_FALSE(ok);
     EXPECT_TRUE(dialogs.WasShown("Einstellungen nicht gespeichert!"));
-    EXPECT_EQ(Read(file), "[Controls]\nDebugMode=0\n");
+    EXPECT_EQ(ReadBytes(file), "[Controls]\nDebugMode=0\n");
 }
 
 TEST_F(SettingsFileTest, SaveButtonAsksAndTheAutoSaveSwitchWritesAtOnce) {
@@ -149,8 +145,8 @@ TEST_F(SettingsFileTest, SaveButtonAsksAndTheAutoSaveSwitchWritesAtOnce) {
     Write("Kreisel.LPS", "[Controls]\nAutoSavePreferences=0\nMine=1\n");
     WindowSwitches& s = core->Switches();
     s.PMAutoSavePreferences.UserClick();
-    EXPECT_TRUE(Has(Read(dir / "Kreisel.LPS"), "AutoSavePreferences=1"));
-    EXPECT_TRUE(Has(Read(dir / "Kreisel.LPS"), "Mine=1"));
+    EXPECT_TRUE(Has(ReadBytes(dir / "Kreisel.LPS"), "AutoSavePreferences=1"));
+    EXPECT_TRUE(Has(ReadBytes(dir / "Kreisel.LPS"), "Mine=1"));
     EXPECT_TRUE(s.PMAndSaveMixers.Enabled());
 
     dialogs.AnswerTimeout();
@@ -159,8 +155,8 @@ TEST_F(SettingsFileTest, SaveButtonAsksAndTheAutoSaveSwitchWritesAtOnce) {
     EXPECT_EQ(dialogs.Requests()[0].question.text, "Einstellungen speichern?");
     EXPECT_EQ(dialogs.Requests()[0].question.timeoutMs, 5000);
     EXPECT_EQ(dialogs.Requests()[1].question.text, "Auch Mixer-Einstellungen speichern?");
-    EXPECT_TRUE(Has(Read(dir / "Kreisel.LPS"), "[Soundkarte]"));
-    EXPECT_TRUE(Has(Read(dir / "Kreisel.mix"), "[Loop0]"));
+    EXPECT_TRUE(Has(ReadBytes(dir / "Kreisel.LPS"), "[Soundkarte]"));
+    EXPECT_TRUE(Has(ReadBytes(dir / "Kreisel.mix"), "[Loop0]"));
 
     // Mixers always saved along: no second question.
     s.PMAndSaveMixers.UserClick();

@@ -1,5 +1,6 @@
 // The load/save dialog on the whole core: the choices each direction offers, and what each choice
 // asks and does, with scripted file dialogs and questions.
+#include "persistence/SessionCalls.h"
 #include "persistence/SoundFiles.h"
 #include "scenarios/Stage.h"
 #include "shell/FileTypeLink.h"
@@ -15,17 +16,8 @@ class LoadSaveDialogTest : public Stage {
   protected:
     LoadSaveDialogTest() {
         Session& s = core->Sessions();
-        s.LoadSaveSettings = [this](const fs::path& file, bool save) {
-            calls.push_back(std::string(save ? "save " : "load ") + file.filename().string());
-            if (save) WriteBytes(file.string(), "[Kreisel]\n");
-            return true;
-        };
-        s.LoadSaveMixerSet = [this](const fs::path& file, bool save) {
-            calls.push_back(std::string(save ? "save " : "load ") + file.filename().string());
-            return true;
-        };
+        LogSessionCalls(s, calls);
         s.ApplyAfterLoad = [this] { calls.push_back("apply"); };
-        s.RestartSoundCard = [this] { calls.push_back("restart"); };
         core->LoadSave().DefaultSettingsFile = [this] { return fs::path(dir / "Kreisel.LPS"); };
         core->LoadSave().MixerSetDialog = [this](bool save) {
             calls.push_back(save ? "set dialog save" : "set dialog load");
