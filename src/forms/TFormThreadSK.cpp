@@ -196,33 +196,30 @@ std::string TFormThreadSK::HardwareInfoText() {
         return &list[static_cast<size_t>(id)];
     };
 
+    // The fields of the old wave device capabilities; those RtAudio has no figure for show 0.
     std::string text;
+    auto section = [&](const AudioDeviceInfo* d, uint32_t error, const char* title, int channels,
+                      const std::string& lastLine, const char* errorName) {
+        if (d == nullptr) {
+            text += std::string(errorName) + " Error Nr. $" + Hex(error, 8) + " !\n";
+            return;
+        }
+        text += std::string(title) + ":\n\n";
+        text += "wMid (Hersteller-ID): $" + Hex(0, 4) + "\n";
+        text += "wPid (Produkt-ID): $" + Hex(0, 4) + "\n";
+        text += "vDriverVersion: $" + Hex(0, 8) + "\n";
+        text += "szPname: " + d->Name + "\n";
+        text += "dwFormats: $" + Hex(FormatBits(*d, channels), 8) + "\n";
+        text += "wChannels: $" + Hex(static_cast<uint32_t>(channels), 4) + "\n";
+        text += lastLine;
+    };
     uint32_t error = 0;
-    if (const AudioDeviceInfo* d = pick(ins, card_.InDeviceId(), error)) {
-        text += "Input:\n\n";
-        text += "wMid (Hersteller-ID): $" + Hex(0, 4) + "\n";
-        text += "wPid (Produkt-ID): $" + Hex(0, 4) + "\n";
-        text += "vDriverVersion: $" + Hex(0, 8) + "\n";
-        text += "szPname: " + d->Name + "\n";
-        text += "dwFormats: $" + Hex(FormatBits(*d, d->InputChannels), 8) + "\n";
-        text += "wChannels: $" + Hex(static_cast<uint32_t>(d->InputChannels), 4) + "\n";
-        text += "wReserved1: $" + Hex(0, 4) + "\n";
-    } else {
-        text += "Wave-In-Device Error Nr. $" + Hex(error, 8) + " !\n";
-    }
+    const AudioDeviceInfo* in = pick(ins, card_.InDeviceId(), error);
+    section(in, error, "Input", in ? in->InputChannels : 0, "wReserved1: $" + Hex(0, 4) + "\n", "Wave-In-Device");
     text += "\n\n";
-    if (const AudioDeviceInfo* d = pick(outs, card_.OutDeviceId(), error)) {
-        text += "Output:\n\n";
-        text += "wMid (Hersteller-ID): $" + Hex(0, 4) + "\n";
-        text += "wPid (Produkt-ID): $" + Hex(0, 4) + "\n";
-        text += "vDriverVersion: $" + Hex(0, 8) + "\n";
-        text += "szPname: " + d->Name + "\n";
-        text += "dwFormats: $" + Hex(FormatBits(*d, d->OutputChannels), 8) + "\n";
-        text += "wChannels: $" + Hex(static_cast<uint32_t>(d->OutputChannels), 4) + "\n";
-        text += "dwSupport: $" + Hex(0, 8) + "\n";
-    } else {
-        text += "Wave-Out-Device Error Nr. $" + Hex(error, 8) + " !\n";
-    }
+    const AudioDeviceInfo* out = pick(outs, card_.OutDeviceId(), error);
+    section(out, error, "Output", out ? out->OutputChannels : 0, "dwSupport: $" + Hex(0, 8) + "\n",
+           "Wave-Out-Device");
     return text;
 }
 
