@@ -11,14 +11,18 @@
 namespace kreisel {
 namespace {
 
-TEST(TimedInputWindow, AnswersByItselfAtTheTimeOut) {
+// The timed box with its window on the Qt clock and timers.
+struct TimedInputWindowTest : ::testing::Test {
     QtClock clock;
     QtTimers timers;
     QtEventPump pump;
     TFormTimedInput form;
-    TimedInputBox box(form, clock, timers, pump);
+    TimedInputBox box{form, clock, timers, pump};
     Binder binder;
-    TimedInputWindow window(form, binder, &box);
+    TimedInputWindow window{form, binder, &box};
+};
+
+TEST_F(TimedInputWindowTest, AnswersByItselfAtTheTimeOut) {
 
     bool shownWhileWaiting = false;
     QString seconds;
@@ -43,14 +47,7 @@ TEST(TimedInputWindow, AnswersByItselfAtTheTimeOut) {
     EXPECT_FALSE(window.isVisible());
 }
 
-TEST(TimedInputWindow, TheFocusedButtonAnswersAndAClickAnswersAtOnce) {
-    QtClock clock;
-    QtTimers timers;
-    QtEventPump pump;
-    TFormTimedInput form;
-    TimedInputBox box(form, clock, timers, pump);
-    Binder binder;
-    TimedInputWindow window(form, binder, &box);
+TEST_F(TimedInputWindowTest, TheFocusedButtonAnswersAndAClickAnswersAtOnce) {
     auto* ok = window.findChild<QPushButton*>(QStringLiteral("ButtonOk"));
     auto* no = window.findChild<QPushButton*>(QStringLiteral("ButtonNo"));
     ASSERT_NE(ok, nullptr);
