@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <bit>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
@@ -27,6 +28,17 @@ bool PutLE32(int fd, off_t at, int64_t value) {
     const uint8_t bytes[4] = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
                               static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)};
     return ::pwrite(fd, bytes, 4, at) == 4;
+}
+
+// Whether the file starts with the header an export at this rate writes; its two sizes do not
+// matter, they are brought up to date.
+bool OwnExportHeader(int fd, int64_t size, int sampleRate) {
+    if (size < kWavHeaderBytes) return false;
+    WavHeader present{};
+    if (::pread(fd, present.data(), present.size(), 0) != static_cast<ssize_t>(present.size())) return false;
+    const WavHeader own = MakeWavHeader(0, 2, kFrameBytes, sampleRate * kFrameBytes, sampleRate, 16);
+    return std::memcmp(present.data(), own.data(), 4) == 0 &&
+           std::memcmp(present.data() + 8, own.data() + 8, 32) == 0;
 }
 
 } // namespace
@@ -50,6 +62,34 @@ bool WavExport::Start(const std::string& path) {
     } else {
         struct stat info {};
         if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) return Fail();
+        if (info.st_size > 0 && !OwnExportHeader(fd_, info.st_size, e_.SampleRate)) {
+            // Its first bytes would become our header and our frames would follow data of another
+            // layout: the file would be destroyed. Overwrite it, or export under another name.
+            CloseFile();
+            Question foreign;
+            foreign.caption = "Kreisel";
+            foreign.text =
+                "Datei \"" + path + "\" ist keine 16-Bit-Stereo-WAV-Datei mit " +
+                std::to_string(e_.SampleRate) +
+                " Hz aus diesem Programm und kann nicht ergänzt werden.\nÜberschreiben? (Nein: anderer Name)";
+            foreign.buttons = DialogButtons::YesNoCancel;
+            foreign.defaultResult = DialogResult::Cancel;
+            foreign.icon = DialogIcon::Warning;
+            const DialogResult answer = dialogs_.Ask(foreign);
+            if (answer == DialogResult::No) {
+                FileDialogOptions o;
+                o.title = "Exportieren aller Loops";
+                o.filter = "Sound-Dateien (*.wav)|*.wav|alle Dateien (*.*)|*.*";
+                o.defaultExtension = "WAV";
+                o.folder = std::filesystem::path(path).parent_path().string();
+                const std::optional<std::string> other = dialogs_.SaveFile(o);
+                return other && Start(*other);
+            }
+            if (answer != DialogResult::Yes) return false;
+            fd_ = ::open(path.c_str(), O_RDWR | O_TRUNC | O_CLOEXEC);
+            if (fd_ < 0) return Fail();
+            return Begin();
+        }
         Question append;
         append.caption = "Kreisel";
         append.text = "Datei \"" + path + "\" existiert schon! Anhängen?";
@@ -76,6 +116,10 @@ bool WavExport::Start(const std::string& path) {
         }
     }
 
+    return Begin();
+}
+
+bool WavExport::Begin() {
     // A fresh header at the start; an appended file keeps its samples. A stray byte after the
     // last whole frame is padded, so that appended frames keep left and right apart.
     struct stat info {};

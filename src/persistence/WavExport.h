@@ -31,8 +31,10 @@ class WavExport {
     char DecimalSeparator = '.';
 
     // Starts an export into `path` (chosen in the export file dialog). An existing file is
-    // appended to or overwritten as the user answers; returns false when the user cancels or the
-    // file cannot be used ("Fehler in \"ExportLoops\" !!" in the status line).
+    // appended to or overwritten as the user answers; one that is not an export of this program
+    // at this rate is never appended to: it is overwritten or another name is chosen. Returns
+    // false when the user cancels or the file cannot be used ("Fehler in \"ExportLoops\" !!" in
+    // the status line).
     bool Start(const std::string& path);
     // SBFinishExport, a new export start and the reset of all recordings.
     void Finish();
@@ -57,6 +59,8 @@ class WavExport {
 
   private:
     bool Fail();
+    // Writes the header of the open file and shows the export as running.
+    bool Begin();
     void ShowActive();
     void ShowFinished();
     void ShowSize();

@@ -109,6 +109,49 @@ TEST_F(Export, ExistingFileIsAppendedToOrOverwrittenAsAnswered) {
     EXPECT_EQ(form.LabelStatus.Text(), "Fehler in \"ExportLoops\" !!");
 }
 
+TEST_F(Export, AFileOfAnotherLayoutIsNeverAppendedTo) {
+    const std::string note = dir / "Notiz.wav";
+    const std::string deep = dir / "24bit.wav";
+    const std::string slow = dir / "44100.wav";
+    const std::string mono = dir / "mono.wav";
+    WriteBytes(note, "Setliste: 1. Kreisel 2. Zugabe\n");
+    WriteSound(deep, SF_FORMAT_WAV | SF_FORMAT_PCM_24, 2, 48000, StereoRamp(1000));
+    WriteSound(slow, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, StereoRamp(1000));
+    WriteSound(mono, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 48000, StereoRamp(500));
+    for (const std::string& file : {note, deep, slow, mono}) {
+        const std::string before = ReadBytes(file);
+        dialogs.Answer(DialogResult::Cancel);
+        EXPECT_FALSE(exporter.Start(file));
+        EXPECT_EQ(dialogs.Requests().back().Text(),
+                  "Datei \"" + file +
+                      "\" ist keine 16-Bit-Stereo-WAV-Datei mit 48000 Hz aus diesem "
+                      "Programm und kann nicht ergänzt werden.\nÜberschreiben? (Nein: anderer Name)");
+        EXPECT_EQ(ReadBytes(file), before) << file;
+        EXPECT_FALSE(exporter.Running());
+    }
+
+    // No: another name, where the export goes; the file stays as it was.
+    const std::string before = ReadBytes(deep);
+    dialogs.Answer(DialogResult::No);
+    dialogs.AnswerSave(path);
+    ASSERT_TRUE(exporter.Start(deep));
+    EXPECT_EQ(exporter.FileName(), path);
+    form.SBDoExport.UserClick();
+    Blocks(3);
+    exporter.Finish();
+    ExpectValidFile(3 * kFrames);
+    EXPECT_EQ(ReadBytes(deep), before);
+
+    // Yes: overwritten with the export.
+    dialogs.Answer(DialogResult::Yes);
+    ASSERT_TRUE(exporter.Start(note));
+    path = note;
+    form.SBDoExport.UserClick();
+    Blocks(2);
+    exporter.Finish();
+    ExpectValidFile(2 * kFrames);
+}
+
 TEST_F(Export, StopsAtTheLimit) {
     exporter.LimitExportFilesizeMB = 1;
     ASSERT_TRUE(exporter.Start(path));
