@@ -163,10 +163,16 @@ IniFile::LoadResult IniFile::Load(const std::filesystem::path& path, std::string
         return fail(errno);
     }
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        const int code = S_ISDIR(info.st_mode) ? EISDIR : (errno != 0 ? errno : EINVAL);
+    if (::fstat(fd, &info) != 0) {
+        const int code = errno;
         ::close(fd);
         return fail(code);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        ::close(fd);
+        if (S_ISDIR(info.st_mode)) return fail(EISDIR);
+        if (error) *error = "Datei \"" + path.string() + "\" kann nicht gelesen werden: keine normale Datei";
+        return LoadResult::Failed;
     }
     std::string bytes;
     char buffer[65536];
@@ -194,6 +200,21 @@ bool IniFile::Save(const std::filesystem::path& path, std::string* error) const 
     if (fs::is_symlink(fs::symlink_status(path, ec))) {
         fs::path resolved = fs::canonical(path, ec);
         if (!ec) target = std::move(resolved);
+    }
+
+    // What stands under the name is replaced only when it is a file the user may write: a
+    // read-only file is kept, and a device or pipe is never turned into a file.
+    struct stat present {};
+    if (::stat(target.c_str(), &present) == 0) {
+        const char* refusal = nullptr;
+        if (!S_ISREG(present.st_mode))
+            refusal = S_ISDIR(present.st_mode) ? "ist ein Ordner" : "keine normale Datei";
+        else if ((present.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)
+            refusal = "schreibgeschützt";
+        if (refusal != nullptr) {
+            if (error) *error = "Datei \"" + path.string() + "\" kann nicht geschrieben werden: " + refusal;
+            return false;
+        }
     }
 
     int fd = -1;

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <fstream>
 #include <sys/resource.h>
@@ -138,6 +139,28 @@ TEST_F(SettingsFileTest, AFailedSaveIsReportedAndKeepsTheOldFile) {
     EXPECT_FALSE(ok);
     EXPECT_TRUE(dialogs.WasShown("Einstellungen nicht gespeichert!"));
     EXPECT_EQ(ReadBytes(file), "[Controls]\nDebugMode=0\n");
+}
+
+TEST_F(SettingsFileTest, AReadOnlyFileAndAFifoAreNeitherSavedOverNorMisreported) {
+    const std::string file = Write("Fest.LPS", "[Controls]\nDebugMode=0\n");
+    ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
+    EXPECT_FALSE(core->LoadSaveSettings(file, true));
+    EXPECT_TRUE(dialogs.WasShown("Datei \"" + file + "\" kann nicht geschrieben werden: schreibgeschützt"));
+    EXPECT_EQ(ReadBytes(file), "[Controls]\nDebugMode=0\n");
+    struct stat info {};
+    ASSERT_EQ(::stat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0444u);
+
+    const std::string fifo = dir / "Rohr.LPS";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    for (const bool save : {false, true}) {
+        errno = ENOSPC; // what an earlier call left behind must not show
+        EXPECT_FALSE(core->LoadSaveSettings(fifo, save));
+        EXPECT_EQ(dialogs.Requests().back().Text(),
+                  "Datei \"" + fifo + "\" kann nicht gelesen werden: keine normale Datei");
+    }
+    ASSERT_EQ(::stat(fifo.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
 }
 
 TEST_F(SettingsFileTest, SaveButtonAsksAndTheAutoSaveSwitchWritesAtOnce) {
