@@ -101,12 +101,12 @@ bool Engine::SizeLoopBuffers(int64_t budgetBytes, int fixMaxLoopNr) {
     bool ok = true;
     for (int m = 1; m <= fixMaxLoopNr; ++m) {
         LoopSlot& s = Slots[static_cast<size_t>(m)];
+        // A smaller share never cuts a loop: its slot keeps room for all of it (a loaded loop
+        // may be longer than the share).
         const auto keep = static_cast<size_t>(std::max(s.LoopLenBytes, 0));
-        if (!s.Buffer.Reserve(static_cast<size_t>(share), keep)) {
+        if (!s.Buffer.Reserve(std::max(static_cast<size_t>(share), keep), keep)) {
             ok = false;
             s.LoopLenBytes = 0;
-        } else {
-            s.LoopLenBytes = static_cast<int32_t>(std::min<int64_t>(s.LoopLenBytes, share));
         }
     }
     return ok;

@@ -43,11 +43,14 @@ void MixerSet::LoadSaveSections(IniFile& ini, bool save, bool valuesOnly) {
             ini.WriteBool(kOptions, "ShowPresetControls", c_.SBShowPresetControls.Down());
         } else {
             c_.CBMixSymm.SetChecked(ini.ReadBool(kOptions, "MixSymm", c_.CBMixSymm.Checked()));
-            // Through the combo box as a user would choose it: the loops of one mode cannot be
-            // played in another, so after start-up the change goes through the reset question
-            // and the engine never plays in a mode the mixer does not show.
+            // Only the box's item: the loops of one mode cannot be played in another, so the
+            // mode itself waits for the next reset of all recordings, which asks before anything
+            // is discarded.
             const int mode = ini.ReadInteger(kOptions, "InputMode", c_.ComboBoxInputMode.ItemIndex());
-            if (mode >= 0 && mode < static_cast<int>(InputModeNames.size())) c_.ComboBoxInputMode.SetItemIndex(mode);
+            if (mode >= 0 && mode < static_cast<int>(InputModeNames.size())) {
+                SuppressActions quiet(c_.ComboBoxInputMode);
+                c_.ComboBoxInputMode.SetItemIndex(mode);
+            }
             c_.CBInputMixer.SetChecked(ini.ReadBool(kOptions, "ShowInputMixer", c_.CBInputMixer.Checked()));
             const bool inputOn = ini.ReadBool(kOptions, "InputMixerOn", play0.Down());
             if (inputOn != play0.Down()) {

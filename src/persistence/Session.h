@@ -13,6 +13,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -38,7 +39,8 @@ class Session {
     std::filesystem::path ProgramFolder;
 
     // Loads or saves the session `file`. Returns false when a save did not complete (reported
-    // in German; the earlier save is then left as it was) or nothing could be loaded.
+    // in German, with the files it left new and old) or when neither the settings file nor a
+    // loop could be loaded.
     bool LoadSave(const std::filesystem::path& file, bool save);
 
     // The session file for a name as the user or the command line gives it: the program folder
@@ -51,8 +53,7 @@ class Session {
 
   private:
     bool Save(const std::filesystem::path& file);
-    void Load(const std::filesystem::path& file);
-    int LastSlot() const;
+    bool Load(const std::filesystem::path& file);
     void Wait(const std::string& text);
 
     Engine& e_;
@@ -61,6 +62,9 @@ class Session {
     LoopRowControls& rows_;
     Control& inputModeBox_;
     Dialogs& dialogs_;
+    // Loop files that the last load found and could not take (no slot, too long, damaged): their
+    // audio is not in memory, so no save removes or overwrites them.
+    std::set<std::filesystem::path> notLoaded_;
 };
 
 } // namespace kreisel

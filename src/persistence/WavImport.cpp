@@ -65,6 +65,8 @@ int WavImport::ImportLoops(const std::vector<std::string>& paths) {
         ++imported;
     }
     c_.LabelStatus.SetText("");
+    // Imported loops are in no session yet: the reset asks before it discards them.
+    if (imported > 0) transport_.UnsavedRecordings = true;
     transport_.RecomputeMemorySum();
     e.AnyChange_LowerOutput();
     transport_.UpdateControls();

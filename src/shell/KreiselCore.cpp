@@ -144,7 +144,12 @@ void KreiselCore::Wire() {
     onClick(m.SBDoExport, [this] { exporter_.SBDoExportClick(); });
     onClick(m.SBDoExportMarker, [this] { exporter_.SBDoExportMarkerClick(); });
     onClick(m.SBFinishExport, [this] { exporter_.Finish(); });
-    transport_.BeforeResetAll = [this] { exporter_.Finish(); };
+    transport_.BeforeResetAll = [this] {
+        exporter_.Finish();
+        // A mode that waits in the loop mixer's box (from a mixer set loaded while there were
+        // loops) takes effect with the reset that discards them.
+        if (loops_.ComboBoxInputMode.ItemIndex() != engine_->InputMode) mixer_.SetInputMode();
+    };
 
     // The loop mixer
     mixer_.ResetAll = [this] {

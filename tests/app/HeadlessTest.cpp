@@ -1,5 +1,6 @@
 // Runs without windows: a session written by the test is played on the free-running built-in
-// device and its output exported; a file that is not there ends the run with a message.
+// device and its output exported; a file that is not there ends the run with a message, a
+// settings file without loops is loaded and played.
 #include "app/Headless.h"
 
 #include "persistence/WavFile.h"
@@ -98,10 +99,13 @@ TEST_F(Headless, PlaysASessionAndExportsTheLoopsMixAtTheirLevels) {
     }
 }
 
-TEST_F(Headless, AFileThatIsNotThereEndsTheRunWithAMessage) {
+TEST_F(Headless, AFileThatIsNotThereEndsTheRunWithAMessageASettingsFileAloneRuns) {
     EXPECT_NE(Run({"--headless", "--audio", "silence", "--fast", "Nope", "--seconds", "1"}), 0);
     EXPECT_NE(err.str().find("Nope"), std::string::npos) << err.str();
     EXPECT_NE(err.str().find("nicht gefunden"), std::string::npos) << err.str();
+    std::ofstream(dir / "Only.lps") << "[Options]\nUseFixedLoopTime=0\n";
+    EXPECT_EQ(Run({"--headless", "--audio", "silence", "--fast", "Only.lps", "--seconds", "0.1"}), 0)
+        << err.str();
     EXPECT_NE(Run({"--headless", "--audio", "file:" + (dir / "none.wav").string(), "--fast", "--seconds", "1"}), 0)
         << err.str();
 }

@@ -195,6 +195,83 @@ TEST_F(SessionTest, DamagedAndForeignLoopFilesAreReportedNeverReadPastTheirEnd) 
     EXPECT_EQ(Mark(3).Text(), "A3");
 }
 
+// The audio of every file of the folder but the settings and the mixer set.
+std::map<std::string, std::vector<int16_t>> LoopAudio(const ScratchFolder& dir) {
+    std::map<std::string, std::vector<int16_t>> audio;
+    for (const auto& entry : fs::directory_iterator(dir.Path()))
+        if (entry.path().extension() == ".wav")
+            audio[entry.path().filename().string()] = ReadSound(entry.path().string()).values;
+    return audio;
+}
+
+TEST_F(SessionTest, EveryLoopFileComesInWholeOrIsRefusedByNameAndSavesKeepWhatDidNotCome) {
+    const fs::path take = dir / "Take.lps";
+    auto write = [&](const std::string& name, int frames, int seed) {
+        std::vector<int16_t> v(2 * static_cast<size_t>(frames));
+        for (size_t i = 0; i < v.size(); ++i)
+            v[i] = static_cast<int16_t>((static_cast<int>(i % 1000) * 7 + seed * 331) % 30000 - 15000);
+        WriteSound(Session::LoopFile(take, name).string(), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, kRate, v);
+    };
+    int seed = 0;
+    for (int k = 1; k <= 5; ++k)
+        write("A" + std::to_string(k), 48 * k, ++seed);
+    for (int k = 1; k <= 28; ++k)
+        write("B" + std::to_string(k), 96, ++seed);
+    const auto files = LoopAudio(dir);
+    const std::string b28 = ReadBytes(dir / "Take_B28.wav");
+    ASSERT_EQ(M().SEFixMaxLoopNr.Value(), 3);
+
+    // Five loops with "Max.Anz. Loops" at 3 all come: it rises up to the 32 slots; the 33rd
+    // file has no slot and is named.
+    ASSERT_TRUE(core->LoadSaveSession(take, false));
+    EXPECT_EQ(E().LoopCount, 32);
+    EXPECT_EQ(M().SEFixMaxLoopNr.Value(), 32);
+    EXPECT_EQ(E().Slots[5].LoopLenBytes, 5 * 48 * 4);
+    EXPECT_EQ(Mark(32).Text(), "B27");
+    EXPECT_TRUE(dialogs.WasShown("Take_B28.wav\" nicht geladen")) << dialogs.Requests().at(0).Text();
+    // A save brings back the same audio and leaves the file that did not come as it was.
+    ASSERT_TRUE(core->LoadSaveSession(take, true));
+    EXPECT_TRUE(LoopAudio(dir) == files);
+    EXPECT_EQ(ReadBytes(dir / "Take_B28.wav"), b28);
+}
+
+TEST_F(SessionTest, ALoopLongerThanItsShareComesWholeAndOneBeyondTheBudgetIsKeptOnDisk) {
+    // About 2.6 MB for all loops: 4.7 s a slot with three slots.
+    T().MemPercent = 1;
+    T().AnyChange_FixMaxLoopNr(false);
+    ASSERT_LT(E().MaxLoopBytes, 6 * kRate * 4);
+    const fs::path take = dir / "Take.lps";
+    WriteSound(dir / "Take_A1.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, kRate, StereoRamp(6 * kRate));
+    WriteSound(dir / "Take_A2.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, kRate, StereoRamp(12 * kRate));
+    const std::string a1 = ReadBytes(dir / "Take_A1.wav"), a2 = ReadBytes(dir / "Take_A2.wav");
+
+    ASSERT_TRUE(core->LoadSaveSession(take, false));
+    ASSERT_EQ(E().LoopCount, 1);
+    EXPECT_EQ(E().Slots[1].LoopLenBytes, 6 * kRate * 4);
+    EXPECT_TRUE(dialogs.WasShown("Take_A2.wav\" nicht geladen: der Loop-Speicher reicht nicht"))
+        << dialogs.Requests().at(0).Text();
+    // More slots later shrink the share, never the loop.
+    M().SEFixMaxLoopNr.SetValue(8);
+    EXPECT_EQ(E().Slots[1].LoopLenBytes, 6 * kRate * 4);
+
+    ASSERT_TRUE(core->LoadSaveSession(take, true));
+    EXPECT_EQ(ReadBytes(dir / "Take_A1.wav"), a1);
+    EXPECT_EQ(ReadBytes(dir / "Take_A2.wav"), a2);
+
+    // With A3 after the refused A2, A3 comes as the group's second loop, named A2: a save under
+    // this name would overwrite the file that did not come, so it is refused.
+    WriteSound(dir / "Take_A3.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, kRate, StereoRamp(480));
+    ASSERT_TRUE(core->LoadSaveSession(take, false));
+    ASSERT_EQ(E().LoopCount, 2);
+    T().UnsavedRecordings = true;
+    EXPECT_FALSE(core->LoadSaveSession(take, true));
+    EXPECT_TRUE(dialogs.WasShown("Take_A2.wav\" wurde beim Laden nicht übernommen"));
+    EXPECT_TRUE(T().UnsavedRecordings);
+    EXPECT_EQ(ReadBytes(dir / "Take_A2.wav"), a2);
+    ASSERT_TRUE(core->LoadSaveSession(dir / "Neu.lps", true));
+    EXPECT_EQ(ReadSound(dir / "Neu_A2.wav").values.size(), 2u * 480);
+}
+
 TEST_F(SessionTest, AFailedSaveLeavesTheEarlierSessionCompleteAndLoadable) {
     ThreeLoops();
     const fs::path take = dir / "Take.lps";
@@ -246,6 +323,31 @@ TEST_F(SessionTest, AFailedSaveLeavesTheEarlierSessionCompleteAndLoadable) {
     EXPECT_TRUE(Audio(3) == b1);
 }
 
+TEST_F(SessionTest, ASaveStoppedHalfWaySaysWhichFilesAreNewAndWhichAreOld) {
+    ThreeLoops();
+    const fs::path take = dir / "Take.lps";
+    ASSERT_TRUE(core->LoadSaveSession(take, true));
+    const std::string oldA2 = ReadBytes(dir / "Take_A2.wav");
+
+    // A1, B1, B2, where B2's name is taken by a folder: the renames stop there.
+    T().ResetAll();
+    AddLoop(480, 4);
+    Press(M().SBGroupNext);
+    AddLoop(480, 5);
+    AddLoop(480, 6);
+    fs::create_directories(fs::path(dir / "Take_B2.wav") / "inhalt");
+    EXPECT_FALSE(core->LoadSaveSession(take, true));
+    ASSERT_EQ(dialogs.Requests().size(), 1u);
+    const std::string text = dialogs.Requests()[0].Text();
+    EXPECT_EQ(text.find("bleibt unverändert"), std::string::npos) << text;
+    EXPECT_NE(text.find("Neu gespeichert: Take.lps, Take.mix, Take_A1.wav, Take_B1.wav"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("Vom vorigen Speichern: Take_A2.wav"), std::string::npos) << text;
+    EXPECT_EQ(M().LabelStatus.Text(), "Session \"Take.lps\" nur teilweise gespeichert!");
+    EXPECT_TRUE(T().UnsavedRecordings);
+    EXPECT_EQ(ReadBytes(dir / "Take_A2.wav"), oldA2);
+}
+
 TEST_F(SessionStage, TheSettingsAndTheMixerSetTravelWithTheLoops) {
     ThreeLoops();
     Press(Mark(1)); // A1 unmarked
@@ -262,6 +364,39 @@ TEST_F(SessionStage, TheSettingsAndTheMixerSetTravelWithTheLoops) {
     EXPECT_FALSE(Play(1).Down());
     EXPECT_TRUE(Play(2).Down());
     EXPECT_TRUE(Mark(3).Down());
+}
+
+TEST_F(SessionStage, AMixerSetOnlyShowsItsInputModeAndTheSettingsModeWinsInASession) {
+    ThreeLoops();
+    EXPECT_TRUE(T().UnsavedRecordings); // imported loops are in no file of a session yet
+    Control& mode = core->Loops().ComboBoxInputMode;
+
+    // The set's mode waits in the box; the loops stay and play on in stereo.
+    WriteBytes(dir / "Mono.mix", "[Options]\nInputMode=2\n");
+    EXPECT_TRUE(core->LoadSaveMixerSet(dir / "Mono.mix", false, false));
+    EXPECT_TRUE(dialogs.Requests().empty());
+    EXPECT_EQ(E().LoopCount, 3);
+    EXPECT_EQ(E().InputMode, 0);
+    EXPECT_EQ(mode.ItemIndex(), 2);
+    // The reset discards the loops only after the question, and then the waiting mode applies.
+    dialogs.Answer(DialogResult::No);
+    Press(M().ButtonResetAll);
+    EXPECT_TRUE(dialogs.WasShown("Bisherige Aufnahmen speichern?"));
+    EXPECT_EQ(E().LoopCount, 0);
+    EXPECT_EQ(E().InputMode, 2);
+    EXPECT_EQ(E().ChannelCount(), 1);
+
+    // A session whose settings say stereo and whose mixer set says mono "nur R".
+    const fs::path take = dir / "Take.lps";
+    WriteBytes(take.string(), "[Options]\nInputMode=0\n");
+    WriteBytes(dir / "Take.mix", "[Options]\nInputMode=3\n");
+    WriteSound(dir / "Take_A1.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, kRate, StereoRamp(480));
+    ASSERT_TRUE(core->LoadSaveSession(take, false));
+    EXPECT_EQ(E().InputMode, 0);
+    EXPECT_EQ(mode.ItemIndex(), 0);
+    EXPECT_EQ(E().ChannelCount(), 2);
+    EXPECT_EQ(E().LoopCount, 1);
+    EXPECT_FALSE(T().UnsavedRecordings);
 }
 
 TEST(SessionNames, CompletionAndLoopFiles) {
