@@ -1,6 +1,7 @@
 // Loading and saving sessions.
 #include "persistence/Session.h"
 
+#include "persistence/RiffCheck.h"
 #include "persistence/WavFile.h"
 
 #include <sndfile.h>
@@ -45,7 +46,7 @@ void Remove(const fs::path& p) {
 // loading; the user is told, since the loop then no longer is the recorded one bit for bit.
 std::string FormatProblem(const fs::path& file, int channels, int sampleRate) {
     SF_INFO info{};
-    SNDFILE* f = sf_open(file.c_str(), SFM_READ, &info);
+    SNDFILE* f = OpenAudioFile(file, info);
     if (f == nullptr) return {};
     sf_close(f);
     const bool own = (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAV &&
