@@ -12,8 +12,8 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
-#include <string_view>
 #include <fcntl.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -53,7 +53,8 @@ class ChunkWalk {
             if (rf64 && pos == 12) {
                 // An RF64 file gives the real sizes in the ds64 chunk that must come first.
                 uint8_t sizes[16];
-                if (name != "ds64" || size < 24 || body + size > size_ || !Read(body, sizes, 16)) return false;
+                if (name != "ds64" || size < 24 || body + size > size_ || !Read(body, sizes, 16))
+                    return false;
                 dataSize64 = static_cast<int64_t>(U64(sizes + 8) & INT64_MAX);
             }
             if (name == "data") {
@@ -111,7 +112,8 @@ class ChunkWalk {
     bool RestIsZero(int64_t from) const {
         std::array<uint8_t, 4096> block{};
         for (int64_t at = from; at < size_; at += static_cast<int64_t>(block.size())) {
-            const auto n = static_cast<size_t>(std::min<int64_t>(size_ - at, static_cast<int64_t>(block.size())));
+            const auto n =
+                static_cast<size_t>(std::min<int64_t>(size_ - at, static_cast<int64_t>(block.size())));
             if (!Read(at, block.data(), n)) return false;
             for (size_t i = 0; i < n; ++i)
                 if (block[i] != 0) return false;

@@ -1,7 +1,9 @@
 // The timed box in its window on the real event loop: it comes up with its countdown while the
-// box waits, and answers by itself with the focused button when the time runs out.
+// box waits, answers by itself with the focused button when the time runs out, and lets the
+// performer's keys through to the core while it is up.
 #include "gui/SecondaryWindows.h"
 #include "GuiRig.h"
+
 #include "gui/KeyRouter.h"
 
 #include <QApplication>

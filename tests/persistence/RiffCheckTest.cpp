@@ -42,12 +42,11 @@ std::string Riff(const std::string& chunks, const std::string& id = "RIFF", bool
 const std::string kSound = Chunk("data", std::string(64, '\x10'));
 
 // The file that made libsndfile spin forever: a LIST whose only entry's size wraps around.
-const std::string kSpinner = {
-    "\x52\x49\x46\x46\x67\x01\x00\x00\x57\x41\x56\x45\x66\x6d\x74\x20"
-    "\x10\x00\x00\x00\x01\x00\x02\x00\x80\xbb\x00\x00\x00\xdc\x05\x00"
-    "\x08\x00\x20\x00\x4c\x49\x53\x54\x40\x00\x00\x00\x7f\xff\xff\xff"
-    "\xff\xff\xff\xff\xff\xff\xff\xff\xf7\xff\xff\xff",
-    60};
+const std::string kSpinner = {"\x52\x49\x46\x46\x67\x01\x00\x00\x57\x41\x56\x45\x66\x6d\x74\x20"
+                              "\x10\x00\x00\x00\x01\x00\x02\x00\x80\xbb\x00\x00\x00\xdc\x05\x00"
+                              "\x08\x00\x20\x00\x4c\x49\x53\x54\x40\x00\x00\x00\x7f\xff\xff\xff"
+                              "\xff\xff\xff\xff\xff\xff\xff\xff\xf7\xff\xff\xff",
+                              60};
 
 std::string WrappingList(bool big) {
     return "LIST" + Sized(16, big) + "INFO" + "Ixyz" + Sized(0xFFFFFFF7u, big) + "abcd";
@@ -59,20 +58,24 @@ struct Damaged {
 };
 
 std::vector<Damaged> DamagedFiles() {
-    const std::string ds64 = Chunk("ds64", Le(200, 4) + Le(0, 4) + Le(64, 4) + Le(0, 4) + Le(16, 4) + Le(0, 4) +
-                                               Le(0, 4));
+    const std::string ds64 =
+        Chunk("ds64", Le(200, 4) + Le(0, 4) + Le(64, 4) + Le(0, 4) + Le(16, 4) + Le(0, 4) + Le(0, 4));
     return {
         {"the 60-byte file", kSpinner},
         {"wrapping entry after the data", Riff(Fmt() + kSound + WrappingList(false))},
-        {"wrapping entry, big-endian", Riff(Fmt(true) + WrappingList(true) + Chunk("data", "abcd", true), "RIFX", true)},
-        {"wrapping entry in RF64", "RF64" + Le(0xFFFFFFFF, 4) + "WAVE" + ds64 + Fmt() + WrappingList(false) + kSound},
+        {"wrapping entry, big-endian",
+         Riff(Fmt(true) + WrappingList(true) + Chunk("data", "abcd", true), "RIFX", true)},
+        {"wrapping entry in RF64",
+         "RF64" + Le(0xFFFFFFFF, 4) + "WAVE" + ds64 + Fmt() + WrappingList(false) + kSound},
         {"chunk past the end", Riff(Fmt() + kSound + "junk" + Le(1000, 4) + "abcd")},
         {"entry past the list", Riff(Fmt() + "LIST" + Le(12, 4) + "INFOISFT" + Le(20, 4) + kSound)},
-        {"odd entry without its pad byte", Riff(Fmt() + "LIST" + Le(17, 4) + "INFOISFT" + Le(5, 4) + "abcde" + kSound)},
+        {"odd entry without its pad byte",
+         Riff(Fmt() + "LIST" + Le(17, 4) + "INFOISFT" + Le(5, 4) + "abcde" + kSound)},
         {"zero-size list", Riff(Fmt() + "LIST" + Le(0, 4) + kSound)},
         {"zero-size format", Riff("fmt " + Le(0, 4) + kSound)},
         {"cue count beyond its size", Riff(Fmt() + "cue " + Le(4, 4) + Le(1, 4) + kSound)},
-        {"odd chunk with a text pad byte", Riff(Fmt() + "junk" + Le(3, 4) + "abcLIST" + Le(4, 4) + "INFO" + kSound)},
+        {"odd chunk with a text pad byte",
+         Riff(Fmt() + "junk" + Le(3, 4) + "abcLIST" + Le(4, 4) + "INFO" + kSound)},
     };
 }
 
@@ -110,9 +113,11 @@ TEST(RiffCheck, SoundFilesPassTheCheck) {
     const std::vector<int16_t> ramp = StereoRamp(100);
     const std::string list = Chunk("LIST", "INFO" + Chunk("ISFT", "Kreisel") + Chunk("ICMT", ""));
     const std::pair<const char*, std::string> built[] = {
-        {"odd chunks with pad bytes", Riff(Fmt() + Chunk("junk", "abc") + list + kSound + Chunk("afsp", "x"))},
+        {"odd chunks with pad bytes",
+         Riff(Fmt() + Chunk("junk", "abc") + list + kSound + Chunk("afsp", "x"))},
         {"cut-off recording", Riff(Fmt() + "data" + Le(100000, 4) + "abcd")},
-        {"zero-size chunk and zeros at the end", Riff(Fmt() + Chunk("junk", "") + kSound) + std::string(9, '\0')},
+        {"zero-size chunk and zeros at the end",
+         Riff(Fmt() + Chunk("junk", "") + kSound) + std::string(9, '\0')},
         {"big-endian", Riff(Fmt(true) + Chunk("data", "abcd", true), "RIFX", true)},
     };
     auto sound = [](const std::string& path) {
@@ -126,8 +131,8 @@ TEST(RiffCheck, SoundFilesPassTheCheck) {
         EXPECT_TRUE(sound(dir / "a.wav")) << what;
     }
     // As libsndfile writes them, with text, cue points and broadcast data.
-    for (int format : {SF_FORMAT_WAV | SF_FORMAT_PCM_16, SF_FORMAT_WAV | SF_FORMAT_FLOAT, SF_FORMAT_RF64 | SF_FORMAT_PCM_24,
-                       SF_FORMAT_WAV | SF_FORMAT_PCM_16 | SF_ENDIAN_BIG}) {
+    for (int format : {SF_FORMAT_WAV | SF_FORMAT_PCM_16, SF_FORMAT_WAV | SF_FORMAT_FLOAT,
+                       SF_FORMAT_RF64 | SF_FORMAT_PCM_24, SF_FORMAT_WAV | SF_FORMAT_PCM_16 | SF_ENDIAN_BIG}) {
         SF_INFO info{0, 48000, 2, format, 0, 0};
         SNDFILE* f = sf_open((dir / "b.wav").c_str(), SFM_WRITE, &info);
         ASSERT_NE(f, nullptr) << format;
@@ -165,7 +170,8 @@ TEST_F(RiffCheckOnTheCore, AnImportSkipsTheDamagedFileAndGoesOn) {
     if (HasFailure()) return;
     EXPECT_EQ(core->Importer().ImportLoops({dir / "bad.wav", good}), 1);
     ASSERT_EQ(dialogs.Requests().size(), 1u);
-    EXPECT_NE(dialogs.Requests()[0].Text().find("bad.wav\" ist keine lesbare Audio-Datei."), std::string::npos);
+    EXPECT_NE(dialogs.Requests()[0].Text().find("bad.wav\" ist keine lesbare Audio-Datei."),
+              std::string::npos);
 }
 
 TEST_F(RiffCheckOnTheCore, ASessionLoadSkipsTheDamagedLoopFileAndGoesOn) {
@@ -181,8 +187,8 @@ TEST_F(RiffCheckOnTheCore, ASessionLoadSkipsTheDamagedLoopFileAndGoesOn) {
     EXPECT_EQ(E().LoopCount, 1);
     EXPECT_EQ(E().Slots[1].LoopLenBytes, 480 * 4);
     ASSERT_EQ(dialogs.Requests().size(), 1u);
-    EXPECT_EQ(dialogs.Requests()[0].Text(), "Datei \"" + dir / "Take_A1.wav" +
-                                                "\" ist keine lesbare Audio-Datei. Nicht geladen.");
+    EXPECT_EQ(dialogs.Requests()[0].Text(),
+              "Datei \"" + dir / "Take_A1.wav" + "\" ist keine lesbare Audio-Datei. Nicht geladen.");
 }
 
 TEST(RiffCheck, TheFileDeviceRefusesADamagedInput) {

@@ -94,8 +94,8 @@ TEST_F(Lifecycle, TheFirstStartWritesTheDefaultsInsteadOfReportingMissingFiles) 
 }
 
 TEST_F(Lifecycle, MissingFilesAreReportedAndTheProgramRuns) {
-    dialogs.AnswerTimeout(); // the timed message about the command-line file
     Write("Kreisel.mix", "[Options]\n"); // the program has run here before
+    dialogs.AnswerTimeout();             // the timed message about the command-line file
     auto life = Make({"Gone"});
     life->FormCreate();
     EXPECT_FALSE(life->FormActivate());
