@@ -78,7 +78,9 @@ int RunHeadless(const CommandLine& cl, const DataFolders& folders, std::ostream&
             pump.WaitForEvents(5);
     };
     life.FormCreate();
-    if (!life.FormActivate() && !cl.file.empty()) {
+    const bool activated = life.FormActivate();
+    if (!life.FirstStartNote().empty()) err << "Kreisel: " << life.FirstStartNote() << '\n';
+    if (!activated && !cl.file.empty()) {
         err << "Kreisel: \"" << cl.file << "\" konnte nicht geladen werden.\n";
         return 1;
     }

@@ -31,43 +31,64 @@ void AppendUtf8(std::string& out, char32_t code) {
 
 } // namespace
 
+namespace {
+
+// The length of the well-formed UTF-8 sequence at `i`, 0 when there is none. The allowed range
+// of the second byte excludes overlong forms, surrogates and code points above U+10FFFF.
+std::size_t SequenceLength(std::string_view text, std::size_t i) {
+    const auto lead = static_cast<std::uint8_t>(text[i]);
+    if (lead < 0x80) return 1;
+    std::size_t length = 0;
+    std::uint8_t low = 0x80;
+    std::uint8_t high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (text.size() - i < length) return 0;
+    const auto second = static_cast<std::uint8_t>(text[i + 1]);
+    if (second < low || second > high) return 0;
+    for (std::size_t k = 2; k < length; ++k) {
+        const auto next = static_cast<std::uint8_t>(text[i + k]);
+        if ((next & 0xC0) != 0x80) return 0;
+    }
+    return length;
+}
+
+} // namespace
+
 bool IsValidUtf8(std::string_view text) {
-    std::size_t i = 0;
-    const std::size_t size = text.size();
-    while (i < size) {
-        const auto lead = static_cast<std::uint8_t>(text[i]);
-        if (lead < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t length = 0;
-        // The allowed range of the second byte excludes overlong forms, surrogates and code
-        // points above U+10FFFF.
-        std::uint8_t low = 0x80;
-        std::uint8_t high = 0xBF;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            if (lead == 0xE0) low = 0xA0;
-            if (lead == 0xED) high = 0x9F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            if (lead == 0xF0) low = 0x90;
-            if (lead == 0xF4) high = 0x8F;
-        } else {
-            return false;
-        }
-        if (size - i < length) return false;
-        const auto second = static_cast<std::uint8_t>(text[i + 1]);
-        if (second < low || second > high) return false;
-        for (std::size_t k = 2; k < length; ++k) {
-            const auto next = static_cast<std::uint8_t>(text[i + k]);
-            if ((next & 0xC0) != 0x80) return false;
-        }
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = SequenceLength(text, i);
+        if (length == 0) return false;
         i += length;
     }
     return true;
+}
+
+std::string ToValidUtf8(std::string_view text) {
+    if (IsValidUtf8(text)) return std::string(text);
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = SequenceLength(text, i);
+        if (length == 0) {
+            out += Windows1252ToUtf8(text.substr(i, 1));
+            ++i;
+        } else {
+            out.append(text.substr(i, length));
+            i += length;
+        }
+    }
+    return out;
 }
 
 std::string Windows1252ToUtf8(std::string_view text) {
@@ -85,10 +106,24 @@ std::string Windows1252ToUtf8(std::string_view text) {
 }
 
 std::string DecodeTextFile(std::string_view bytes) {
+    // Every mark is dropped: an editor that added one to a file that had one leaves two.
     constexpr std::string_view bom = "\xEF\xBB\xBF";
-    if (bytes.substr(0, bom.size()) == bom) bytes.remove_prefix(bom.size());
+    while (bytes.substr(0, bom.size()) == bom)
+        bytes.remove_prefix(bom.size());
     if (IsValidUtf8(bytes)) return std::string(bytes);
-    return Windows1252ToUtf8(bytes);
+    // A file edited by hand may mix both: each line is read in the encoding it is valid in.
+    std::string text;
+    text.reserve(bytes.size() + bytes.size() / 4);
+    while (!bytes.empty()) {
+        const std::size_t end = bytes.find('\n');
+        const std::string_view line = bytes.substr(0, end == std::string_view::npos ? bytes.size() : end + 1);
+        if (IsValidUtf8(line))
+            text.append(line);
+        else
+            text += Windows1252ToUtf8(line);
+        bytes.remove_prefix(line.size());
+    }
+    return text;
 }
 
 } // namespace kreisel

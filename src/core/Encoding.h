@@ -15,8 +15,12 @@ bool IsValidUtf8(std::string_view text);
 // is lost.
 std::string Windows1252ToUtf8(std::string_view text);
 
-// The text of a file's bytes: a UTF-8 byte order mark is dropped; valid UTF-8 is kept as it is,
-// anything else is read as Windows-1252.
+// Text made valid UTF-8: well-formed sequences are kept, every other byte is read as
+// Windows-1252.
+std::string ToValidUtf8(std::string_view text);
+
+// The text of a file's bytes: leading UTF-8 byte order marks are dropped; each line that is valid
+// UTF-8 is kept as it is, any other line is read as Windows-1252.
 std::string DecodeTextFile(std::string_view bytes);
 
 } // namespace kreisel

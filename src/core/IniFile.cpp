@@ -300,7 +300,15 @@ bool IniFile::ReadBool(std::string_view section, std::string_view key, bool defa
     return value ? *value != 0 : defaultValue;
 }
 
-bool IniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+bool IniFile::WriteString(std::string_view rawSection, std::string_view rawKey, std::string_view rawValue) {
+    // The file is UTF-8 throughout: one stray byte would make the next load read the whole file
+    // as Windows-1252 and garble every other umlaut in it.
+    const std::string sectionText = ToValidUtf8(rawSection);
+    const std::string keyText = ToValidUtf8(rawKey);
+    const std::string valueText = ToValidUtf8(rawValue);
+    const std::string_view section = sectionText;
+    const std::string_view key = keyText;
+    const std::string_view value = valueText;
     const std::string_view trimmedKey = Trim(key);
     if (Trim(section).empty() || HasLineBreak(section) || section.find(']') != std::string_view::npos ||
         trimmedKey.empty() || HasLineBreak(key) || key.find('=') != std::string_view::npos ||

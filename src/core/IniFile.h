@@ -50,7 +50,8 @@ class IniFile {
     // Sets the value, adding the section at the end and the key at the end of its section when
     // they are missing. Returns false and changes nothing when the text cannot be stored: an empty
     // or line-breaking section or key, a section name with ']', a key with '=' or starting with
-    // ';' or '[', or a value with a line break.
+    // ';' or '[', or a value with a line break. Bytes that are not UTF-8 are stored as the
+    // Windows-1252 characters they are, so that the file stays UTF-8.
     bool WriteString(std::string_view section, std::string_view key, std::string_view value);
     bool WriteInteger(std::string_view section, std::string_view key, int value);
     bool WriteBool(std::string_view section, std::string_view key, bool value); // "1" / "0"

@@ -110,13 +110,16 @@ WindowSwitches::WindowSwitches(Form& m, FormRegistry& forms, TFormOptions& optio
     if (Form* loops = forms.FindForm(LoopsForm)) {
         mixersMirror_ = loops->Find("SBMixers");
         fadersMirror_ = loops->Find("SBFaders");
-        for (auto [mirror, target] :
-             {std::pair{mixersMirror_, &ToolShowMixers}, std::pair{fadersMirror_, &ToolShowFaders}})
+        for (const auto& [mirror, switchTo] :
+             {std::pair{mixersMirror_, &ToolShowMixers}, std::pair{fadersMirror_, &ToolShowFaders}}) {
+            // Captured through a plain variable: clang 14 cannot capture a structured binding.
+            Control* target = switchTo;
             if (mirror != nullptr)
                 mirror->SetOnClick([target](Control& sender) {
                     if (target->Down() != sender.Down()) target->SetDown(sender.Down());
                     target->Click();
                 });
+        }
     }
 
     ToolShowingsClick(PMShowSubControls);

@@ -2,6 +2,8 @@
 #include "forms/TFormThreadSK.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 namespace kreisel {
@@ -52,7 +54,9 @@ void TFormThreadSK::FormCreate(AudioDevice* device, const std::filesystem::path&
     card_.SetDevice(device);
     FillDeviceLists();
     settingsFile_ = settingsFile;
-    LoadSaveIniFile(settingsFile_, false);
+    // A missing settings file is reported once, by the settings load of the start-up.
+    std::error_code ec;
+    if (std::filesystem::exists(settingsFile_, ec)) LoadSaveIniFile(settingsFile_, false);
     for (Control* label : DisplayLabels())
         label->SetText("(-)");
     closeCaption_ = ButtonClose.Text();

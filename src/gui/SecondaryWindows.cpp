@@ -105,7 +105,7 @@ bool FadersWindow::eventFilter(QObject* watched, QEvent* event) {
 TimedInputWindow::TimedInputWindow(TFormTimedInput& form, Binder& binder, TimedInputBox* box, QWidget* parent)
     : FormWindow(form, parent), form_(form), binder_(binder) {
     setObjectName(QString::fromStdString(form.Name()));
-    setWindowModality(Qt::ApplicationModal);
+    // Not modal: the performer's keys and the windows keep working while the box waits.
     setWindowFlag(Qt::WindowStaysOnTopHint);
     auto* col = new QVBoxLayout(this);
     col->setContentsMargins(12, 12, 12, 12);

@@ -2,6 +2,7 @@
 #include "persistence/Session.h"
 
 #include "core/Text.h"
+#include "persistence/RiffCheck.h"
 #include "persistence/WavFile.h"
 
 #include <sndfile.h>
@@ -55,7 +56,7 @@ struct LoopFileProbe {
 LoopFileProbe ProbeLoopFile(const fs::path& file, int inputMode, int sampleRate) {
     LoopFileProbe probe;
     SF_INFO info{};
-    SNDFILE* f = sf_open(file.c_str(), SFM_READ, &info);
+    SNDFILE* f = OpenAudioFile(file, info);
     if (f == nullptr) return probe;
     sf_close(f);
     const int channels = inputMode == 0 ? 2 : 1;

@@ -3,6 +3,7 @@
 
 #include "core/Text.h"
 #include "engine/Gain.h"
+#include "persistence/RiffCheck.h"
 
 #include <samplerate.h>
 #include <sndfile.h>
@@ -227,7 +228,7 @@ AudioFileRead ReadAudioFile(const std::string& path, int inputMode, int sampleRa
         return fail(Status::Failed, " kann nicht gelesen werden: " + FileErrorText(code) + ".");
     }
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || !RiffStructureSound(fd)) {
         ::close(fd);
         return fail(Status::NotAudio, " ist keine lesbare Audio-Datei.");
     }

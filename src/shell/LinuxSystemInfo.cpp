@@ -15,11 +15,13 @@ LinuxSystemInfo::LinuxSystemInfo(std::string procRoot) : root_(std::move(procRoo
 MemoryStatus LinuxSystemInfo::Memory() {
     MemoryStatus m;
     std::ifstream in(root_ + "/meminfo");
-    std::string key;
-    std::uint64_t kb = 0;
-    std::string unit;
-    while (in >> key >> kb) {
-        std::getline(in, unit);
+    std::string line;
+    // "MemTotal:       16318412 kB"; a line that does not read so is passed over.
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::string key;
+        std::uint64_t kb = 0;
+        if (!(fields >> key >> kb)) continue;
         if (key == "MemTotal:") m.physicalBytes = kb * 1024;
         if (key == "MemAvailable:") m.availableBytes = kb * 1024;
     }
@@ -33,11 +35,15 @@ std::vector<LinuxSystemInfo::CpuTimes> LinuxSystemInfo::ReadCpuTimes() const {
     while (std::getline(in, line)) {
         // "cpu0 user nice system idle iowait irq softirq steal ..."; the summary line "cpu " is skipped.
         if (line.rfind("cpu", 0) != 0 || line.size() < 4 || line[3] < '0' || line[3] > '9') continue;
-        std::istringstream fields(line.substr(line.find(' ')));
+        std::istringstream fields(line);
+        std::string name;
+        fields >> name;
         std::vector<std::uint64_t> v;
         std::uint64_t x = 0;
         while (fields >> x)
             v.push_back(x);
+        // A line cut short or not made of numbers up to idle says nothing about the processor.
+        if (v.size() < 4) continue;
         CpuTimes t;
         for (std::size_t i = 0; i < v.size() && i < 8; ++i)
             t.total += v[i];

@@ -17,7 +17,12 @@ namespace kreisel {
 namespace fs = std::filesystem;
 
 ProgramLifecycle::ProgramLifecycle(KreiselCore& core, Dialogs& dialogs, DataFolders folders, CommandLine commandLine)
-    : core_(core), dialogs_(dialogs), folders_(std::move(folders)), commandLine_(std::move(commandLine)) {}
+    : core_(core), dialogs_(dialogs), folders_(std::move(folders)), commandLine_(std::move(commandLine)) {
+    // Decided before anything is written: a folder with either file has seen the program
+    // before, and a file missing there is reported.
+    std::error_code ec;
+    firstStart_ = !fs::exists(folders_.SettingsFile(), ec) && !fs::exists(folders_.MixerSetFile(), ec);
+}
 
 std::string ProgramLifecycle::Title() { return std::string("Kreisel V.") + KREISEL_VERSION; }
 
@@ -36,7 +41,7 @@ void ProgramLifecycle::FormCreate() {
     core_.ProgramFile = folders_.programFile;
     core_.SetDefaultFiles(folders_.SettingsFile(), folders_.MixerSetFile());
     // The loop mixer comes up with the default mixer set; the settings loaded later win over it.
-    core_.LoadSaveMixerSet(folders_.MixerSetFile(), false, false);
+    if (!firstStart_) core_.LoadSaveMixerSet(folders_.MixerSetFile(), false, false);
 }
 
 bool ProgramLifecycle::FormActivate() {
@@ -62,7 +67,7 @@ bool ProgramLifecycle::FormActivate() {
     core_.SoundCardForm().ButtonClose.SetText("Schließen"); // the window only hides from now on
 
     Loading("Einstellungen werden geladen ...");
-    core_.LoadSaveSettings(folders_.SettingsFile(), false);
+    if (!firstStart_) core_.LoadSaveSettings(folders_.SettingsFile(), false);
     core_.ApplyAfterLoad();
     core_.Start();
     core_.FadersForm().SetVisible(true);
@@ -74,6 +79,7 @@ bool ProgramLifecycle::FormActivate() {
 
     Wait("");
     started_ = true;
+    if (firstStart_) WriteDefaults();
 
     bool fileLoaded = true;
     if (!commandLine_.file.empty()) {
@@ -95,6 +101,17 @@ bool ProgramLifecycle::FormActivate() {
     Loading("");
     inStartUp_ = false;
     return fileLoaded;
+}
+
+void ProgramLifecycle::WriteDefaults() {
+    // A failed save has told the user itself.
+    if (!core_.LoadSaveSettings(folders_.SettingsFile(), true) ||
+        !core_.LoadSaveMixerSet(folders_.MixerSetFile(), true, false))
+        return;
+    firstStartNote_ = "Erster Start: Einstellungen und Mixer-Set mit Standardwerten in \"" +
+                      folders_.data.string() + "\" angelegt.";
+    core_.Main().LabelStatus.SetColor(std::nullopt);
+    core_.Main().LabelStatus.SetText(firstStartNote_);
 }
 
 bool ProgramLifecycle::FormCloseQuery() {

@@ -50,6 +50,12 @@ class ProgramLifecycle {
     bool MemSizeFromParameter() const { return commandLine_.memSizePercent.has_value(); }
     const DataFolders& Folders() const { return folders_; }
     const CommandLine& Arguments() const { return commandLine_; }
+    // True when the data folder had neither the settings file nor the default mixer set when
+    // the program came up: a new user, whose defaults are written instead of missing files
+    // being reported.
+    bool FirstStart() const { return firstStart_; }
+    // The line that tells a new user where the defaults were written; empty on later starts.
+    const std::string& FirstStartNote() const { return firstStartNote_; }
     // The file named on the command line as completed at start-up; empty when none.
     const std::filesystem::path& CommandLineFile() const { return commandLineFile_; }
 
@@ -58,12 +64,15 @@ class ProgramLifecycle {
   private:
     void Loading(const std::string& text);
     void Wait(const std::string& text);
+    void WriteDefaults();
 
     KreiselCore& core_;
     Dialogs& dialogs_;
     DataFolders folders_;
     CommandLine commandLine_;
     std::filesystem::path commandLineFile_;
+    bool firstStart_ = false;
+    std::string firstStartNote_;
     bool started_ = false;
     bool inStartUp_ = false;
     bool closing_ = false;

@@ -110,5 +110,23 @@ TEST_F(Headless, AFileThatIsNotThereEndsTheRunWithAMessageASettingsFileAloneRuns
         << err.str();
 }
 
+// A new user's first run says once where the defaults went; the settings file deleted later is
+// reported once.
+TEST_F(Headless, TheFirstRunNamesItsDefaultsOnceAndAMissingFileIsReportedOnce) {
+    auto count = [this](const std::string& what) {
+        size_t n = 0;
+        for (size_t at = err.str().find(what); at != std::string::npos; at = err.str().find(what, at + 1))
+            ++n;
+        return n;
+    };
+    EXPECT_EQ(Run({"--headless", "--audio", "silence", "--fast", "--seconds", "1"}), 0) << err.str();
+    EXPECT_EQ(count("Erster Start"), 1u) << err.str();
+    EXPECT_EQ(count("Ini-Datei"), 0u) << err.str();
+    fs::remove(dir / "Kreisel.LPS");
+    EXPECT_EQ(Run({"--headless", "--audio", "silence", "--fast", "--seconds", "1"}), 0) << err.str();
+    EXPECT_EQ(count("Erster Start"), 0u) << err.str();
+    EXPECT_EQ(count("Kreisel.LPS\" nicht gefunden!!"), 1u) << err.str();
+}
+
 } // namespace
 } // namespace kreisel

@@ -137,6 +137,24 @@ TEST(IniFileTest, RefusesTextThatWouldBreakTheFile) {
     EXPECT_EQ(ini.Text(), "[S]\nk=1\n");
 }
 
+// Whatever is written, the file stays UTF-8, so the other umlauts in it survive the next load;
+// a file that mixes encodings line by line, or carries two byte order marks, reads back whole.
+TEST(IniFileTest, TextStaysUtf8AcrossARewrite) {
+    IniFile ini = IniFile::FromText("[Pfade]\nMusik=/home/j\xC3\xBCrgen/Musik\n");
+    ASSERT_TRUE(ini.WriteString("Pfade", "Alt", "C:\\Aufnahmen\\Gr\xFC\xDF \xC3\xA4"));
+    const IniFile back = IniFile::FromText(ini.Text());
+    EXPECT_EQ(back.ReadString("Pfade", "Musik", ""), "/home/jürgen/Musik");
+    EXPECT_EQ(back.ReadString("Pfade", "Alt", ""), "C:\\Aufnahmen\\Grüß ä");
+
+    const IniFile mixed = IniFile::FromText("[A]\nx=K\xC3\xB6ln\ny=K\xF6ln\n");
+    EXPECT_EQ(mixed.ReadString("A", "x", ""), "Köln");
+    EXPECT_EQ(mixed.ReadString("A", "y", ""), "Köln");
+
+    const IniFile marks = IniFile::FromText("\xEF\xBB\xBF\xEF\xBB\xBF[Erste]\nk=1\n");
+    EXPECT_EQ(marks.Sections(), (std::vector<std::string>{"Erste"}));
+    EXPECT_EQ(marks.ReadInteger("Erste", "k", 0), 1);
+}
+
 TEST_F(IniFileDiskTest, LoadsMissingWindows1252AndUnreadableFiles) {
     IniFile ini = IniFile::FromText("[S]\nk=1\n");
     EXPECT_EQ(ini.Load(dir_ / "none.ini"), IniFile::LoadResult::Missing);

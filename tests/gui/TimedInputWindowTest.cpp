@@ -1,10 +1,14 @@
 // The timed box in its window on the real event loop: it comes up with its countdown while the
-// box waits, and answers by itself with the focused button when the time runs out.
+// box waits, answers by itself with the focused button when the time runs out, and lets the
+// performer's keys through to the core while it is up.
 #include "gui/SecondaryWindows.h"
 #include "GuiRig.h"
 
+#include "gui/KeyRouter.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 
@@ -62,6 +66,31 @@ TEST_F(TimedInputWindowTest, TheFocusedButtonAnswersAndAClickAnswersAtOnce) {
     t.start();
     EXPECT_EQ(box.TimedOkNo("Speichern?", 5000, TimedNo), TimedOk);
     EXPECT_LT(t.elapsed(), 2000);
+}
+
+// The box waits without blocking the rest of the program: the performer's keys still reach the
+// core while it is up, and the box's own buttons still answer.
+TEST_F(TimedInputWindowTest, PerformerKeysReachTheCoreWhileTheBoxIsOpen) {
+    KeyRouter keys;
+    std::vector<int> down;
+    keys.KeyDown = [&down](int vk) {
+        down.push_back(vk);
+        return vk == 'R';
+    };
+    qApp->installEventFilter(&keys);
+    bool modal = true;
+    QTimer::singleShot(300, &window, [&] {
+        modal = QApplication::activeModalWidget() != nullptr;
+        QWidget* target = QApplication::focusWidget() != nullptr ? QApplication::focusWidget() : &window;
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_R, Qt::NoModifier, QStringLiteral("r"));
+        QApplication::sendEvent(target, &press);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_R, Qt::NoModifier, QStringLiteral("r"));
+        QApplication::sendEvent(target, &release);
+    });
+    EXPECT_EQ(box.TimedOkNo("Bisherige Aufnahmen speichern?", 800, TimedNo), TimedNo);
+    qApp->removeEventFilter(&keys);
+    EXPECT_FALSE(modal);
+    EXPECT_EQ(down, std::vector<int>{'R'});
 }
 
 } // namespace

@@ -74,8 +74,28 @@ TEST_F(Lifecycle, SettingsWinOverTheMixerSetAndTheCommandLineFileComesLast) {
     EXPECT_FALSE(dialogs.WasShown("nicht gefunden"));
 }
 
+// A folder without either file is a new user's: the defaults are written and the status line
+// says so, without a message box. Later a file gone missing is reported again.
+TEST_F(Lifecycle, TheFirstStartWritesTheDefaultsInsteadOfReportingMissingFiles) {
+    auto life = StartUp();
+    EXPECT_TRUE(life->FirstStart());
+    EXPECT_FALSE(dialogs.WasShown("Ini-Datei"));
+    EXPECT_TRUE(fs::exists(dir / "Kreisel.LPS"));
+    EXPECT_TRUE(fs::exists(dir / "Kreisel.mix"));
+    EXPECT_EQ(M().LabelStatus.Text(), life->FirstStartNote());
+    EXPECT_NE(life->FirstStartNote().find("Erster Start"), std::string::npos);
+
+    fs::remove(dir / "Kreisel.mix");
+    auto later = StartUp();
+    EXPECT_FALSE(later->FirstStart());
+    EXPECT_TRUE(later->FirstStartNote().empty());
+    EXPECT_TRUE(dialogs.WasShown("Ini-Datei \"" + (dir / "Kreisel.mix").string() + "\" nicht gefunden!!"));
+    EXPECT_FALSE(dialogs.WasShown("Kreisel.LPS"));
+}
+
 TEST_F(Lifecycle, MissingFilesAreReportedAndTheProgramRuns) {
-    dialogs.AnswerTimeout(); // the timed message about the command-line file
+    Write("Kreisel.mix", "[Options]\n"); // the program has run here before
+    dialogs.AnswerTimeout();             // the timed message about the command-line file
     auto life = Make({"Gone"});
     life->FormCreate();
     EXPECT_FALSE(life->FormActivate());
@@ -95,6 +115,7 @@ TEST_F(Lifecycle, MissingFilesAreReportedAndTheProgramRuns) {
 }
 
 TEST_F(Lifecycle, CancelOrTimeOutAtTheEndKeepsTheRecordings) {
+    Write("Kreisel.mix", "[Options]\n"); // not a first start, which would write the settings
     auto life = StartUp();
     RecordOneLoop();
     const std::vector<uint8_t> before(E().Slots[1].Buffer.Data(), E().Slots[1].Buffer.Data() + 400);

@@ -1,6 +1,8 @@
 // The built-in device: WAV files through libsndfile, rate conversion through libsamplerate.
 #include "soundcard/filedevice/FileDevice.h"
 
+#include "persistence/RiffCheck.h"
+
 #include <samplerate.h>
 #include <sndfile.h>
 
@@ -25,9 +27,11 @@ class FileDevice::Reader {
   public:
     static std::unique_ptr<Reader> Open(const std::filesystem::path& path, int rate, std::string& error) {
         auto r = std::unique_ptr<Reader>(new Reader());
-        r->file_ = sf_open(path.c_str(), SFM_READ, &r->info_);
+        r->file_ = OpenAudioFile(path, r->info_);
         if (r->file_ == nullptr) {
-            error = "\"" + path.string() + "\": " + sf_strerror(nullptr);
+            std::error_code ec;
+            error = "\"" + path.string() + "\": " +
+                    (std::filesystem::exists(path, ec) ? "keine lesbare Audio-Datei" : "nicht gefunden");
             return nullptr;
         }
         if (r->info_.channels < 1 || r->info_.samplerate < 1) {
