@@ -337,6 +337,7 @@ void KreiselCore::WireMacros() {
         if (m.MacrosRunning()) m.ContinueWaitingMacrosForMetronomTick();
     };
     m.SynonymFile = ProgramFolder / "Kreisel.syn";
+    main_.SBShowMacros.SetOnClick([this](Control& c) { macros_.SetVisible(c.Down()); });
     auto state = m.OnState;
     m.OnState = [this, state](bool active, bool running) {
         if (state) state(active, running);
