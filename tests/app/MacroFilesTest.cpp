@@ -171,3 +171,41 @@ TEST_F(MacroFiles, ParserAndRunTimeErrorsGoToTheErrorOutputAndFailTheRun) {
 
 } // namespace
 } // namespace kreisel
+
+namespace kreisel {
+namespace {
+
+// Every macro example of the user guide starts without a message, runs without an error and
+// shows what its "# erwartet:" lines say.
+TEST_F(MacroFiles, TheUserGuideExamplesRunAsDescribed) {
+    std::ifstream guide(std::string(KREISEL_SOURCE_DIR) + "/docs/Benutzerhandbuch.md");
+    ASSERT_TRUE(guide);
+    std::vector<std::vector<std::string>> examples;
+    bool inside = false;
+    for (std::string line; std::getline(guide, line);) {
+        if (line == "```makro") {
+            inside = true;
+            examples.emplace_back();
+        } else if (inside && line == "```") {
+            inside = false;
+        } else if (inside) {
+            examples.back().push_back(line);
+        }
+    }
+    ASSERT_GE(examples.size(), 3u);
+    for (std::size_t i = 0; i < examples.size(); ++i) {
+        const fs::path file = dir / ("beispiel" + std::to_string(i) + ".mak");
+        ASSERT_TRUE(WriteTextLines(file, examples[i]));
+        EXPECT_EQ(Run({"--headless", "--fast", "--audio", "silence", "--seconds", "8", "--macro", file.string()}), 0)
+            << "example " << i << ":\n" << err.str();
+        for (const std::string& line : examples[i]) {
+            const std::string mark = "# erwartet: ";
+            if (line.rfind(mark, 0) != 0) continue;
+            EXPECT_NE(out.str().find("] " + line.substr(mark.size()) + "\n"), std::string::npos)
+                << "example " << i << ":\n" << out.str();
+        }
+    }
+}
+
+} // namespace
+} // namespace kreisel
