@@ -2,6 +2,7 @@
 #include "forms/TFormMacros.h"
 
 #include "core/ControlFactory.h"
+#include "core/Text.h"
 #include "shell/ComponentsFile.h"
 
 #include <fstream>

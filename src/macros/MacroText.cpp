@@ -2,6 +2,7 @@
 #include "macros/MacroText.h"
 
 #include "core/Encoding.h"
+#include "core/Text.h"
 
 #include <algorithm>
 #include <charconv>
@@ -73,17 +74,7 @@ bool ReadTextLines(const std::filesystem::path& file, std::vector<std::string>& 
     if (!in) return false;
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad()) return false;
-    const std::string text = DecodeTextFile(bytes);
-    lines.clear();
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(std::move(line));
-        start = end + 1;
-    }
+    lines = SplitLines(DecodeTextFile(bytes));
     return true;
 }
 

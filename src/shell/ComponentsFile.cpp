@@ -135,20 +135,6 @@ std::string ComponentsListing(const FormRegistry& forms) {
     return out;
 }
 
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(std::move(line));
-        start = end + 1;
-    }
-    return lines;
-}
-
 int ApplyComponentsList(FormRegistry& forms, const std::vector<std::string>& lines, bool captions,
                         std::vector<std::string>& errors) {
     int count = 0;

@@ -25,8 +25,6 @@ std::string ComponentsListing(const FormRegistry& forms);
 int ApplyComponentsList(FormRegistry& forms, const std::vector<std::string>& lines, bool captions,
                         std::vector<std::string>& errors);
 
-std::vector<std::string> SplitLines(const std::string& text);
-
 // Writes the text atomically; false with a German message in `error` when it fails.
 bool WriteComponentsFile(const FormRegistry& forms, const std::filesystem::path& file, std::string* error);
 

@@ -2,7 +2,12 @@
 // block, the loop end and the metronome, keys, and the per-loop controls under their loop names.
 #include "scenarios/Stage.h"
 
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <sstream>
+
+#include <unistd.h>
 
 namespace kreisel::test {
 namespace {
@@ -126,6 +131,32 @@ TEST_F(MacroPerformance, KeysTicksAndLoopNamedControls) {
     core->Macros().SBDoMacrosPause.UserClick();
     EXPECT_FALSE(Macros().MacrosRunning());
     EXPECT_FALSE(core->KeyDown('L'));
+}
+
+TEST_F(MacroPerformance, TheSettingsFileKeepsWhetherMacrosRun) {
+    StartPlain();
+    const std::string file = ::testing::TempDir() + "kreisel-domacros-" + std::to_string(::getpid()) + ".LPS";
+    std::ofstream(file) << "[Options]\nDoMacros=1\nShowMacrosErrors=0\n";
+    core->Macros().MemoMacros.SetLines({"SET MEMO_1 3"});
+    ASSERT_TRUE(core->LoadSaveSettings(file, false));
+    EXPECT_TRUE(Macros().MacrosActive());
+    EXPECT_EQ(Macros().Memo[1], 3);
+    EXPECT_FALSE(M().CBShowMacrosErrors.Checked());
+
+    auto saved = [&] {
+        EXPECT_TRUE(core->LoadSaveSettings(file, true));
+        std::ifstream in(file);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    EXPECT_NE(saved().find("DoMacros=1"), std::string::npos);
+    core->Macros().SBDoMacrosPause.UserClick(); // paused macros are not "on"
+    EXPECT_NE(saved().find("DoMacros=0"), std::string::npos);
+    core->Macros().ButtonStartStopMacros.UserClick();
+    EXPECT_FALSE(Macros().MacrosActive());
+    const std::string text = saved();
+    EXPECT_NE(text.find("DoMacros=0"), std::string::npos);
+    EXPECT_NE(text.find("ShowMacrosErrors=0"), std::string::npos);
+    std::remove(file.c_str());
 }
 
 } // namespace
