@@ -42,9 +42,11 @@ bool MacroLink::SetEngineValue(std::string_view word, int v) {
     if (word == "ACTGROUP") {
         if (v >= 1 && v <= e.LastGroupIdx + 2) RequestGroup(v - 1);
     } else if (word == "ACTLOOP" || word == "RECLOOP") {
-        if (v >= 1 && v <= e.MaxLoopCount) core_.T().SetRecLoopNr(v);
+        // Only loops that exist: a slot without its group would be recorded outside every group.
+        if (v >= 1 && v <= e.LoopCount) e.RecLoopNr = v;
     } else if (word == "MAXLOOP") {
-        e.LoopCount = std::clamp(v, 0, e.MaxLoopCount);
+        // Lowering only: a higher count would take in slots that hold no recording.
+        e.LoopCount = std::clamp(v, 0, e.LoopCount);
     } else if (word == "ACTSMPPOS") {
         e.PlayPos = std::max(0, v);
     } else {

@@ -72,6 +72,20 @@ TEST_F(MacroPerformance, AStartUpSectionRecordsOverdubsAndSwitchesGroups) {
     EXPECT_EQ(OutL(100), 1000);
     EXPECT_EQ(lastOut[2 * 100 + 1], 500);
     EXPECT_TRUE(Macros().Errors().empty());
+
+    // Engine values set directly stay within the recorded loops.
+    struct Case {
+        const char* statement;
+        int loopCount;
+        int recLoop;
+    };
+    const int rec = E().RecLoopNr;
+    for (const Case c : {Case{"SET RECLOOP 9", 2, rec}, Case{"SET RECLOOP 1", 2, 1}, Case{"SET MAXLOOP 7", 2, 1},
+                         Case{"SET MAXLOOP 1", 1, 1}}) {
+        EXPECT_TRUE(Macros().ExecLine(c.statement));
+        EXPECT_EQ(E().LoopCount, c.loopCount) << c.statement;
+        EXPECT_EQ(E().RecLoopNr, c.recLoop) << c.statement;
+    }
 }
 
 TEST_F(MacroPerformance, KeysTicksAndLoopNamedControls) {
