@@ -229,10 +229,13 @@ bool MacroInterpreter::ExecStatement(const std::string& code, const std::string&
         bool condition = false;
         bool indexed = false;
         const bool ok = RunIndexed(w, condition);
-        for (int i : {1, 2})
-            indexed = indexed || (Contains(w[static_cast<std::size_t>(i)], "%") ||
-                                  Contains(w[static_cast<std::size_t>(i)], "@") ||
-                                  Contains(w[static_cast<std::size_t>(i)], "*"));
+        // Names that stand for several loops, or for loops that come and go with the active
+        // group, fail quietly: a slot without that control is no error of the text.
+        for (int i : {1, 2}) {
+            const std::string& word = w[static_cast<std::size_t>(i)];
+            indexed = indexed || (Contains(word, "_") && (Contains(word, "%") || Contains(word, "@") ||
+                                                           Contains(word, "*")));
+        }
         if (StartsWith(w1, "IF_")) skipToEndif_ = !condition;
         if (!ok) return Fail(rawLine, indexed);
         return true;

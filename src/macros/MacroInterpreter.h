@@ -177,7 +177,6 @@ class MacroInterpreter {
     bool running_ = false;
     bool skipToEndif_ = false;
     bool condition_ = false;
-    bool parsing_ = false;
     bool waitingShown_ = false;
     int steps_ = 0;
     int runDepth_ = 0;

@@ -33,7 +33,6 @@ bool MacroInterpreter::ParseMessage(const std::string& rawLine, const std::strin
 }
 
 void MacroInterpreter::ReadMacros() {
-    parsing_ = true;
     bool outside = true;
     AutoStartLine = -1;
     int position = 0;
@@ -129,7 +128,6 @@ void MacroInterpreter::ReadMacros() {
         if (AutoStartLine < 0 && outside) AutoStartLine = i;
         if (w1 == "RETURN") outside = true;
     }
-    parsing_ = false;
     CurrentLine = -1;
 }
 
