@@ -3,6 +3,7 @@
 // duration divided by the time it takes to process it.
 #include "core/Form.h"
 #include "engine/Engine.h"
+#include "macros/MacroInterpreter.h"
 #include "transport/MainControls.h"
 #include "transport/Metronome.h"
 
@@ -40,8 +41,45 @@ class CycleHooks : public EngineHooks {
         if (Metro != nullptr) Metro->AddClick(frames, l, r, monL, monR);
     }
 
+    MacroInterpreter* Macros = nullptr;
+    bool MacrosRunning() override { return Macros != nullptr && Macros->MacrosRunning(); }
+    bool ContinueWaitingMacrosForLoopend() override { return Macros->ContinueWaitingMacrosForLoopend(); }
+    void ContinueWaitingMacros() override {
+        if (Macros != nullptr) Macros->ContinueWaitingMacros();
+    }
+
   private:
     Engine& e_;
+};
+
+// What the macros of the benchmark need: nothing answers, time stands still.
+class QuietHost : public MacroHost, public Clock, public EventPump, public Dialogs {
+  public:
+    Control* FindControlByName(std::string_view) override { return nullptr; }
+    std::optional<int> EngineValue(std::string_view) override { return 0; }
+    bool SetEngineValue(std::string_view, int) override { return true; }
+    int MaxLoopCount() override { return 32; }
+    int LoopCount() override { return 0; }
+    std::string LoopName(int slot) override { return std::to_string(slot); }
+    std::string MarkedLoopName() override { return "A1"; }
+    int ActiveGroupIdx() override { return 0; }
+    int TempoBPM() override { return 120; }
+    std::string ResolveFile(const std::string& name) override { return name; }
+    bool ResetAll() override { return true; }
+    void LoadSession(const std::string&) override {}
+    void ShowStatus(const std::string&) override {}
+    void ShowWaiting(bool) override {}
+    void ResetKeyState() override {}
+    bool StopOnErrors() override { return false; }
+    LastKeyState LastKey() override { return {}; }
+    std::int64_t TickCount() const override { return 0; }
+    void ProcessPendingEvents() override {}
+    void WaitForEvents(int) override {}
+    DialogResult Ask(const Question&) override { return DialogResult::Ok; }
+    void ShowMessage(const std::string&) override {}
+    std::vector<std::string> OpenFiles(const FileDialogOptions&) override { return {}; }
+    std::optional<std::string> SaveFile(const FileDialogOptions&) override { return std::nullopt; }
+    std::optional<std::string> SelectFolder(const std::string&, const std::string&) override { return std::nullopt; }
 };
 
 struct Stage {
@@ -129,6 +167,30 @@ void BM_31Playing1RecordingMetronome(benchmark::State& state) {
     stage.hooks->Metro = nullptr;
 }
 BENCHMARK(BM_31Playing1RecordingMetronome);
+
+// The same with macros running: every key's macro, the start-up section and a loop-end macro
+// wait (for an hour, for the loop end, for a tick), so each block scans all wait slots.
+void BM_31Playing1RecordingMacrosWaiting(benchmark::State& state) {
+    Stage stage(31, true, 0);
+    QuietHost host;
+    MacroInterpreter macros(host, host, host, host);
+    std::vector<std::string> text;
+    for (int k = 1; k <= kKeyCount; ++k) {
+        text.push_back("ON " + KeyIndexToName(k));
+        text.push_back(k % 3 == 0 ? "WAIT LOOPEND" : k % 3 == 1 ? "WAIT 3600 SEC" : "WAIT METRONOMTICK");
+        text.push_back("RETURN");
+    }
+    text.resize(kMacroLines - 2);
+    text.push_back("WAIT 3600 SEC");
+    if (!macros.StartMacros(text)) state.SkipWithError("macros did not start");
+    for (int k = 1; k <= kKeyCount; ++k)
+        macros.DispatchKey(k);
+    stage.hooks->Macros = &macros;
+    Run(state, stage);
+    state.counters["timed_waits"] = macros.TimedWaitCount;
+    stage.hooks->Macros = nullptr;
+}
+BENCHMARK(BM_31Playing1RecordingMacrosWaiting);
 
 void BM_32Playing(benchmark::State& state) {
     Stage stage(32, false, 0);

@@ -10,6 +10,7 @@
 #include "soundcard/filedevice/FileDevice.h"
 
 #include <atomic>
+#include <cstdio>
 #include <csignal>
 #include <cmath>
 #include <limits>
@@ -78,6 +79,32 @@ int RunHeadless(const CommandLine& cl, const DataFolders& folders, std::ostream&
             pump.WaitForEvents(5);
     };
     life.FormCreate();
+    // The macro file goes into the editor before the settings are loaded: settings that switch
+    // the macros on then start these macros, not the default ones.
+    bool macroErrors = false;
+    auto audioSeconds = [&core] {
+        const Engine& e = core.E();
+        return static_cast<double>(e.BlockCounter) * (e.BlockBytes / 4) / std::max(e.SampleRate, 1);
+    };
+    if (!cl.macroFile.empty()) {
+        std::vector<std::string> lines;
+        if (!ReadTextLines(cl.macroFile, lines)) {
+            err << "Kreisel: Makro-Datei \"" << cl.macroFile << "\" nicht gefunden!\n";
+            return 1;
+        }
+        core.Macros().MemoMacros.SetLines(std::move(lines));
+        core.MacroHostLink().OnDisplay = [&out, &audioSeconds](const std::string& text) {
+            char stamp[32];
+            std::snprintf(stamp, sizeof stamp, "[%.3f s] ", audioSeconds());
+            out << stamp << text << '\n';
+            out.flush();
+        };
+        // Messages that a dialog showed went to the error output already.
+        core.Interpreter().OnError = [&err, &macroErrors](const std::string& text, bool shown) {
+            macroErrors = true;
+            if (!shown) err << "Kreisel: " << text << '\n';
+        };
+    }
     const bool activated = life.FormActivate();
     if (!life.FirstStartNote().empty()) err << "Kreisel: " << life.FirstStartNote() << '\n';
     if (!activated && !cl.file.empty()) {
@@ -98,7 +125,16 @@ int RunHeadless(const CommandLine& cl, const DataFolders& folders, std::ostream&
         }
         if (!core.Main().SBDoExport.Down()) core.Main().SBDoExport.UserClick();
     }
-    if (core.E().LoopCount > 0 && !core.E().Playing) core.Main().SBPlay.UserClick();
+    if (!cl.macroFile.empty()) {
+        MacroInterpreter& macros = core.Interpreter();
+        if (macros.MacrosActive()) macros.StopMacros();
+        if (!macros.StartMacros(core.Macros().MemoMacros.Lines())) {
+            err << "Kreisel: die Makros aus \"" << cl.macroFile << "\" starten nicht.\n";
+            return 1;
+        }
+    } else if (core.E().LoopCount > 0 && !core.E().Playing) {
+        core.Main().SBPlay.UserClick();
+    }
 
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
@@ -135,7 +171,7 @@ int RunHeadless(const CommandLine& cl, const DataFolders& folders, std::ostream&
         err << "Kreisel: das Audio-Gerät hat angehalten.\n";
         return 1;
     }
-    return 0;
+    return macroErrors ? 1 : 0;
 }
 
 } // namespace kreisel

@@ -11,6 +11,7 @@
 #include "gui/KeyRouter.h"
 #include "gui/LoadSaveWindow.h"
 #include "gui/LoopsWindow.h"
+#include "gui/MacroWindow.h"
 #include "gui/MainWindow.h"
 #include "gui/OptionsWindow.h"
 #include "gui/QtHost.h"
@@ -25,6 +26,7 @@
 #include "shell/TimedInputBox.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QDir>
 #include <QEventLoop>
@@ -119,6 +121,8 @@ int main(int argc, char* argv[]) {
     mainWindow.AddWindow(&fadersWindow, switches.ToolShowFaders, &switches.PMShowFaders,
                          &switches.PMFadersStayOnTop);
     TimedInputWindow timedWindow(timedForm, binder, &timedBox);
+    MacroWindow macroWindow(core.Macros(), binder);
+    mainWindow.AddWindow(&macroWindow, core.Main().SBShowMacros, nullptr, nullptr);
     SoundCardWindow soundCardWindow(soundCard, binder);
     mainWindow.AddWindow(&soundCardWindow, switches.SpeedButtonSoundkarte, nullptr, nullptr);
 
@@ -130,7 +134,11 @@ int main(int argc, char* argv[]) {
                          &switches.PMOptionsStayOnTop);
 
     KeyRouter keys;
-    keys.KeyDown = [&core](int vk) { return core.KeyDown(vk); };
+    keys.KeyDown = [&core](int vk) {
+        const Qt::KeyboardModifiers mods = QGuiApplication::queryKeyboardModifiers();
+        return core.KeyDown(vk, mods.testFlag(Qt::ShiftModifier), mods.testFlag(Qt::ControlModifier),
+                            mods.testFlag(Qt::AltModifier));
+    };
     keys.KeyUp = [&core](int vk) { return core.KeyUp(vk); };
     app.installEventFilter(&keys);
 

@@ -302,4 +302,18 @@ std::string LoopTimeText(int loopLenBytes, int channelCount, int sampleRate, cha
     return FormatFloat("0.##0", seconds, decimalSeparator) + " Sek.";
 }
 
+std::vector<std::string> SplitLines(std::string_view text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        std::string line(text.substr(start, end - start));
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(std::move(line));
+        start = end + 1;
+    }
+    return lines;
+}
+
 } // namespace kreisel

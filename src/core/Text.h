@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kreisel {
 
@@ -53,5 +54,8 @@ std::string BeatText(int lengthValues, int channelCount, int halfBeatFrames, cha
 
 // Length of a recorded loop, in the "0.##0" pattern followed by " Sek.".
 std::string LoopTimeText(int loopLenBytes, int channelCount, int sampleRate, char decimalSeparator = '.');
+
+// The lines of a text, split at LF with a CR before it dropped; a last line without LF counts.
+std::vector<std::string> SplitLines(std::string_view text);
 
 } // namespace kreisel

@@ -54,6 +54,7 @@ MainWindow::MainWindow(KreiselCore& core, WindowSwitches& switches, Binder& bind
     BuildToolBars();
     setCentralWidget(BuildDisplays());
     if (auto* status = place_.Make("LabelStatus")) statusBar()->addWidget(status, 1);
+    if (auto* macros = place_.Make("LabelMacroDisp")) statusBar()->addPermanentWidget(macros);
     ApplyButtonStyle();
     connect(&binder_, &Binder::Refreshed, this, &MainWindow::Follow);
     resize(1280, 700);

@@ -48,6 +48,7 @@ std::vector<GroupSpec> TempoPage() {
           {"", {"CBTapSetMetronom", "CBTapStartMetronom"}},
           {"Tempo:", {"LabelTapFreq"}}}},
         {"Zähler", {{"", {"ButtonResetCounters", "LabelCounterIn"}}}},
+        {"Makros", {{"", {"CBShowMacrosErrors"}}}},
     };
 }
 

@@ -80,6 +80,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         } else if (auto v = value("--seconds")) {
             cl.seconds = ReadSeconds(*v);
             if (!cl.seconds && !v->empty()) cl.errors.push_back("--seconds \"" + *v + "\": erwartet eine Zeit in Sekunden über 0.");
+        } else if (auto v = value("--macro")) {
+            cl.macroFile = *v;
         } else if (auto v = value("--export-controls")) {
             cl.exportControls = *v;
         } else if (auto v = value("--screenshot")) {
@@ -99,8 +101,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             cl.errors.push_back("Nur eine Datei kann geöffnet werden: \"" + a + "\" ist zu viel.");
         }
     }
-    if (!cl.headless && (!cl.exportFile.empty() || cl.seconds || cl.fast) && !cl.help)
-        cl.errors.push_back("--export, --seconds und --fast gelten nur mit --headless.");
+    if (!cl.headless && (!cl.exportFile.empty() || cl.seconds || cl.fast || !cl.macroFile.empty()) && !cl.help)
+        cl.errors.push_back("--export, --seconds, --fast und --macro gelten nur mit --headless.");
     if (cl.fast && !cl.audio.empty() && !ParseAudioChoice(cl.audio).value_or(AudioChoice{}).BuiltIn())
         cl.errors.push_back("--fast geht nur mit dem eingebauten Gerät (--audio silence oder file:…).");
     return cl;
@@ -125,6 +127,8 @@ std::string CommandLineHelp() {
            "                       WAV zu Ende ist, sonst bis Strg+C)\n"
            "  --fast               (headless, eingebautes Gerät) so schnell wie möglich statt in\n"
            "                       Echtzeit\n"
+           "  --macro DATEI.mak    (headless) die Makros der Datei nach dem Laden starten;\n"
+           "                       DISPLAY schreibt auf die Ausgabe, Fehler auf die Fehlerausgabe\n"
            "  --list-devices       Audio-Schnittstellen und Geräte auflisten\n"
            "  --export-controls DATEI  alle Fenster und Bedienelemente mit Beschriftung und\n"
            "                       Hinweis in eine Komponenten-Datei schreiben\n"
@@ -136,6 +140,7 @@ std::string CommandLineHelp() {
            "Beispiele:\n"
            "  kreisel --headless --audio silence --fast Take.lps --export mix.wav --seconds 30\n"
            "  kreisel --headless --audio file:gitarre.wav:aus.wav\n"
+           "  kreisel --headless --fast --macro Auftritt.mak --audio file:ein.wav --export aus.wav\n"
            "  kreisel --headless --audio jack Take.lps\n";
 }
 

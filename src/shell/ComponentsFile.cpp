@@ -1,6 +1,7 @@
 // Writing the components file from the window models.
 #include "shell/ComponentsFile.h"
 
+#include <algorithm>
 #include <fstream>
 #include <system_error>
 
@@ -69,6 +70,130 @@ std::string ComponentsFileText(const FormRegistry& forms) {
         }
     }
     return out;
+}
+
+namespace {
+
+constexpr std::string_view kPerLoopPrefixes[] = {"TBAMPLEFT_", "TBAMPRIGHT_", "TBPANLEFT_", "TBPANRIGHT_",
+                                                 "PBGRAPH_",   "SBLOOP_",     "SBLOOPMARKER_"};
+
+bool NumberFrom(const std::string& name, std::size_t at, int& n) {
+    if (at >= name.size()) return false;
+    n = 0;
+    for (std::size_t i = at; i < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9' || n > 100000) return false;
+        n = n * 10 + (name[i] - '0');
+    }
+    return true;
+}
+
+// One set of each repeated control is enough to find the names.
+bool LeftOutOfListing(const Control& c) {
+    if (c.Name().empty() || c.Tag() == -8888) return true;
+    const std::string key = ControlNameKey(c.Name());
+    int n = 0;
+    if (c.Kind() == ControlKind::Panel && c.Text().empty() && key.rfind("PANEL", 0) == 0 && NumberFrom(key, 5, n) && n >= 2)
+        return true;
+    if (key.rfind("TOOLBUTTON", 0) == 0 && NumberFrom(key, 10, n) && n >= 2) return true;
+    for (std::string_view prefix : kPerLoopPrefixes)
+        if (key.rfind(prefix, 0) == 0 && NumberFrom(key, prefix.size(), n) && n >= 2) return true;
+    return false;
+}
+
+} // namespace
+
+std::string ComponentsListing(const FormRegistry& forms) {
+    std::string out = "## (\"#\" startet Kommentarzeile!)\n## Components:\n" + std::string(50, '#') +
+                      "\n## Format:\n## Control-Name; Control-Beschriftung; Control-Hint;\n"
+                      "## <TAB> Zeile(1) der Maus-Hilfe\n## <TAB> Zeile(2)\n## <TAB> ...\n"
+                      "## <TAB> Zeile(n) der Maus-Hilfe\n";
+    int count = 0;
+    for (std::size_t f = 0; f < forms.FormCount(); ++f) {
+        const Form& form = forms.FormAt(f);
+        out += std::string(50, '#') + '\n';
+        Entry(out, "", form.Name(), form.Caption(), "");
+        ++count;
+        std::vector<const Control*> controls;
+        for (std::size_t c = 0; c < form.ControlCount(); ++c)
+            if (!LeftOutOfListing(form.ControlAt(c))) controls.push_back(&form.ControlAt(c));
+        std::sort(controls.begin(), controls.end(), [](const Control* a, const Control* b) {
+            return ControlNameKey(a->Name()) < ControlNameKey(b->Name());
+        });
+        for (const Control* control : controls) {
+            const ControlKind kind = control->Kind();
+            std::string caption = control->Text();
+            if (control->Tag() == -9999 || kind == ControlKind::Edit || kind == ControlKind::TextEditor)
+                caption = "[dyn]";
+            else if (kind == ControlKind::Slider || kind == ControlKind::NumberField)
+                caption = control->Name();
+            Entry(out, " - ", control->Name(), caption, control->Hint());
+            ++count;
+        }
+    }
+    const std::string found = "## " + std::to_string(count) + " Components found!\n";
+    out += std::string(80, '#') + '\n' + found + "## (End of Components)\n" + std::string(80, '#') + '\n';
+    return out;
+}
+
+int ApplyComponentsList(FormRegistry& forms, const std::vector<std::string>& lines, bool captions,
+                        std::vector<std::string>& errors) {
+    int count = 0;
+    Form* current = nullptr;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        std::string line = lines[i];
+        if (line.empty() || line[0] == '#' || line[0] == '\t') continue;
+        bool component = false;
+        while (line.rfind(" - ", 0) == 0) {
+            line.erase(0, 3);
+            component = true;
+        }
+        line += ";;;";
+        std::vector<std::string> fields;
+        std::size_t start = 0;
+        for (int k = 0; k < 3; ++k) {
+            const std::size_t semi = line.find(';', start);
+            fields.push_back(line.substr(start, semi - start));
+            start = semi + 1;
+        }
+        // The mouse-help lines that follow, comment lines skipped.
+        std::string help;
+        bool hasHelp = false;
+        while (i + 1 < lines.size() && (lines[i + 1].empty() || lines[i + 1][0] == '\t' || lines[i + 1][0] == '#')) {
+            const std::string& next = lines[i + 1];
+            if (next.empty() && !hasHelp) break;
+            ++i;
+            if (next.empty() || next[0] == '#') {
+                if (next.empty()) help += "\r\n";
+                continue;
+            }
+            help += (hasHelp ? "\r\n" : "") + next.substr(1);
+            hasHelp = true;
+        }
+        Control* control = nullptr;
+        if (!component) {
+            current = forms.FindForm(fields[0]);
+            if (current == nullptr) {
+                errors.push_back("Komponente \"" + fields[0] + "\" nicht gefunden!");
+                ++count;
+            } else if (captions && fields[1] != "[dyn]") {
+                current->SetCaption(fields[1]);
+            }
+            continue;
+        }
+        if (current != nullptr) control = current->Find(fields[0]);
+        if (control == nullptr) {
+            errors.push_back("Komponente \"" + fields[0] + "\" nicht gefunden!");
+            ++count;
+            continue;
+        }
+        if (control->Tag() == -8888) continue;
+        if (captions && control->Tag() != -9999 && fields[1] != "[dyn]" && control->Kind() != ControlKind::Slider &&
+            control->Kind() != ControlKind::NumberField)
+            control->SetText(fields[1]);
+        std::string hint = fields[2] + "|" + (hasHelp ? help : std::string());
+        control->SetHint(hint);
+    }
+    return count;
 }
 
 bool WriteComponentsFile(const FormRegistry& forms, const std::filesystem::path& file, std::string* error) {

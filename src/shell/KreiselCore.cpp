@@ -24,11 +24,13 @@ KreiselCore::KreiselCore(Host host)
     engine_->SetHooks(this);
     forms_.Add(main_);
     forms_.Add(loops_);
+    forms_.Add(macros_);
     forms_.Add(fadersForm_);
     forms_.Add(soundCard_);
     forms_.Add(options_);
     Wire();
     WireSessions();
+    WireMacros();
     SyncEngineSwitches();
 }
 
@@ -331,7 +333,29 @@ void KreiselCore::ExportSwitchFollowsMarker(bool down) {
     exporter_.SwitchFollowsMarker(down);
 }
 
-bool KreiselCore::KeyDown(int virtualKey) {
+void KreiselCore::WireMacros() {
+    MacroInterpreter& m = macros_.Interpreter;
+    // The block processor's loop end while recording and the metronome's ticks wake the macros
+    // waiting for them; the cycle-end wrap and the block end come through the engine hooks.
+    transport_.ContinueWaitingMacrosForLoopend = [&m] { return m.MacrosRunning() && m.ContinueWaitingMacrosForLoopend(); };
+    metronome_.OnTick = [&m] {
+        if (m.MacrosRunning()) m.ContinueWaitingMacrosForMetronomTick();
+    };
+    m.SynonymFile = ProgramFolder / "Kreisel.syn";
+    main_.SBShowMacros.SetOnClick([this](Control& c) { macros_.SetVisible(c.Down()); });
+    auto state = m.OnState;
+    m.OnState = [this, state](bool active, bool running) {
+        if (state) state(active, running);
+        main_.LabelMacroDisp.SetVisible(active);
+    };
+}
+
+void KreiselCore::SetMacroFolder(const std::filesystem::path& folder) {
+    macros_.Interpreter.SynonymFile = folder / "Kreisel.syn";
+    macros_.DefaultMacroFile = folder / "Kreisel.mak";
+}
+
+bool KreiselCore::KeyDown(int virtualKey, bool shift, bool ctrl, bool alt) {
     constexpr int kPauseBreak = 19;
     if (keyHeld_ && virtualKey != kPauseBreak) return true; // auto-repeat of a held key
     if (virtualKey == kPauseBreak) {
@@ -344,6 +368,7 @@ bool KreiselCore::KeyDown(int virtualKey) {
         return true;
     }
     if (virtualKey == kPauseBreak) return true;
+    macroLink_.Key = LastKeyState{virtualKey, shift, ctrl, alt};
     Engine& e = *engine_;
     if (virtualKey == PunchingKey && !e.Recording && e.PunchOn) {
         keyHeld_ = true;
@@ -353,6 +378,10 @@ bool KreiselCore::KeyDown(int virtualKey) {
     if (virtualKey == TappingKey && tap_.TapsToGo() > 0 && main_.CBTapCtrlKeys.Checked()) {
         keyHeld_ = true;
         tap_.KeyTap();
+        return true;
+    }
+    if (const int k = VirtualKeyToIndex(virtualKey); k > 0 && macros_.Interpreter.DispatchKey(k)) {
+        keyHeld_ = true;
         return true;
     }
     const bool taken = transport_.KeyDown(virtualKey);

@@ -12,6 +12,7 @@
 #include "forms/TFormKreisel.h"
 #include "forms/TFormLoadSaveDlg.h"
 #include "forms/TFormLoops.h"
+#include "forms/TFormMacros.h"
 #include "forms/TFormOptions.h"
 #include "forms/TFormThreadSK.h"
 #include "mixer/Faders.h"
@@ -22,6 +23,7 @@
 #include "persistence/WavImport.h"
 #include "shell/LoadSaveDialog.h"
 #include "shell/KreiselSettings.h"
+#include "shell/MacroLink.h"
 #include "transport/Metronome.h"
 #include "transport/TapTempo.h"
 #include "transport/TimedStart.h"
@@ -51,9 +53,10 @@ class KreiselCore : public EngineHooks {
     // The state after start-up: tempo, prepare time, buffers sized, everything reset.
     void Start();
     // Every window's keys come here (Windows virtual-key codes); true when the key was taken.
-    bool KeyDown(int virtualKey);
+    bool KeyDown(int virtualKey, bool shift = false, bool ctrl = false, bool alt = false);
     bool KeyUp(int virtualKey);
     bool KeyboardLocked() const { return keyboardLocked_; }
+    void ResetKeyState() { keyHeld_ = false; }
     int PunchingKey = 32;
     int TappingKey = 32;
 
@@ -63,6 +66,9 @@ class KreiselCore : public EngineHooks {
     Engine& E() { return *engine_; }
     TFormKreisel& Main() { return main_; }
     TFormLoops& Loops() { return loops_; }
+    TFormMacros& Macros() { return macros_; }
+    MacroInterpreter& Interpreter() { return macros_.Interpreter; }
+    MacroLink& MacroHostLink() { return macroLink_; }
     TFormFaders& FadersForm() { return fadersForm_; }
     TFormOptions& Options() { return options_; }
     WindowSwitches& Switches() { return switches_; }
@@ -81,6 +87,8 @@ class KreiselCore : public EngineHooks {
     // Sessions: a relative name is taken from the program folder. Loading replaces every
     // recording; a save that fails leaves the earlier one as it was and returns false.
     std::filesystem::path ProgramFolder;
+    // Where the default macro file "Kreisel.mak" and the synonym file "Kreisel.syn" lie.
+    void SetMacroFolder(const std::filesystem::path& folder);
     bool LoadSaveSession(const std::filesystem::path& file, bool save);
     // ButtonLoad/PMLoad (false) and ButtonSave/PMSave (true): the load/save dialog.
     bool ButtonLoadSaveClick(bool save);
@@ -143,6 +151,9 @@ class KreiselCore : public EngineHooks {
     void CountersChanged(int bytes) override;
     void ExportBlock(const int16_t* frames, int bytes) override;
     void ExportSwitchFollowsMarker(bool down) override;
+    bool MacrosRunning() override { return macros_.Interpreter.MacrosRunning(); }
+    bool ContinueWaitingMacrosForLoopend() override { return macros_.Interpreter.ContinueWaitingMacrosForLoopend(); }
+    void ContinueWaitingMacros() override { macros_.Interpreter.ContinueWaitingMacros(); }
 
   private:
     void Wire();
@@ -151,6 +162,7 @@ class KreiselCore : public EngineHooks {
     void FadeLengthChanged();
     void AllowMultipleLoopLengthClick();
     void WireSessions();
+    void WireMacros();
     void FileTypeLinkClick();
 
     Host host_;
@@ -181,6 +193,8 @@ class KreiselCore : public EngineHooks {
     bool savedFixedLength_ = false;
     bool savedFirstLoopRule_ = false;
     // Last: they reach into the windows and subsystems above.
+    MacroLink macroLink_{*this};
+    TFormMacros macros_{macroLink_, host_.clock, host_.pump, host_.dialogs, forms_};
     MixerSet mixerSet_{*engine_, loops_, mixer_, host_.dialogs};
     KreiselSettings settings_{*this, host_.dialogs};
 };

@@ -147,6 +147,11 @@ void KreiselSettings::OptionsSection(SettingsPass& p) {
     p.Checked("TapStartRecord", m.CBTapStartRecord);
     p.Checked("TapStartPlay", m.CBTapStartPlay);
     p.Bool("DoAddSigsOutLevelCtrl", core_.E().Switches.AddSigsOutLevelCtrl);
+    MacroInterpreter& macros = core_.Interpreter();
+    bool doMacros = macros.MacrosActive() && macros.MacrosRunning();
+    p.Bool("DoMacros", doMacros);
+    p.Checked("ShowMacrosErrors", m.CBShowMacrosErrors);
+    if (p.Loading() && doMacros && !macros.MacrosActive()) core_.Macros().ButtonStartStopMacros.Click();
 
     // The mixer's two options wait for apply-after-load; the file's values then win over those
     // of the mixer set loaded before.

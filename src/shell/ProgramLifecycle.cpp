@@ -40,6 +40,8 @@ void ProgramLifecycle::FormCreate() {
     core_.ProgramFolder = folders_.data;
     core_.ProgramFile = folders_.programFile;
     core_.SetDefaultFiles(folders_.SettingsFile(), folders_.MixerSetFile());
+    core_.SetMacroFolder(folders_.data);
+    core_.Macros().LoadDefaultMacros(folders_.UserOrShipped("Kreisel.mak"));
     // The loop mixer comes up with the default mixer set; the settings loaded later win over it.
     if (!firstStart_) core_.LoadSaveMixerSet(folders_.MixerSetFile(), false, false);
 }

@@ -1,4 +1,5 @@
 // The block path must not allocate: every operator new while blocks are processed is counted.
+#include "macros/MacroRig.h"
 #include "support/EngineHarness.h"
 
 #include <gtest/gtest.h>
@@ -67,6 +68,49 @@ TEST(BlockPath, AllocatesNothing) {
     counting = false;
     EXPECT_EQ(allocations.load(), 0);
     EXPECT_EQ(e.BlockCounter, 50);
+}
+
+// Macros that wait cost the block a look at the wait tables and nothing more: no allocation
+// until one of them is due.
+TEST(BlockPath, WaitingMacrosAllocateNothing) {
+    EngineHarness h(44100, 1000);
+    Engine& e = h.E();
+    ManualClock clock;
+    ManualEventPump pump(clock, 23);
+    ScriptedDialogs dialogs;
+    FakeMacroHost host;
+    MacroInterpreter macros(host, clock, pump, dialogs);
+    struct MacroHooks : QuietHooks {
+        MacroHooks(Engine& engine, MacroInterpreter& m) : QuietHooks(engine), macros(m) {}
+        bool MacrosRunning() override { return macros.MacrosRunning(); }
+        bool ContinueWaitingMacrosForLoopend() override { return macros.ContinueWaitingMacrosForLoopend(); }
+        void ContinueWaitingMacros() override { macros.ContinueWaitingMacros(); }
+        MacroInterpreter& macros;
+    } hooks(e, macros);
+    e.SetHooks(&hooks);
+    h.PlaceLoop(1, 0, std::vector<int16_t>(2 * 1700, 5));
+    e.PlayLoopEnd = 2 * 2500;
+    e.ActGroupIdx = e.ToGroupIdx = 0;
+    e.Playing = true;
+    ASSERT_TRUE(macros.StartMacros({"ON KEY_A", "WAIT 3600 SEC", "RETURN", "ON KEY_B", "WAIT KEY_C", "RETURN",
+                                    "SET MEMO_1 1", "WAIT 3600 SEC"}));
+    macros.DispatchKey(38);
+    macros.DispatchKey(39);
+    ASSERT_EQ(macros.TimedWaitCount, 2);
+    std::vector<int16_t> input(2000, 1234);
+    allocations = 0;
+    counting = true;
+    for (int b = 0; b < 50; ++b) {
+        clock.Advance(23);
+        e.SndInputEvent(input.data(), 4000);
+    }
+    counting = false;
+    EXPECT_EQ(allocations.load(), 0);
+    EXPECT_EQ(macros.TimedWaitCount, 2);
+    clock.Advance(3600 * 1000);
+    e.SndInputEvent(input.data(), 4000);
+    EXPECT_EQ(macros.TimedWaitCount, 0); // they were waiting all along
+    e.SetHooks(nullptr);
 }
 
 } // namespace
