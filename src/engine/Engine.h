@@ -199,6 +199,8 @@ class Engine : public EngineState {
     // Fades out the last block of a finished loop.
     void FadeLoopTail(int loop);
 
+    // The end of the play cycle at a block's start, before its output is assembled.
+    void LoopEndAtBlockStart();
     // Events at the frame whose read position is the cycle start; false when the assembly ends.
     bool HandleCycleStart(bool subtracted);
 
@@ -207,7 +209,7 @@ class Engine : public EngineState {
     void MixLoops(int64_t q, int f, int g, bool atEnd, Acc* sumL, Acc* sumR, int& soundUntil);
     template <typename Acc> void StoreOutputFrames(int f, int g, const Acc* sumL, const Acc* sumR);
     bool SumsMayOverflow() const;
-    bool cycleRestarted_ = false;
+    void WrapGroups();
     void ProcessInputFrames(const int16_t* buffer, int frames, bool rec, bool punch, bool firstRecBlock,
                             bool lastRecBlock, LoopSlot* target);
 

@@ -2,6 +2,7 @@
 #include "scenarios/Stage.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace kreisel::test {
 namespace {
@@ -149,6 +150,53 @@ TEST_F(Performance, GroupRequestedWhilePlayingSwitchesAtTheWrap) {
     EXPECT_TRUE(E().Rows[1].LoopOn);
     EXPECT_FALSE(E().Rows[2].LoopOn);
     EXPECT_EQ(OutL(10), 100);
+}
+
+TEST_F(Performance, GroupAskedForDuringSeriesRecordingSwitchesAtTheCycleEnd) {
+    // With or without an offset the switch comes at the cycle end, and the series goes on in the
+    // new group.
+    for (const int offsetFrames : {0, 240}) {
+        SCOPED_TRACE(offsetFrames);
+        core = std::make_unique<KreiselCore>(Host{clock, clock, pump, dialogs, system});
+        E().SampleRate = kRate;
+        E().BlockBytes = kFrames * 4;
+        M().CBContinuousRecordingLoops.SetChecked(false);
+        M().SEFixMaxLoopNr.SetValue(6);
+        StartPlain();
+        E().OffsetSmps = 2 * offsetFrames;
+        auto until = [&](const std::function<bool()>& done) {
+            for (int b = 0; b < 40 && !done(); ++b)
+                Blocks(1);
+            ASSERT_TRUE(done());
+        };
+        // A1 of 8 blocks, B1 of 4 blocks, then back to A.
+        Press(M().SBRecord);
+        Blocks(8, 100);
+        Press(M().SBRecord);
+        until([&] { return !E().Recording; });
+        Press(M().SBGroupNext);
+        Press(M().SBRecord);
+        until([&] { return E().Recording; });
+        Blocks(4, 200);
+        Press(M().SBRecord);
+        until([&] { return !E().Recording; });
+        Press(M().SBGroupBack);
+        until([&] { return E().ActGroupIdx == 0; });
+
+        // A series from A2 on; B is asked for while A2 records.
+        Press(M().ToolContinuousRecordingLoops);
+        Press(M().SBRecord);
+        until([&] { return E().Recording; });
+        ASSERT_EQ(T().LoopName(E().RecLoopNr), "A2");
+        Press(M().SBGroupNext);
+        EXPECT_EQ(E().ToGroupIdx, 1);
+        until([&] { return E().RecLoopNr != 3; });
+        EXPECT_EQ(E().ActGroupIdx, 1);
+        EXPECT_TRUE(E().Recording);
+        EXPECT_EQ(T().LoopName(E().RecLoopNr), "B2");
+        EXPECT_EQ(E().PlayLoopEnd, E().Slots[2].LoopLenBytes / 2); // B1 sets the length
+        Press(M().ButtonStop);
+    }
 }
 
 TEST_F(Performance, StopAtLoopEndAfterAStart) {
