@@ -65,9 +65,11 @@ void Transport::SetMarkSwitch(int loop, bool down) {
     c->SetDown(down);
 }
 
-void Transport::OpenNewGroup() {
+bool Transport::OpenNewGroup() {
     Engine& e = engine_;
-    if (MaxLoops() < e.LoopCount) return;
+    // A new group needs a loop number of its own: with every allowed number in use its first
+    // loop would have no buffer.
+    if (MaxLoops() <= e.LoopCount || e.LastGroupIdx >= kMaxGroupIdx) return false;
     e.NextToRecLoopNr = e.LoopCount + 1;
     e.LastGroupIdx += 1;
     e.ActGroupIdx = e.LastGroupIdx;
@@ -75,6 +77,19 @@ void Transport::OpenNewGroup() {
     e.GroupFixMaxLoopNr(e.LastGroupIdx) = LoopsPerGroup();
     SetActGroupIDX(e.LastGroupIdx);
     c_.LabelDisp1.SetText(Letter(e.ActGroupIdx));
+    return true;
+}
+
+bool Transport::OpenRequestedGroup() {
+    Engine& e = engine_;
+    if (e.ToGroupIdx <= e.LastGroupIdx || OpenNewGroup()) return true;
+    // The request goes with the refused recording.
+    if (e.ActGroupIdx > e.LastGroupIdx)
+        SetActGroupIDX(e.LastGroupIdx);
+    else
+        e.ToGroupIdx = e.ActGroupIdx;
+    RefuseRecording();
+    return false;
 }
 
 void Transport::SetRecLoopNr(int loop) {
@@ -237,7 +252,7 @@ void Transport::SBGroupClick(const Control* sender) {
             if (!Runs()) SetActGroupIDX(e.ToGroupIdx);
         }
     } else if (sender == &c_.SBGroupNext) {
-        if (e.ToGroupIdx <= e.LastGroupIdx) {
+        if (e.ToGroupIdx <= e.LastGroupIdx && e.ToGroupIdx < kMaxGroupIdx) {
             e.ToGroupIdx += 1;
             if (!Runs()) {
                 if (e.ToGroupIdx > e.LastGroupIdx) e.GroupFixMaxLoopNr(e.ToGroupIdx) = LoopsPerGroup();

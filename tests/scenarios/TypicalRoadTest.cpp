@@ -267,5 +267,79 @@ TEST_F(Performance, TheThirtyThirdLoopIsRefused) {
     EXPECT_EQ(E().LoopCount, 32);
 }
 
+TEST_F(Performance, NewGroupWithoutAFreeLoopNumberIsRefused) {
+    // "Max.Anz. Loops" 3: A1, A2, B1, back to A, then a new group asked for while A plays.
+    M().CBContinuousRecordingLoops.SetChecked(false);
+    StartPlain();
+    auto until = [&](const std::function<bool()>& done) {
+        for (int b = 0; b < 40 && !done(); ++b)
+            Blocks(1);
+        ASSERT_TRUE(done());
+    };
+    Press(M().SBRecord);
+    Blocks(4, 100);
+    Press(M().SBRecord);
+    until([&] { return !E().Recording; });
+    Press(M().SBRecord);
+    until([&] { return E().Recording; });
+    until([&] { return !E().Recording; });
+    Press(M().SBGroupNext);
+    Press(M().SBRecord);
+    until([&] { return E().Recording; });
+    Blocks(2, 200);
+    Press(M().SBRecord);
+    until([&] { return !E().Recording; });
+    Press(M().SBGroupBack);
+    until([&] { return E().ActGroupIdx == 0; });
+    Press(M().SBGroupNext);
+    Press(M().SBGroupNext);
+    ASSERT_EQ(E().ToGroupIdx, 2);
+    Press(M().SBRecord);
+    until([&] { return !E().Playing; });
+    EXPECT_TRUE(dialogs.WasShown("Maximalzahl der Loops erreicht !!"));
+    EXPECT_FALSE(E().Recording);
+    EXPECT_EQ(E().LoopCount, 3);
+    EXPECT_EQ(E().LastGroupIdx, 1);
+    EXPECT_EQ(E().ToGroupIdx, E().ActGroupIdx);
+}
+
+TEST_F(Performance, GroupButtonsStayInsideTheGroupsWhenEveryLoopIsAGroup) {
+    M().SEFixMaxLoopNr.SetValue(32);
+    M().SEFixMaxLoopNrOfGroup.SetValue(1);
+    M().CBContinuousRecordingLoops.SetChecked(false);
+    StartPlain();
+    for (int g = 0; g < 32; ++g) {
+        if (g > 0) Press(M().SBGroupNext);
+        Press(M().SBRecord);
+        ASSERT_TRUE(E().Recording) << g;
+        Blocks(2, 100);
+        Press(M().ButtonStop);
+    }
+    ASSERT_EQ(E().LastGroupIdx, 31);
+    // From the next to last group the buttons ask past the last one; Record; then the buttons
+    // again, stopped.
+    Press(M().SBGroupBack);
+    Press(M().SBPlay);
+    Blocks(1);
+    for (int i = 0; i < 3; ++i)
+        Press(M().SBGroupNext);
+    EXPECT_LE(E().ToGroupIdx, 31);
+    Press(M().SBRecord);
+    Blocks(6);
+    Press(M().ButtonStop);
+    for (int i = 0; i < 3; ++i) {
+        Press(M().SBGroupBack);
+        Press(M().SBGroupNext);
+        Press(M().SBGroupNext);
+        EXPECT_LE(E().ToGroupIdx, 31);
+    }
+    EXPECT_EQ(E().LastGroupIdx, 31);
+    EXPECT_EQ(E().LoopCount, 32);
+    for (int g = 0; g <= 31; ++g) {
+        EXPECT_EQ(E().GroupFirstLoop(g), g + 1) << g;
+        EXPECT_EQ(E().GroupFixMaxLoopNr(g), 1) << g;
+    }
+}
+
 } // namespace
 } // namespace kreisel::test
