@@ -126,8 +126,9 @@ void KreiselCore::Wire() {
         onClick(*c, [this, c] { tap_.AnyChange_Tap(c); });
     onChange(m.TBTapLevel, [this, &m] { tap_.AnyChange_Tap(&m.TBTapLevel); });
     onChange(m.CBTapStartRecord, [this] { tap_.AnyChange_TapStartOptions(); });
-    tap_.PressRecord = [&t] { t.SBRecordClick(true); };
-    tap_.PressPlay = [&t] { t.SBPlayClick(true); };
+    // A tapped start presses the buttons as the hand would: a disabled one does nothing.
+    tap_.PressRecord = [&m] { m.SBRecord.UserClick(); };
+    tap_.PressPlay = [&m] { m.SBPlay.UserClick(); };
 
     // The sound card and the latency compensation
     soundCard_.Card().OnStarted = [this] { latency_.AnyOutblocksDelayChange(); };
@@ -350,8 +351,11 @@ bool KreiselCore::KeyDown(int virtualKey) {
         tap_.KeyTap();
         return true;
     }
+    // Held before the key acts: a count-in it starts serves its release while waiting, and
+    // that release must stand when the action returns.
+    keyHeld_ = true;
     const bool taken = transport_.KeyDown(virtualKey);
-    if (taken) keyHeld_ = true;
+    if (!taken) keyHeld_ = false;
     return taken;
 }
 

@@ -267,6 +267,58 @@ TEST_F(Performance, TheThirtyThirdLoopIsRefused) {
     EXPECT_EQ(E().LoopCount, 32);
 }
 
+TEST_F(Performance, EnterThatStartedTheCountInClosesTheFirstLoopNext) {
+    M().CBContinuousRecordingLoops.SetChecked(false);
+    StartPlain();
+    M().CBUsePrepareTime.SetChecked(true);
+    M().TBPrepareTime.SetPosition(1); // a second
+    // The key comes up while the count-in waits.
+    bool released = false;
+    pump.SetFeed([&] {
+        Send();
+        if (!released) released = core->KeyUp(13) || true;
+    });
+    EXPECT_TRUE(core->KeyDown(13));
+    ASSERT_TRUE(released);
+    ASSERT_TRUE(E().Recording);
+    ASSERT_TRUE(E().FreeLengthRecording);
+    pump.SetFeed([this] { Send(); });
+    Blocks(5, 100);
+    EXPECT_TRUE(core->KeyDown(13));
+    core->KeyUp(13);
+    EXPECT_FALSE(E().FreeLengthRecording);
+    EXPECT_EQ(E().PlayLoopEnd, 5 * 2 * kFrames);
+}
+
+TEST_F(Performance, TappedStartDoesNothingWhileRecordIsRefused) {
+    // A1 to A3 fill the group; without cyclic overwrite Record is disabled.
+    M().CBContinuousRecordingLoops.SetChecked(true);
+    StartPlain();
+    Press(M().SBRecord);
+    Blocks(4, 100);
+    Press(M().SBRecord);
+    for (int b = 0; b < 40 && (E().Recording || E().LoopCount < 3); ++b)
+        Blocks(1, 100);
+    ASSERT_EQ(E().LoopCount, 3);
+    ASSERT_FALSE(E().Recording);
+    ASSERT_FALSE(M().SBRecord.Enabled());
+    ASSERT_EQ(M().LabelDisp2.Text(), "A1-");
+
+    // Four key taps half a second apart; the start is due a beat after the last.
+    Press(M().SBTap);
+    for (int tap = 0; tap < 4; ++tap) {
+        Blocks(50);
+        core->KeyDown(32);
+        core->KeyUp(32);
+    }
+    Blocks(70);
+    EXPECT_EQ(core->Tap().TapsToGo(), 0);
+    EXPECT_FALSE(E().RecordArmed);
+    EXPECT_FALSE(E().Recording);
+    EXPECT_EQ(E().Slots[1].Buffer.ValueAt(400), 100); // A1 as it was recorded
+    EXPECT_EQ(E().LoopCount, 3);
+}
+
 TEST_F(Performance, NewGroupWithoutAFreeLoopNumberIsRefused) {
     // "Max.Anz. Loops" 3: A1, A2, B1, back to A, then a new group asked for while A plays.
     M().CBContinuousRecordingLoops.SetChecked(false);
