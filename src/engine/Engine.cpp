@@ -200,13 +200,16 @@ void Engine::Finish_OutBlock() {
 }
 
 void Engine::AnyChange_LowerOutput() {
+    const int32_t before = LowerOutputLevel;
     LowerOutputLevel = 0;
-    if (!Switches.UseLowerOutput) return;
-    int c = 0;
-    for (int m = 0; m <= std::min(LoopCount, LoopSlotCapacity); ++m)
-        if (Rows[static_cast<size_t>(m)].LoopOn) ++c;
-    if (Recording && c >= 1) --c;
-    LowerOutputLevel = static_cast<int32_t>(std::nearbyint(Switches.LowerOutputPerLoop * c / 2.0));
+    if (Switches.UseLowerOutput) {
+        int c = 0;
+        for (int m = 0; m <= std::min(LoopCount, LoopSlotCapacity); ++m)
+            if (Rows[static_cast<size_t>(m)].LoopOn) ++c;
+        if (Recording && c >= 1) --c;
+        LowerOutputLevel = static_cast<int32_t>(std::nearbyint(Switches.LowerOutputPerLoop * c / 2.0));
+    }
+    if (LowerOutputLevel != before) hooks_->LowerOutputLevelChanged();
 }
 
 // The group rule of a wrap of the read position to the cycle start.

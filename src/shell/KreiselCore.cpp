@@ -186,8 +186,12 @@ void KreiselCore::SyncEngineSwitches() {
 
 void KreiselCore::LowerOutputChanged() {
     SyncEngineSwitches();
-    Engine& e = *engine_;
-    e.AnyChange_LowerOutput();
+    engine_->AnyChange_LowerOutput();
+    LowerOutputLevelChanged();
+}
+
+void KreiselCore::LowerOutputLevelChanged() {
+    const Engine& e = *engine_;
     const int p = main_.TBLowerOutputPerLoop.Position();
     const char sep = timedStart_.DecimalSeparator;
     main_.LabelLowerOutputPerLoop.SetText(FormatFloat("##0.###", (0 - p * 0.1) / 2, sep) + " dB pro Loop");

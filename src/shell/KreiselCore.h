@@ -143,6 +143,7 @@ class KreiselCore : public EngineHooks {
     void CountersChanged(int bytes) override;
     void ExportBlock(const int16_t* frames, int bytes) override;
     void ExportSwitchFollowsMarker(bool down) override;
+    void LowerOutputLevelChanged() override;
 
   private:
     void Wire();

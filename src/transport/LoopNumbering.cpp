@@ -50,7 +50,11 @@ bool Transport::GroupHasOnlyRecLoop() const {
 }
 
 void Transport::SetPlaySwitch(int loop, bool down) {
-    if (ValidLoop(loop)) engine_.Rows[static_cast<size_t>(loop)].LoopOn = down;
+    if (ValidLoop(loop) && engine_.Rows[static_cast<size_t>(loop)].LoopOn != down) {
+        engine_.Rows[static_cast<size_t>(loop)].LoopOn = down;
+        // The output lowering counts the sounding loops.
+        engine_.AnyChange_LowerOutput();
+    }
     Control* c = ValidLoop(loop) ? rows_.Play[static_cast<size_t>(loop)] : nullptr;
     if (c == nullptr) return;
     SuppressActions quiet(*c);
@@ -350,7 +354,7 @@ void Transport::UpdateLoopsInfos() {
     const Engine& e = engine_;
     c_.LabelLoopsInfos.SetText("Loops: " + std::to_string(e.LoopCount) + " (v." + std::to_string(MaxLoops()) +
                                ")   " + std::to_string(LoopsPerGroup()) + " Loops/Grp.   " +
-                               timedStart_.TimeText(static_cast<int>(e.MaxLoopBytes / 2), 2) + "/Loop");
+                               timedStart_.TimeText(e.MaxLoopBytes / 2, 2) + "/Loop");
 }
 
 int64_t Transport::TotalLoopMemoryBytes() {
@@ -361,6 +365,7 @@ int64_t Transport::TotalLoopMemoryBytes() {
 
 void Transport::AnyChange_FixMaxLoopNr(bool maxChanged) {
     Engine& e = engine_;
+    const int loopsPerGroup = LoopsPerGroup();
     {
         SuppressActions quiet(c_.SEFixMaxLoopNrOfGroup);
         c_.SEFixMaxLoopNrOfGroup.SetRange(1, MaxLoops());
@@ -374,13 +379,14 @@ void Transport::AnyChange_FixMaxLoopNr(bool maxChanged) {
         c_.LabelStatus.SetText("");
         if (!ok) dialogs_.ShowMessage("Der Speicher für die Loops konnte nicht reserviert werden!");
         const int64_t perLoopKB = e.MaxLoopBytes / 1024;
-        c_.LabelMaxLoopSize.SetText(timedStart_.TimeText(static_cast<int>(e.MaxLoopBytes / 2), 2) + " (" +
+        c_.LabelMaxLoopSize.SetText(timedStart_.TimeText(e.MaxLoopBytes / 2, 2) + " (" +
                                     std::to_string(perLoopKB) + " kb)");
-        const int64_t totalValues = std::min<int64_t>(total / 2, INT32_MAX);
-        c_.LabelTotalMem.SetText("Ges. " + timedStart_.TimeText(static_cast<int>(totalValues), 2) + " (" +
+        c_.LabelTotalMem.SetText("Ges. " + timedStart_.TimeText(total / 2, 2) + " (" +
                                  std::to_string(total / 1024) + " KB)");
     }
     AnyChange_MaxLoopInputSmps();
+    // A value set here counts as typed in for the active group.
+    if (LoopsPerGroup() != loopsPerGroup && e.ActGroupIdx >= 0) SEFixMaxLoopNrOfGroupChange();
 }
 
 void Transport::RecomputeMemorySum() {

@@ -319,6 +319,43 @@ TEST_F(Performance, TappedStartDoesNothingWhileRecordIsRefused) {
     EXPECT_EQ(E().LoopCount, 3);
 }
 
+TEST_F(Performance, DisplaysFollowLimitsAndSoundingLoops) {
+    // A loop memory of 8 GiB: its time needs more than 32 bits of values.
+    system.memory.physicalBytes = 16ull << 30;
+    M().CBContinuousRecordingLoops.SetChecked(false);
+    M().SEFixMaxLoopNr.SetValue(5);
+    M().CBUseLowerOutput.SetChecked(true);
+    M().TBLowerOutputPerLoop.SetPosition(40);
+    StartPlain();
+    EXPECT_EQ(M().LabelTotalMem.Text(), "Ges. 44739.24 Sek. (8388608 KB)");
+
+    // The input row, A1 and A2 sound: each lowers the output by 2 dB.
+    ASSERT_TRUE(E().Rows[0].LoopOn);
+    Press(M().SBRecord);
+    Blocks(4, 100);
+    Press(M().SBRecord);
+    Blocks(1);
+    Press(M().SBRecord);
+    for (int b = 0; b < 20 && E().LoopCount < 2; ++b)
+        Blocks(1);
+    for (int b = 0; b < 20 && E().Recording; ++b)
+        Blocks(1);
+    ASSERT_EQ(E().LoopCount, 2);
+    Blocks(4);
+    EXPECT_EQ(M().LabelLowerOutput.Text(), "-6 dB");
+    EXPECT_EQ(M().LabelLowerOutputPerLoop.Text(), "-2 dB pro Loop");
+    // A2's mark taken off: from the next wrap A2 is silent.
+    core->Loops().Rows.Mark[2]->UserClick();
+    Blocks(4);
+    ASSERT_FALSE(E().Rows[2].LoopOn);
+    EXPECT_EQ(M().LabelLowerOutput.Text(), "-4 dB");
+
+    // "Max.Anz. Loops" 2 takes "Loops pro Gruppe" to 2: group A is full, the mark wraps to A1.
+    M().SEFixMaxLoopNr.SetValue(2);
+    EXPECT_EQ(M().SEFixMaxLoopNrOfGroup.Value(), 2);
+    EXPECT_EQ(M().LabelDisp2.Text(), "A1-");
+}
+
 TEST_F(Performance, NewGroupWithoutAFreeLoopNumberIsRefused) {
     // "Max.Anz. Loops" 3: A1, A2, B1, back to A, then a new group asked for while A plays.
     M().CBContinuousRecordingLoops.SetChecked(false);
