@@ -2,7 +2,6 @@
 #include "scenarios/Stage.h"
 
 #include <algorithm>
-#include <functional>
 
 namespace kreisel::test {
 namespace {
@@ -164,33 +163,28 @@ TEST_F(Performance, GroupAskedForDuringSeriesRecordingSwitchesAtTheCycleEnd) {
         M().SEFixMaxLoopNr.SetValue(6);
         StartPlain();
         E().OffsetSmps = 2 * offsetFrames;
-        auto until = [&](const std::function<bool()>& done) {
-            for (int b = 0; b < 40 && !done(); ++b)
-                Blocks(1);
-            ASSERT_TRUE(done());
-        };
         // A1 of 8 blocks, B1 of 4 blocks, then back to A.
         Press(M().SBRecord);
         Blocks(8, 100);
         Press(M().SBRecord);
-        until([&] { return !E().Recording; });
+        ASSERT_TRUE(BlocksUntil([&] { return !E().Recording; }));
         Press(M().SBGroupNext);
         Press(M().SBRecord);
-        until([&] { return E().Recording; });
+        ASSERT_TRUE(BlocksUntil([&] { return E().Recording; }));
         Blocks(4, 200);
         Press(M().SBRecord);
-        until([&] { return !E().Recording; });
+        ASSERT_TRUE(BlocksUntil([&] { return !E().Recording; }));
         Press(M().SBGroupBack);
-        until([&] { return E().ActGroupIdx == 0; });
+        ASSERT_TRUE(BlocksUntil([&] { return E().ActGroupIdx == 0; }));
 
         // A series from A2 on; B is asked for while A2 records.
         Press(M().ToolContinuousRecordingLoops);
         Press(M().SBRecord);
-        until([&] { return E().Recording; });
+        ASSERT_TRUE(BlocksUntil([&] { return E().Recording; }));
         ASSERT_EQ(T().LoopName(E().RecLoopNr), "A2");
         Press(M().SBGroupNext);
         EXPECT_EQ(E().ToGroupIdx, 1);
-        until([&] { return E().RecLoopNr != 3; });
+        ASSERT_TRUE(BlocksUntil([&] { return E().RecLoopNr != 3; }));
         EXPECT_EQ(E().ActGroupIdx, 1);
         EXPECT_TRUE(E().Recording);
         EXPECT_EQ(T().LoopName(E().RecLoopNr), "B2");
@@ -336,11 +330,7 @@ TEST_F(Performance, DisplaysFollowLimitsAndSoundingLoops) {
     Press(M().SBRecord);
     Blocks(1);
     Press(M().SBRecord);
-    for (int b = 0; b < 20 && E().LoopCount < 2; ++b)
-        Blocks(1);
-    for (int b = 0; b < 20 && E().Recording; ++b)
-        Blocks(1);
-    ASSERT_EQ(E().LoopCount, 2);
+    ASSERT_TRUE(BlocksUntil([&] { return E().LoopCount == 2 && !E().Recording; }));
     Blocks(4);
     EXPECT_EQ(M().LabelLowerOutput.Text(), "-6 dB");
     EXPECT_EQ(M().LabelLowerOutputPerLoop.Text(), "-2 dB pro Loop");
@@ -360,31 +350,26 @@ TEST_F(Performance, NewGroupWithoutAFreeLoopNumberIsRefused) {
     // "Max.Anz. Loops" 3: A1, A2, B1, back to A, then a new group asked for while A plays.
     M().CBContinuousRecordingLoops.SetChecked(false);
     StartPlain();
-    auto until = [&](const std::function<bool()>& done) {
-        for (int b = 0; b < 40 && !done(); ++b)
-            Blocks(1);
-        ASSERT_TRUE(done());
-    };
     Press(M().SBRecord);
     Blocks(4, 100);
     Press(M().SBRecord);
-    until([&] { return !E().Recording; });
+    ASSERT_TRUE(BlocksUntil([&] { return !E().Recording; }));
     Press(M().SBRecord);
-    until([&] { return E().Recording; });
-    until([&] { return !E().Recording; });
+    ASSERT_TRUE(BlocksUntil([&] { return E().Recording; }));
+    ASSERT_TRUE(BlocksUntil([&] { return !E().Recording; }));
     Press(M().SBGroupNext);
     Press(M().SBRecord);
-    until([&] { return E().Recording; });
+    ASSERT_TRUE(BlocksUntil([&] { return E().Recording; }));
     Blocks(2, 200);
     Press(M().SBRecord);
-    until([&] { return !E().Recording; });
+    ASSERT_TRUE(BlocksUntil([&] { return !E().Recording; }));
     Press(M().SBGroupBack);
-    until([&] { return E().ActGroupIdx == 0; });
+    ASSERT_TRUE(BlocksUntil([&] { return E().ActGroupIdx == 0; }));
     Press(M().SBGroupNext);
     Press(M().SBGroupNext);
     ASSERT_EQ(E().ToGroupIdx, 2);
     Press(M().SBRecord);
-    until([&] { return !E().Playing; });
+    ASSERT_TRUE(BlocksUntil([&] { return !E().Playing; }));
     EXPECT_TRUE(dialogs.WasShown("Maximalzahl der Loops erreicht !!"));
     EXPECT_FALSE(E().Recording);
     EXPECT_EQ(E().LoopCount, 3);
