@@ -278,10 +278,11 @@ std::string LevelText(int level, char decimalSeparator) {
     return text + " dB";
 }
 
-std::string TimeText(int lengthValues, int channelCount, int sampleRate, int digits, char decimalSeparator) {
+std::string TimeText(std::int64_t lengthValues, int channelCount, int sampleRate, int digits,
+                     char decimalSeparator) {
     double seconds = 0.0;
     if (channelCount >= 1 && sampleRate >= 1)
-        seconds = static_cast<double>(DivTrunc(lengthValues, channelCount)) / sampleRate;
+        seconds = static_cast<double>(DivTrunc64(lengthValues, channelCount)) / sampleRate;
     return FormatFloat(DecimalsPattern(digits), seconds, decimalSeparator) + " Sek.";
 }
 

@@ -45,7 +45,7 @@ std::string LevelText(int level, char decimalSeparator = '.');
 // Seconds of a length in stored values with `digits` decimals, followed by " Sek."
 // (88200 values, 2 channels, 44100 Hz, 3 digits: "1.000 Sek."). A channel count or sample rate
 // below 1 gives the text of length zero.
-std::string TimeText(int lengthValues, int channelCount, int sampleRate, int digits,
+std::string TimeText(std::int64_t lengthValues, int channelCount, int sampleRate, int digits,
                      char decimalSeparator = '.');
 
 // Beats of a length in stored values, counted in whole half-beats, in the "0.0" pattern followed

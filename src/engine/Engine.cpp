@@ -200,40 +200,45 @@ void Engine::Finish_OutBlock() {
 }
 
 void Engine::AnyChange_LowerOutput() {
+    const int32_t before = LowerOutputLevel;
     LowerOutputLevel = 0;
-    if (!Switches.UseLowerOutput) return;
-    int c = 0;
-    for (int m = 0; m <= std::min(LoopCount, LoopSlotCapacity); ++m)
-        if (Rows[static_cast<size_t>(m)].LoopOn) ++c;
-    if (Recording && c >= 1) --c;
-    LowerOutputLevel = static_cast<int32_t>(std::nearbyint(Switches.LowerOutputPerLoop * c / 2.0));
+    if (Switches.UseLowerOutput) {
+        int c = 0;
+        for (int m = 0; m <= std::min(LoopCount, LoopSlotCapacity); ++m)
+            if (Rows[static_cast<size_t>(m)].LoopOn) ++c;
+        if (Recording && c >= 1) --c;
+        LowerOutputLevel = static_cast<int32_t>(std::nearbyint(Switches.LowerOutputPerLoop * c / 2.0));
+    }
+    if (LowerOutputLevel != before) hooks_->LowerOutputLevelChanged();
+}
+
+// The group rule of a wrap of the read position to the cycle start.
+void Engine::WrapGroups() {
+    if (ToGroupIdx != ActGroupIdx && ToGroupIdx <= LastGroupIdx) {
+        // The new group starts with the distance to its end that the old group had left.
+        CursorGroup = ActGroupIdx;
+        const int32_t distance = PlayLoopEnd - PlayPos;
+        const int32_t old = PlayPos;
+        ActGroupIdx = ToGroupIdx;
+        hooks_->ActivateGroup(ToGroupIdx);
+        PlayLoopEnd = GroupLength(ActGroupIdx);
+        PlayPos = std::max(0, PlayLoopEnd - distance);
+        CursorOffset = PlayPos - old;
+    } else if (ToGroupIdx != ActGroupIdx && ToGroupIdx > LastGroupIdx && RecordArmed) {
+        for (int m = 1; m <= std::min(LoopCount, LoopSlotCapacity); ++m)
+            if (Slots[static_cast<size_t>(m)].LoopGroup == ActGroupIdx) Rows[static_cast<size_t>(m)].LoopOn = false;
+        hooks_->LoopSwitchesChanged();
+    } else if (ToGroupIdx == ActGroupIdx) {
+        hooks_->SetSBLoopsFromMarkers();
+    }
 }
 
 // Events at the frame whose read position is the cycle start. Returns false when the assembly
 // ends here (stop at the loop end, or a macro stopped the transport).
 bool Engine::HandleCycleStart(bool subtracted) {
-    // A cycle that the block start just began again (with no offset, the read position is then
-    // 0 without any subtraction) is a wrap all the same: group switches and marks take effect.
-    if (subtracted || cycleRestarted_) {
-        cycleRestarted_ = false;
-        if (ToGroupIdx != ActGroupIdx && ToGroupIdx <= LastGroupIdx) {
-            CursorGroup = ActGroupIdx;
-            const int32_t distance = PlayLoopEnd - PlayPos;
-            const int32_t old = PlayPos;
-            ActGroupIdx = ToGroupIdx;
-            hooks_->ActivateGroup(ToGroupIdx);
-            PlayLoopEnd = GroupLength(ActGroupIdx);
-            PlayPos = std::max(0, PlayLoopEnd - distance);
-            CursorOffset = PlayPos - old;
-        } else if (ToGroupIdx != ActGroupIdx && ToGroupIdx > LastGroupIdx && RecordArmed) {
-            for (int m = 1; m <= std::min(LoopCount, LoopSlotCapacity); ++m)
-                if (Slots[static_cast<size_t>(m)].LoopGroup == ActGroupIdx)
-                    Rows[static_cast<size_t>(m)].LoopOn = false;
-            hooks_->LoopSwitchesChanged();
-        } else if (ToGroupIdx == ActGroupIdx) {
-            hooks_->SetSBLoopsFromMarkers();
-        }
-    }
+    // A read position that is 0 without a subtraction is a cycle begun at the block's start,
+    // whose wrap was handled there.
+    if (subtracted) WrapGroups();
     if (!Recording) {
         if (FirstPassAfterStart) {
             FirstPassAfterStart = false;
@@ -481,6 +486,24 @@ template <typename Acc> void Engine::StoreOutputFrames(int f, int g, const Acc* 
 // ---------------------------------------------------------------------------------------------
 // The block processor
 
+void Engine::LoopEndAtBlockStart() {
+    if (PlayPos < PlayLoopEnd) return;
+    // Without an offset the read position reaches the cycle end together with the play position,
+    // on this block boundary: the wrap comes first, so that what the cycle end starts next (an
+    // armed or a continued recording) finds the new group, as when an offset brings the wrap
+    // earlier, inside a block.
+    if (Playing && int64_t{PlayPos} + OffsetSmps == PlayLoopEnd) WrapGroups();
+    if (!Recording) {
+        hooks_->SetPlayLoopEnd();
+    } else {
+        if (LoopTailFadePending) {
+            LoopTailFadePending = false;
+            FadeLoopTail(RecLoopNr);
+        }
+        hooks_->LoopEndWhileRecording();
+    }
+}
+
 void Engine::SndInputEvent(const int16_t* buffer, int bytes) {
     if (bytes <= 0) return;
     InputBytesTotal += bytes;
@@ -500,19 +523,7 @@ void Engine::DoPrcBlock(const int16_t* buffer, int bytes) {
     InputFrameCounter += frames;
     hooks_->MetronomeStep(frames);
 
-    cycleRestarted_ = false;
-    if (PlayPos >= PlayLoopEnd) {
-        if (!Recording) {
-            hooks_->SetPlayLoopEnd();
-            cycleRestarted_ = Playing && PlayPos == 0;
-        } else {
-            if (LoopTailFadePending) {
-                LoopTailFadePending = false;
-                FadeLoopTail(RecLoopNr);
-            }
-            hooks_->LoopEndWhileRecording();
-        }
-    }
+    LoopEndAtBlockStart();
 
     OutBlockMade = false;
     if (PlayThisBlock && !Paused && !Switches.OutMute && !MonitorMode &&

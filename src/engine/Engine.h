@@ -13,6 +13,8 @@
 namespace kreisel {
 
 constexpr int LoopSlotCapacity = 32;
+// Every group holds at least one loop: groups 0..31.
+constexpr int kMaxGroupIdx = LoopSlotCapacity - 1;
 constexpr int kMaxBlockBytes = 40000;
 constexpr int kMaxBlockFrames = kMaxBlockBytes / 4;
 constexpr int kDCRingSize = 89;
@@ -153,9 +155,25 @@ struct EngineState {
     int BlockValues() const { return BlockBytes / 2; }
     int BlockFrames() const { return BlockBytes / 4; }
     int BlockStoredValues() const { return StereoStore() ? BlockValues() : BlockValues() / 2; }
-    int32_t& GroupFirstLoop(int group) { return GroupFirstLoopTable[static_cast<size_t>(group + 1)]; }
-    int32_t GroupFirstLoop(int group) const { return GroupFirstLoopTable[static_cast<size_t>(group + 1)]; }
-    int32_t& GroupFixMaxLoopNr(int group) { return GroupFixMaxLoopNrTable[static_cast<size_t>(group + 1)]; }
+    // The group tables cover groups -1..32; a group outside reads as none (no first loop, no
+    // loops allowed) and what is written to it goes nowhere.
+    int32_t& GroupFirstLoop(int group) { return GroupEntry(GroupFirstLoopTable, group, -1); }
+    int32_t GroupFirstLoop(int group) const { return InGroupTables(group) ? GroupFirstLoopTable[GroupSlot(group)] : -1; }
+    int32_t& GroupFixMaxLoopNr(int group) { return GroupEntry(GroupFixMaxLoopNrTable, group, 0); }
+    int32_t GroupFixMaxLoopNr(int group) const {
+        return InGroupTables(group) ? GroupFixMaxLoopNrTable[GroupSlot(group)] : 0;
+    }
+
+  private:
+    static constexpr int kGroupTableSize = LoopSlotCapacity + 2;
+    static bool InGroupTables(int group) { return group >= -1 && group + 1 < kGroupTableSize; }
+    static size_t GroupSlot(int group) { return static_cast<size_t>(group + 1); }
+    int32_t& GroupEntry(std::array<int32_t, kGroupTableSize>& table, int group, int32_t none) {
+        if (InGroupTables(group)) return table[GroupSlot(group)];
+        groupSink_ = none;
+        return groupSink_;
+    }
+    int32_t groupSink_ = 0;
 };
 
 class Engine : public EngineState {
@@ -199,6 +217,8 @@ class Engine : public EngineState {
     // Fades out the last block of a finished loop.
     void FadeLoopTail(int loop);
 
+    // The end of the play cycle at a block's start, before its output is assembled.
+    void LoopEndAtBlockStart();
     // Events at the frame whose read position is the cycle start; false when the assembly ends.
     bool HandleCycleStart(bool subtracted);
 
@@ -207,7 +227,7 @@ class Engine : public EngineState {
     void MixLoops(int64_t q, int f, int g, bool atEnd, Acc* sumL, Acc* sumR, int& soundUntil);
     template <typename Acc> void StoreOutputFrames(int f, int g, const Acc* sumL, const Acc* sumR);
     bool SumsMayOverflow() const;
-    bool cycleRestarted_ = false;
+    void WrapGroups();
     void ProcessInputFrames(const int16_t* buffer, int frames, bool rec, bool punch, bool firstRecBlock,
                             bool lastRecBlock, LoopSlot* target);
 

@@ -33,6 +33,8 @@ class EngineHooks {
     virtual bool ContinueWaitingMacrosForLoopend() { return false; }
     virtual void ButtonStopClick() {}
     virtual void ExportSwitchFollowsMarker(bool /*down*/) {}
+    // LowerOutputLevel took a new value (its displays follow).
+    virtual void LowerOutputLevelChanged() {}
     // Play cursors of the loop graphs (only while graphs are shown).
     virtual void MoveLoopCursor(int /*loop*/, int /*point*/, bool /*marked*/) {}
     virtual void MoveGroupCursors(int /*group*/, int /*point*/) {}

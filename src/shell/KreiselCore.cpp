@@ -128,8 +128,9 @@ void KreiselCore::Wire() {
         onClick(*c, [this, c] { tap_.AnyChange_Tap(c); });
     onChange(m.TBTapLevel, [this, &m] { tap_.AnyChange_Tap(&m.TBTapLevel); });
     onChange(m.CBTapStartRecord, [this] { tap_.AnyChange_TapStartOptions(); });
-    tap_.PressRecord = [&t] { t.SBRecordClick(true); };
-    tap_.PressPlay = [&t] { t.SBPlayClick(true); };
+    // A tapped start presses the buttons as the hand would: a disabled one does nothing.
+    tap_.PressRecord = [&m] { m.SBRecord.UserClick(); };
+    tap_.PressPlay = [&m] { m.SBPlay.UserClick(); };
 
     // The sound card and the latency compensation
     soundCard_.Card().OnStarted = [this] { latency_.AnyOutblocksDelayChange(); };
@@ -192,8 +193,12 @@ void KreiselCore::SyncEngineSwitches() {
 
 void KreiselCore::LowerOutputChanged() {
     SyncEngineSwitches();
-    Engine& e = *engine_;
-    e.AnyChange_LowerOutput();
+    engine_->AnyChange_LowerOutput();
+    LowerOutputLevelChanged();
+}
+
+void KreiselCore::LowerOutputLevelChanged() {
+    const Engine& e = *engine_;
     const int p = main_.TBLowerOutputPerLoop.Position();
     const char sep = timedStart_.DecimalSeparator;
     main_.LabelLowerOutputPerLoop.SetText(FormatFloat("##0.###", (0 - p * 0.1) / 2, sep) + " dB pro Loop");
@@ -380,12 +385,12 @@ bool KreiselCore::KeyDown(int virtualKey, bool shift, bool ctrl, bool alt) {
         tap_.KeyTap();
         return true;
     }
-    if (const int k = VirtualKeyToIndex(virtualKey); k > 0 && macros_.Interpreter.DispatchKey(k)) {
-        keyHeld_ = true;
-        return true;
-    }
+    // Held before the key acts: a count-in it starts serves its release while waiting, and
+    // that release must stand when the action returns.
+    keyHeld_ = true;
+    if (const int k = VirtualKeyToIndex(virtualKey); k > 0 && macros_.Interpreter.DispatchKey(k)) return true;
     const bool taken = transport_.KeyDown(virtualKey);
-    if (taken) keyHeld_ = true;
+    if (!taken) keyHeld_ = false;
     return taken;
 }
 

@@ -154,6 +154,7 @@ class KreiselCore : public EngineHooks {
     bool MacrosRunning() override { return macros_.Interpreter.MacrosRunning(); }
     bool ContinueWaitingMacrosForLoopend() override { return macros_.Interpreter.ContinueWaitingMacrosForLoopend(); }
     void ContinueWaitingMacros() override { macros_.Interpreter.ContinueWaitingMacros(); }
+    void LowerOutputLevelChanged() override;
 
   private:
     void Wire();

@@ -50,7 +50,11 @@ bool Transport::GroupHasOnlyRecLoop() const {
 }
 
 void Transport::SetPlaySwitch(int loop, bool down) {
-    if (ValidLoop(loop)) engine_.Rows[static_cast<size_t>(loop)].LoopOn = down;
+    if (ValidLoop(loop) && engine_.Rows[static_cast<size_t>(loop)].LoopOn != down) {
+        engine_.Rows[static_cast<size_t>(loop)].LoopOn = down;
+        // The output lowering counts the sounding loops.
+        engine_.AnyChange_LowerOutput();
+    }
     Control* c = ValidLoop(loop) ? rows_.Play[static_cast<size_t>(loop)] : nullptr;
     if (c == nullptr) return;
     SuppressActions quiet(*c);
@@ -65,9 +69,11 @@ void Transport::SetMarkSwitch(int loop, bool down) {
     c->SetDown(down);
 }
 
-void Transport::OpenNewGroup() {
+bool Transport::OpenNewGroup() {
     Engine& e = engine_;
-    if (MaxLoops() < e.LoopCount) return;
+    // A new group needs a loop number of its own: with every allowed number in use its first
+    // loop would have no buffer.
+    if (MaxLoops() <= e.LoopCount || e.LastGroupIdx >= kMaxGroupIdx) return false;
     e.NextToRecLoopNr = e.LoopCount + 1;
     e.LastGroupIdx += 1;
     e.ActGroupIdx = e.LastGroupIdx;
@@ -75,6 +81,19 @@ void Transport::OpenNewGroup() {
     e.GroupFixMaxLoopNr(e.LastGroupIdx) = LoopsPerGroup();
     SetActGroupIDX(e.LastGroupIdx);
     c_.LabelDisp1.SetText(Letter(e.ActGroupIdx));
+    return true;
+}
+
+bool Transport::OpenRequestedGroup() {
+    Engine& e = engine_;
+    if (e.ToGroupIdx <= e.LastGroupIdx || OpenNewGroup()) return true;
+    // The request goes with the refused recording.
+    if (e.ActGroupIdx > e.LastGroupIdx)
+        SetActGroupIDX(e.LastGroupIdx);
+    else
+        e.ToGroupIdx = e.ActGroupIdx;
+    RefuseRecording();
+    return false;
 }
 
 void Transport::SetRecLoopNr(int loop) {
@@ -237,7 +256,7 @@ void Transport::SBGroupClick(const Control* sender) {
             if (!Runs()) SetActGroupIDX(e.ToGroupIdx);
         }
     } else if (sender == &c_.SBGroupNext) {
-        if (e.ToGroupIdx <= e.LastGroupIdx) {
+        if (e.ToGroupIdx <= e.LastGroupIdx && e.ToGroupIdx < kMaxGroupIdx) {
             e.ToGroupIdx += 1;
             if (!Runs()) {
                 if (e.ToGroupIdx > e.LastGroupIdx) e.GroupFixMaxLoopNr(e.ToGroupIdx) = LoopsPerGroup();
@@ -335,7 +354,7 @@ void Transport::UpdateLoopsInfos() {
     const Engine& e = engine_;
     c_.LabelLoopsInfos.SetText("Loops: " + std::to_string(e.LoopCount) + " (v." + std::to_string(MaxLoops()) +
                                ")   " + std::to_string(LoopsPerGroup()) + " Loops/Grp.   " +
-                               timedStart_.TimeText(static_cast<int>(e.MaxLoopBytes / 2), 2) + "/Loop");
+                               timedStart_.TimeText(e.MaxLoopBytes / 2, 2) + "/Loop");
 }
 
 int64_t Transport::TotalLoopMemoryBytes() {
@@ -346,6 +365,7 @@ int64_t Transport::TotalLoopMemoryBytes() {
 
 void Transport::AnyChange_FixMaxLoopNr(bool maxChanged) {
     Engine& e = engine_;
+    const int loopsPerGroup = LoopsPerGroup();
     {
         SuppressActions quiet(c_.SEFixMaxLoopNrOfGroup);
         c_.SEFixMaxLoopNrOfGroup.SetRange(1, MaxLoops());
@@ -359,13 +379,14 @@ void Transport::AnyChange_FixMaxLoopNr(bool maxChanged) {
         c_.LabelStatus.SetText("");
         if (!ok) dialogs_.ShowMessage("Der Speicher für die Loops konnte nicht reserviert werden!");
         const int64_t perLoopKB = e.MaxLoopBytes / 1024;
-        c_.LabelMaxLoopSize.SetText(timedStart_.TimeText(static_cast<int>(e.MaxLoopBytes / 2), 2) + " (" +
+        c_.LabelMaxLoopSize.SetText(timedStart_.TimeText(e.MaxLoopBytes / 2, 2) + " (" +
                                     std::to_string(perLoopKB) + " kb)");
-        const int64_t totalValues = std::min<int64_t>(total / 2, INT32_MAX);
-        c_.LabelTotalMem.SetText("Ges. " + timedStart_.TimeText(static_cast<int>(totalValues), 2) + " (" +
+        c_.LabelTotalMem.SetText("Ges. " + timedStart_.TimeText(total / 2, 2) + " (" +
                                  std::to_string(total / 1024) + " KB)");
     }
     AnyChange_MaxLoopInputSmps();
+    // A value set here counts as typed in for the active group.
+    if (LoopsPerGroup() != loopsPerGroup && e.ActGroupIdx >= 0) SEFixMaxLoopNrOfGroupChange();
 }
 
 void Transport::RecomputeMemorySum() {

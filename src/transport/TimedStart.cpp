@@ -57,7 +57,7 @@ bool TimedStart::Run(int ms) {
     return ranToEnd;
 }
 
-std::string TimedStart::TimeText(int lengthValues, int digits) const {
+std::string TimedStart::TimeText(int64_t lengthValues, int digits) const {
     return kreisel::TimeText(lengthValues, e_.ChannelCount(), e_.SampleRate, digits, DecimalSeparator);
 }
 

@@ -33,7 +33,7 @@ class TimedStart {
     bool Running() const { return running_; }
 
     // Texts of lengths in stored values.
-    std::string TimeText(int lengthValues, int digits) const;
+    std::string TimeText(int64_t lengthValues, int digits) const;
     std::string BeatText(int lengthValues) const;
     // The beat text when the fixed length counts beats ("[beats]"), else the time text.
     std::string TimeOrBeatText(int lengthValues, int digits) const;

@@ -71,9 +71,10 @@ void Transport::SBRecordClick(bool byButton) {
     if (!close) {
         e.Playing = true;
         if (!(e.Recording && e.FreeLengthRecording)) {
-            if (e.ToGroupIdx > e.LastGroupIdx) OpenNewGroup();
-            SetRecLoopNr(e.NextToRecLoopNr);
-            DoRecordLoop();
+            if (OpenRequestedGroup()) {
+                SetRecLoopNr(e.NextToRecLoopNr);
+                DoRecordLoop();
+            }
         } else {
             // The free-length loop ends here.
             e.Recording = false;
@@ -121,16 +122,27 @@ void Transport::StartA1(bool /*byButton*/) {
     DoRecordLoop();
 }
 
+void Transport::RefuseRecording() {
+    Engine& e = engine_;
+    e.Recording = false;
+    e.PlayThisBlock = false;
+    dialogs_.ShowMessage("Maximalzahl der Loops erreicht !!");
+    ButtonStopClick();
+}
+
 void Transport::DoRecordLoop() {
     Engine& e = engine_;
     if (e.RecLoopNr > e.MaxLoopCount || e.RecLoopNr > LoopSlotCapacity) {
         e.RecLoopNr = std::min(e.MaxLoopCount, LoopSlotCapacity);
-        e.Recording = false;
-        dialogs_.ShowMessage("Maximalzahl der Loops erreicht !!");
-        ButtonStopClick();
+        RefuseRecording();
         return;
     }
     if (!ValidLoop(e.RecLoopNr)) return;
+    // A slot without a buffer would record nothing but silence.
+    if (e.Slots[static_cast<size_t>(e.RecLoopNr)].Buffer.Capacity() == 0) {
+        RefuseRecording();
+        return;
+    }
     WriteLoopLine(e.RecLoopNr, /*recordingStarts=*/true);
     e.PlayPos = 0;
     e.FirstPassAfterStart = true;
@@ -451,10 +463,11 @@ void Transport::LoopEndWhileRecording() {
     const int place = ValidLoop(e.RecLoopNr) ? PlaceInName(e.RecLoopNr) : 0;
     const bool full = (place == LoopsPerGroup() || e.RecLoopNr == MaxLoops()) && !CyclicOn();
     if (!full && !c_.SBPlay.Down()) {
-        if (e.ToGroupIdx > e.LastGroupIdx) OpenNewGroup();
-        SetRecLoopNr(e.NextToRecLoopNr);
-        DoRecordLoop();
-        e.MuteNextRecLoop = true;
+        if (OpenRequestedGroup()) {
+            SetRecLoopNr(e.NextToRecLoopNr);
+            DoRecordLoop();
+            e.MuteNextRecLoop = true;
+        }
     } else {
         e.Recording = false;
         e.Playing = !c_.SBStopAtLoopEnd.Down();

@@ -72,7 +72,11 @@ class Transport {
     int CountLoops(int group) const;
     int PlaceInName(int loop) const;
     bool GroupHasOnlyRecLoop() const;
-    void OpenNewGroup();
+    // False when no loop number is left for a new group.
+    bool OpenNewGroup();
+    // Before a recording starts: opens the new group asked for, or refuses the recording.
+    bool OpenRequestedGroup();
+    void RefuseRecording();
     void SetRecLoopNr(int loop);
     void SetNextToRecLoopNr(int loop);
     void UpdateSBRecordNextAndPlayAll(bool force);

@@ -88,23 +88,41 @@ TEST_F(OutputAssembly, OffsetReadsAheadAndWrapsInsideTheBlock) {
     EXPECT_FALSE(e.FirstPassAfterStart); // the first wrap after a start only clears the flag
 }
 
-TEST_F(OutputAssembly, GroupSwitchKeepsTheDistanceToTheEnd) {
-    h.PlaceLoop(1, 0, Ramp(1000));
-    h.PlaceLoop(2, 1, Constant(1500, 0));
-    e.PlayLoopEnd = 2000;
-    e.PlayPos = 2000 - 600; // 300 frames before the end
-    e.ToGroupIdx = 1;
-    h.FeedSilence();
-    EXPECT_TRUE(Logged("ActivateGroup 1"));
-    EXPECT_EQ(e.ActGroupIdx, 1);
-    EXPECT_EQ(e.PlayLoopEnd, 3000);
-    // 600 values before the new end when the switch happened, then the block advanced 2000.
-    EXPECT_EQ(e.PlayPos, 3000 - 600 + 2000);
-    EXPECT_EQ(e.CursorGroup, 0);
-    // The frames of the switching block keep the positions of the old cycle.
-    EXPECT_EQ(OutL(299), 999);
-    EXPECT_EQ(OutL(300), 0);
-    EXPECT_EQ(OutL(999), 699);
+TEST(OutputAssemblyGroupSwitch, NewGroupPlaysWholeFromItsStartWithAnyOffset) {
+    // A of 1000 frames plays, B of 1500 frames is asked for; blocks of 500 frames. Whether the
+    // wrap falls on a block boundary (no offset) or inside a block, the output goes on from A's
+    // end straight into B's first frame and through all of B.
+    for (const int offsetFrames : {0, 200, 300, 700}) {
+        SCOPED_TRACE(offsetFrames);
+        EngineHarness h(44100, 500);
+        Engine& e = h.E();
+        e.Switches.CorrectDCDrift = false;
+        std::vector<int16_t> b(2 * 1500, 0);
+        for (int i = 0; i < 1500; ++i)
+            b[2 * static_cast<size_t>(i)] = static_cast<int16_t>(10000 + i);
+        h.PlaceLoop(1, 0, Ramp(1000));
+        h.PlaceLoop(2, 1, b, /*on=*/false);
+        e.ActGroupIdx = 0;
+        e.ToGroupIdx = 1;
+        e.Playing = true;
+        e.FirstPassAfterStart = true;
+        e.PlayLoopEnd = 2000;
+        e.OffsetSmps = 2 * offsetFrames;
+        std::vector<int> heard;
+        for (int block = 0; block < 10; ++block) {
+            h.FeedSilence();
+            for (int f = 0; f < 500; ++f)
+                heard.push_back(h.LastOut()[2 * static_cast<size_t>(f)]);
+        }
+        std::vector<int> want;
+        for (int k = 0; k < 5000; ++k) {
+            const int read = k + offsetFrames;
+            want.push_back(read < 1000 ? read : 10000 + (read - 1000) % 1500);
+        }
+        EXPECT_EQ(heard, want);
+        EXPECT_EQ(e.ActGroupIdx, 1);
+        EXPECT_EQ(e.PlayLoopEnd, 3000);
+    }
 }
 
 TEST_F(OutputAssembly, NewGroupRequestReleasesTheActiveGroupWhenArmed) {

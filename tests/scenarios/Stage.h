@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -52,6 +53,12 @@ class Stage : public ::testing::Test {
             clock.Advance(kBlockMs);
             Send();
         }
+    }
+    // Silent blocks until `done` holds, at most `most` of them; whether it came to hold.
+    bool BlocksUntil(const std::function<bool()>& done, int most = 40) {
+        for (int b = 0; b < most && !done(); ++b)
+            Blocks(1);
+        return done();
     }
     void Press(Control& c) { c.UserClick(); }
 

@@ -151,6 +151,48 @@ TEST_F(Performance, GroupRequestedWhilePlayingSwitchesAtTheWrap) {
     EXPECT_EQ(OutL(10), 100);
 }
 
+TEST_F(Performance, GroupAskedForDuringSeriesRecordingSwitchesAtTheCycleEnd) {
+    // With or without an offset the switch comes at the cycle end, and the series goes on in the
+    // new group.
+    for (const int offsetFrames : {0, 240}) {
+        SCOPED_TRACE(offsetFrames);
+        core = std::make_unique<KreiselCore>(Host{clock, clock, pump, dialogs, system});
+        E().SampleRate = kRate;
+        E().BlockBytes = kFrames * 4;
+        M().CBContinuousRecordingLoops.SetChecked(false);
+        M().SEFixMaxLoopNr.SetValue(6);
+        StartPlain();
+        E().OffsetSmps = 2 * offsetFrames;
+        // A1 of 8 blocks, B1 of 4 blocks, then back to A.
+        Press(M().SBRecord);
+        Blocks(8, 100);
+        Press(M().SBRecord);
+        ASSERT_TRUE(BlocksUntil([&] { return !E().Recording; }));
+        Press(M().SBGroupNext);
+        Press(M().SBRecord);
+        ASSERT_TRUE(BlocksUntil([&] { return E().Recording; }));
+        Blocks(4, 200);
+        Press(M().SBRecord);
+        ASSERT_TRUE(BlocksUntil([&] { return !E().Recording; }));
+        Press(M().SBGroupBack);
+        ASSERT_TRUE(BlocksUntil([&] { return E().ActGroupIdx == 0; }));
+
+        // A series from A2 on; B is asked for while A2 records.
+        Press(M().ToolContinuousRecordingLoops);
+        Press(M().SBRecord);
+        ASSERT_TRUE(BlocksUntil([&] { return E().Recording; }));
+        ASSERT_EQ(T().LoopName(E().RecLoopNr), "A2");
+        Press(M().SBGroupNext);
+        EXPECT_EQ(E().ToGroupIdx, 1);
+        ASSERT_TRUE(BlocksUntil([&] { return E().RecLoopNr != 3; }));
+        EXPECT_EQ(E().ActGroupIdx, 1);
+        EXPECT_TRUE(E().Recording);
+        EXPECT_EQ(T().LoopName(E().RecLoopNr), "B2");
+        EXPECT_EQ(E().PlayLoopEnd, E().Slots[2].LoopLenBytes / 2); // B1 sets the length
+        Press(M().ButtonStop);
+    }
+}
+
 TEST_F(Performance, StopAtLoopEndAfterAStart) {
     M().CBContinuousRecordingLoops.SetChecked(false);
     StartPlain();
@@ -217,6 +259,160 @@ TEST_F(Performance, TheThirtyThirdLoopIsRefused) {
     EXPECT_TRUE(dialogs.WasShown("Maximalzahl der Loops erreicht !!"));
     EXPECT_FALSE(E().Recording);
     EXPECT_EQ(E().LoopCount, 32);
+}
+
+TEST_F(Performance, EnterThatStartedTheCountInClosesTheFirstLoopNext) {
+    M().CBContinuousRecordingLoops.SetChecked(false);
+    StartPlain();
+    M().CBUsePrepareTime.SetChecked(true);
+    M().TBPrepareTime.SetPosition(1); // a second
+    // The key comes up while the count-in waits.
+    bool released = false;
+    pump.SetFeed([&] {
+        Send();
+        if (!released) released = core->KeyUp(13) || true;
+    });
+    EXPECT_TRUE(core->KeyDown(13));
+    ASSERT_TRUE(released);
+    ASSERT_TRUE(E().Recording);
+    ASSERT_TRUE(E().FreeLengthRecording);
+    pump.SetFeed([this] { Send(); });
+    Blocks(5, 100);
+    EXPECT_TRUE(core->KeyDown(13));
+    core->KeyUp(13);
+    EXPECT_FALSE(E().FreeLengthRecording);
+    EXPECT_EQ(E().PlayLoopEnd, 5 * 2 * kFrames);
+}
+
+TEST_F(Performance, TappedStartDoesNothingWhileRecordIsRefused) {
+    // A1 to A3 fill the group; without cyclic overwrite Record is disabled.
+    M().CBContinuousRecordingLoops.SetChecked(true);
+    StartPlain();
+    Press(M().SBRecord);
+    Blocks(4, 100);
+    Press(M().SBRecord);
+    for (int b = 0; b < 40 && (E().Recording || E().LoopCount < 3); ++b)
+        Blocks(1, 100);
+    ASSERT_EQ(E().LoopCount, 3);
+    ASSERT_FALSE(E().Recording);
+    ASSERT_FALSE(M().SBRecord.Enabled());
+    ASSERT_EQ(M().LabelDisp2.Text(), "A1-");
+
+    // Four key taps half a second apart; the start is due a beat after the last.
+    Press(M().SBTap);
+    for (int tap = 0; tap < 4; ++tap) {
+        Blocks(50);
+        core->KeyDown(32);
+        core->KeyUp(32);
+    }
+    Blocks(70);
+    EXPECT_EQ(core->Tap().TapsToGo(), 0);
+    EXPECT_FALSE(E().RecordArmed);
+    EXPECT_FALSE(E().Recording);
+    EXPECT_EQ(E().Slots[1].Buffer.ValueAt(400), 100); // A1 as it was recorded
+    EXPECT_EQ(E().LoopCount, 3);
+}
+
+TEST_F(Performance, DisplaysFollowLimitsAndSoundingLoops) {
+    // A loop memory of 8 GiB: its time needs more than 32 bits of values.
+    system.memory.physicalBytes = 16ull << 30;
+    M().CBContinuousRecordingLoops.SetChecked(false);
+    M().SEFixMaxLoopNr.SetValue(5);
+    M().CBUseLowerOutput.SetChecked(true);
+    M().TBLowerOutputPerLoop.SetPosition(40);
+    StartPlain();
+    EXPECT_EQ(M().LabelTotalMem.Text(), "Ges. 44739.24 Sek. (8388608 KB)");
+
+    // The input row, A1 and A2 sound: each lowers the output by 2 dB.
+    ASSERT_TRUE(E().Rows[0].LoopOn);
+    Press(M().SBRecord);
+    Blocks(4, 100);
+    Press(M().SBRecord);
+    Blocks(1);
+    Press(M().SBRecord);
+    ASSERT_TRUE(BlocksUntil([&] { return E().LoopCount == 2 && !E().Recording; }));
+    Blocks(4);
+    EXPECT_EQ(M().LabelLowerOutput.Text(), "-6 dB");
+    EXPECT_EQ(M().LabelLowerOutputPerLoop.Text(), "-2 dB pro Loop");
+    // A2's mark taken off: from the next wrap A2 is silent.
+    core->Loops().Rows.Mark[2]->UserClick();
+    Blocks(4);
+    ASSERT_FALSE(E().Rows[2].LoopOn);
+    EXPECT_EQ(M().LabelLowerOutput.Text(), "-4 dB");
+
+    // "Max.Anz. Loops" 2 takes "Loops pro Gruppe" to 2: group A is full, the mark wraps to A1.
+    M().SEFixMaxLoopNr.SetValue(2);
+    EXPECT_EQ(M().SEFixMaxLoopNrOfGroup.Value(), 2);
+    EXPECT_EQ(M().LabelDisp2.Text(), "A1-");
+}
+
+TEST_F(Performance, NewGroupWithoutAFreeLoopNumberIsRefused) {
+    // "Max.Anz. Loops" 3: A1, A2, B1, back to A, then a new group asked for while A plays.
+    M().CBContinuousRecordingLoops.SetChecked(false);
+    StartPlain();
+    Press(M().SBRecord);
+    Blocks(4, 100);
+    Press(M().SBRecord);
+    ASSERT_TRUE(BlocksUntil([&] { return !E().Recording; }));
+    Press(M().SBRecord);
+    ASSERT_TRUE(BlocksUntil([&] { return E().Recording; }));
+    ASSERT_TRUE(BlocksUntil([&] { return !E().Recording; }));
+    Press(M().SBGroupNext);
+    Press(M().SBRecord);
+    ASSERT_TRUE(BlocksUntil([&] { return E().Recording; }));
+    Blocks(2, 200);
+    Press(M().SBRecord);
+    ASSERT_TRUE(BlocksUntil([&] { return !E().Recording; }));
+    Press(M().SBGroupBack);
+    ASSERT_TRUE(BlocksUntil([&] { return E().ActGroupIdx == 0; }));
+    Press(M().SBGroupNext);
+    Press(M().SBGroupNext);
+    ASSERT_EQ(E().ToGroupIdx, 2);
+    Press(M().SBRecord);
+    ASSERT_TRUE(BlocksUntil([&] { return !E().Playing; }));
+    EXPECT_TRUE(dialogs.WasShown("Maximalzahl der Loops erreicht !!"));
+    EXPECT_FALSE(E().Recording);
+    EXPECT_EQ(E().LoopCount, 3);
+    EXPECT_EQ(E().LastGroupIdx, 1);
+    EXPECT_EQ(E().ToGroupIdx, E().ActGroupIdx);
+}
+
+TEST_F(Performance, GroupButtonsStayInsideTheGroupsWhenEveryLoopIsAGroup) {
+    M().SEFixMaxLoopNr.SetValue(32);
+    M().SEFixMaxLoopNrOfGroup.SetValue(1);
+    M().CBContinuousRecordingLoops.SetChecked(false);
+    StartPlain();
+    for (int g = 0; g < 32; ++g) {
+        if (g > 0) Press(M().SBGroupNext);
+        Press(M().SBRecord);
+        ASSERT_TRUE(E().Recording) << g;
+        Blocks(2, 100);
+        Press(M().ButtonStop);
+    }
+    ASSERT_EQ(E().LastGroupIdx, 31);
+    // From the next to last group the buttons ask past the last one; Record; then the buttons
+    // again, stopped.
+    Press(M().SBGroupBack);
+    Press(M().SBPlay);
+    Blocks(1);
+    for (int i = 0; i < 3; ++i)
+        Press(M().SBGroupNext);
+    EXPECT_LE(E().ToGroupIdx, 31);
+    Press(M().SBRecord);
+    Blocks(6);
+    Press(M().ButtonStop);
+    for (int i = 0; i < 3; ++i) {
+        Press(M().SBGroupBack);
+        Press(M().SBGroupNext);
+        Press(M().SBGroupNext);
+        EXPECT_LE(E().ToGroupIdx, 31);
+    }
+    EXPECT_EQ(E().LastGroupIdx, 31);
+    EXPECT_EQ(E().LoopCount, 32);
+    for (int g = 0; g <= 31; ++g) {
+        EXPECT_EQ(E().GroupFirstLoop(g), g + 1) << g;
+        EXPECT_EQ(E().GroupFixMaxLoopNr(g), 1) << g;
+    }
 }
 
 } // namespace

@@ -53,6 +53,52 @@ std::vector<int16_t> EngineHarness::LoopValues(int slot) {
     return v;
 }
 
+namespace {
+
+// The rules of a wrap of the read position to the cycle start: a requested existing group takes
+// over, the play position keeping its distance to the cycle end; a requested new group while
+// armed silences the active group; otherwise the active group's marks apply.
+void ReferenceWrap(Engine& e) {
+    EngineHooks& hooks = e.Hooks();
+    if (e.ToGroupIdx != e.ActGroupIdx && e.ToGroupIdx <= e.LastGroupIdx) {
+        const int32_t distance = e.PlayLoopEnd - e.PlayPos;
+        e.ActGroupIdx = e.ToGroupIdx;
+        hooks.ActivateGroup(e.ToGroupIdx);
+        int32_t longest = 0;
+        for (int m = 1; m <= e.LoopCount; ++m) {
+            const LoopSlot& s = e.Slots[static_cast<size_t>(m)];
+            if (s.LoopGroup == e.ActGroupIdx) longest = std::max(longest, s.LoopLenBytes / 2);
+        }
+        e.PlayLoopEnd = longest;
+        e.PlayPos = std::max(0, e.PlayLoopEnd - distance);
+    } else if (e.ToGroupIdx != e.ActGroupIdx && e.ToGroupIdx > e.LastGroupIdx && e.RecordArmed) {
+        for (int m = 1; m <= e.LoopCount; ++m)
+            if (e.Slots[static_cast<size_t>(m)].LoopGroup == e.ActGroupIdx) e.Rows[static_cast<size_t>(m)].LoopOn = false;
+        hooks.LoopSwitchesChanged();
+    } else if (e.ToGroupIdx == e.ActGroupIdx) {
+        hooks.SetSBLoopsFromMarkers();
+    }
+}
+
+} // namespace
+
+void ReferenceLoopEndAtBlockStart(Engine& e) {
+    EngineHooks& hooks = e.Hooks();
+    if (e.PlayPos < e.PlayLoopEnd) return;
+    // The first frame's read position is the cycle end itself: it wraps to the start right here,
+    // before the cycle end hands over to what plays or records next.
+    if (e.Playing && int64_t{e.PlayPos} + e.OffsetSmps == e.PlayLoopEnd) ReferenceWrap(e);
+    if (!e.Recording) {
+        hooks.SetPlayLoopEnd();
+        return;
+    }
+    if (e.LoopTailFadePending) {
+        e.LoopTailFadePending = false;
+        e.FadeLoopTail(e.RecLoopNr);
+    }
+    hooks.LoopEndWhileRecording();
+}
+
 void ReferenceCreateOutLoopSegs(Engine& e) {
     EngineHooks& hooks = e.Hooks();
     if (!e.Switches.DoExport) hooks.OutputDriftCorrection();
@@ -80,7 +126,23 @@ void ReferenceCreateOutLoopSegs(Engine& e) {
             }
             subtracted = true;
         }
-        if (q == 0 && !e.HandleCycleStart(subtracted)) return;
+        if (q == 0) {
+            if (subtracted) ReferenceWrap(e);
+            if (!e.Recording && e.FirstPassAfterStart) {
+                e.FirstPassAfterStart = false;
+            } else if (!e.Recording) {
+                if (hooks.MacrosRunning() && hooks.ContinueWaitingMacrosForLoopend() && !e.Playing) {
+                    e.OutBlockMade = false;
+                    return;
+                }
+                if (e.Switches.StopAtLoopEnd) {
+                    e.PlayThisBlock = false;
+                    hooks.ButtonStopClick();
+                    e.OutBlockMade = false;
+                    return;
+                }
+            }
+        }
         for (int m = 1; m <= e.LoopCount; ++m) {
             LoopSlot& s = e.Slots[static_cast<size_t>(m)];
             const MixerRow& row = e.Rows[static_cast<size_t>(m)];

@@ -4,6 +4,7 @@
 
 #include "engine/Engine.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -13,7 +14,7 @@
 namespace kreisel::test {
 
 // Hooks that log what the block processor asked for and do the minimum the transport would:
-// the cycle end puts the play position back to the start.
+// the cycle end puts the play position back to the start, a group switch switches the rows.
 class LoggingHooks : public EngineHooks {
   public:
     explicit LoggingHooks(Engine& engine) : engine_(engine) {}
@@ -30,7 +31,12 @@ class LoggingHooks : public EngineHooks {
         engine_.PlayPos = 0;
     }
     void LoopEndWhileRecording() override { Log.push_back("LoopEndWhileRecording"); }
-    void ActivateGroup(int group) override { Log.push_back("ActivateGroup " + std::to_string(group)); }
+    // The new group's loops sound, the others not.
+    void ActivateGroup(int group) override {
+        Log.push_back("ActivateGroup " + std::to_string(group));
+        for (int m = 1; m <= std::min(engine_.LoopCount, LoopSlotCapacity); ++m)
+            engine_.Rows[static_cast<size_t>(m)].LoopOn = engine_.Slots[static_cast<size_t>(m)].LoopGroup == group;
+    }
     void LoopSwitchesChanged() override { Log.push_back("LoopSwitchesChanged"); }
     void SetSBLoopsFromMarkers() override { Log.push_back("SetSBLoopsFromMarkers"); }
     bool MacrosRunning() override { return MacrosAreRunning; }
@@ -85,5 +91,7 @@ class EngineHarness {
 // The output assembly read frame by frame, position by position, exactly in the order the
 // looper's rules give; the run-based mix must match it value for value.
 void ReferenceCreateOutLoopSegs(Engine& e);
+// The cycle end at a block's start, read the same way.
+void ReferenceLoopEndAtBlockStart(Engine& e);
 
 } // namespace kreisel::test
