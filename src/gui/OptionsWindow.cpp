@@ -73,7 +73,7 @@ std::vector<GroupSpec> SoundCardPage() {
           {"", {"LabelFreqCaption", "SEFreq", "LabelFreqUnit"}},
           {"", {"LabelBlockCaption", "SEMemBlockFrames", "LabelBlockUnit"}},
           {"", {"LabelInfoRestart"}},
-          {"", {"LabelWaveFormat", "ButtonStartStop", "SpeedButtonSoundkarte"}}}},
+          {"", {"LabelWaveFormat", "ButtonStartSoundKarte", "SpeedButtonSoundkarte"}}}},
     };
 }
 
