@@ -346,7 +346,8 @@ FixedText& FixedText::AppendFixed(double value, int decimals, char decimalSepara
 
 void AppendTimeText(FixedText& text, int lengthValues, int channelCount, int sampleRate, int digits,
                     char decimalSeparator) {
-    text.AppendFixed(Seconds(lengthValues, channelCount, sampleRate), digits, decimalSeparator).Append(" Sek.");
+    text.AppendFixed(Seconds(lengthValues, channelCount, sampleRate), digits, decimalSeparator)
+        .Append(" Sek.");
 }
 
 std::string TimeText(int lengthValues, int channelCount, int sampleRate, int digits, char decimalSeparator) {
@@ -368,7 +369,8 @@ std::string BeatText(int lengthValues, int channelCount, int halfBeatFrames, cha
 void AppendLoopTimeText(FixedText& text, int loopLenBytes, int channelCount, int sampleRate,
                         char decimalSeparator) {
     // "0.##0": the last decimal place is mandatory, so all three always show.
-    text.AppendFixed(Seconds(loopLenBytes / 2, channelCount, sampleRate), 3, decimalSeparator).Append(" Sek.");
+    text.AppendFixed(Seconds(loopLenBytes / 2, channelCount, sampleRate), 3, decimalSeparator)
+        .Append(" Sek.");
 }
 
 std::string LoopTimeText(int loopLenBytes, int channelCount, int sampleRate, char decimalSeparator) {

@@ -261,7 +261,8 @@ void KreiselCore::MetronomeBlock(int frames, int16_t* l, int16_t* r, int32_t* mo
 
 void KreiselCore::ShowCountDown(int valuesLeft) {
     FixedText text;
-    AppendTimeText(text, valuesLeft, engine_->ChannelCount(), engine_->SampleRate, 1, timedStart_.DecimalSeparator);
+    AppendTimeText(text, valuesLeft, engine_->ChannelCount(), engine_->SampleRate, 1,
+                   timedStart_.DecimalSeparator);
     main_.PanelCountDown.AssignText(text.View());
 }
 

@@ -86,8 +86,8 @@ void Metronome::ShowBeat(bool white) {
 void Metronome::SetClickFrameFromTick() {
     // The output click is heard one beat on, early by the output offset and by the block that
     // is still to be queued.
-    nextClickFrame_ = nextTickFrame_ + 2 * int64_t{halfBeatFrames_} - DivTrunc(e_.OffsetSmps, e_.ChannelCount()) -
-                      e_.BlockValues() / 2;
+    nextClickFrame_ = nextTickFrame_ + 2 * int64_t{halfBeatFrames_} -
+                      DivTrunc(e_.OffsetSmps, e_.ChannelCount()) - e_.BlockValues() / 2;
 }
 
 void Metronome::HalfBeatStep(int /*frames*/) {

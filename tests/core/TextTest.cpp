@@ -97,14 +97,15 @@ TEST(FormatFloatTest, DecimalSeparatorAndSpecialValues) {
 
 // The texts built in place for the block displays read as the patterns show them.
 TEST(FormatFloatTest, FixedTextShowsWhatThePatternShows) {
-    const double values[] = {0.0,    0.0625, 2.675,  0.0005, 0.00049, -0.00049, -0.5,  1.5,   9.9996,
-                             -9.9996, 0.12345, 1e-7, 2147483.647, 99.95, -0.05, 0.05, 123456789.123};
+    const double values[] = {0.0,         0.0625, 2.675,  0.0005,  0.00049,      -0.00049,
+                             -0.5,        1.5,    9.9996, -9.9996, 0.12345,      1e-7,
+                             2147483.647, 99.95,  -0.05,  0.05,    123456789.123};
     struct Pattern {
         const char* text;
         int decimals;
         bool leadingZero;
     };
-    const Pattern patterns[] = {{"0", 0, true},     {"0.0", 1, true},     {"0.000", 3, true},
+    const Pattern patterns[] = {{"0", 0, true},      {"0.0", 1, true},    {"0.000", 3, true},
                                 {"#.##0", 3, false}, {"0.###0", 4, true}, {"0.000000", 6, true}};
     for (const Pattern& p : patterns)
         for (const double v : values)

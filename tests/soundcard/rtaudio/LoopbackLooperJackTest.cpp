@@ -2,20 +2,21 @@
 // sound card on the RtAudio device, the program's output ports connected to its own input ports,
 // and the core thread served from the queue's eventfd as the application serves it. The acoustic
 // latency measurement then hears the metronome's own clicks come back through the loopback.
+#include "persistence/SoundFiles.h"
 #include "shell/HeadlessHost.h"
 #include "shell/KreiselCore.h"
 #include "soundcard/rtaudio/RtAudioDevice.h"
 #include "support/JackServer.h"
-#include "persistence/SoundFiles.h"
 #include "support/ManualHost.h"
 
 #include <gtest/gtest.h>
 
-
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <future>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -213,15 +214,27 @@ TEST_P(JackLoopbackLooper, AcousticMeasurementHearsEveryTickWithTheAutomaticOffs
     KreiselCore& core = *rig.core;
     const int depth = core.Latency().SEOptOutblocksDelay.Value();
     rig.Serve(500ms); // blocks have played: the queue's delay is known
-    // A measurement that a disturbance ran through is taken again.
+    // One steady figure, and every tick heard: from the second detection on, each follows the
+    // one before by the metronome's beat (a missed tick would double it, an echo or noise
+    // shorten it); and the automatic offset is that figure.
+    auto steady = [&](const RoundTrips& r) {
+        const auto [low, high] = std::minmax_element(r.measured.begin() + 1, r.measured.end());
+        const auto [shortest, longest] = std::minmax_element(r.spacings.begin() + 2, r.spacings.end());
+        return *high - *low <= period && *longest - *shortest <= period &&
+               std::abs(*shortest - 2 * core.Metro().HalfBeatFrames()) <= period &&
+               std::abs(core.Latency().SEAddOffsetFrms.Value() - r.median) <= 64;
+    };
+    // A measurement that is off and that a disturbance ran through is taken again.
     RoundTrips r;
-    bool clean = false;
-    for (int take = 0; take < kTakes && !clean; ++take) {
+    bool clean = true;
+    for (int take = 0; take < kTakes; ++take) {
         const int64_t before = rig.Disturbances();
         r = RoundTrips{};
         ASSERT_TRUE(MeasureRoundTrips(rig, 3500ms, r));
         clean = rig.Disturbances() == before;
+        if (clean || steady(r)) break;
     }
+    const bool wasSteady = steady(r);
     const int offset = core.Latency().SEAddOffsetFrms.Value();
     const int64_t queueDelay = core.Card().QueueDelayFrames();
     const int deviceLatency = core.Card().DeviceLatencyFrames();
@@ -229,12 +242,10 @@ TEST_P(JackLoopbackLooper, AcousticMeasurementHearsEveryTickWithTheAutomaticOffs
     core.Card().Stop();
     EXPECT_EQ(deviceLatency, period);
     EXPECT_EQ(offset, queueDelay + deviceLatency);
-    // Every take disturbed: what a late server moves is not checked.
-    if (!clean) GTEST_SKIP() << kTakes << " measurements, each with xruns or a queue that ran dry";
+    // Every take disturbed and off: what a late server moves is not checked.
+    if (!clean && !wasSteady)
+        GTEST_SKIP() << kTakes << " measurements, each off and with xruns or a queue that ran dry";
 
-    // One steady figure, and every tick heard: from the second detection on, each follows the
-    // one before by the metronome's beat (a missed tick would double it, an echo or noise
-    // shorten it).
     const auto [low, high] = std::minmax_element(r.measured.begin() + 1, r.measured.end());
     EXPECT_LE(*high - *low, period) << "detections:" << r.all;
     const auto [shortest, longest] = std::minmax_element(r.spacings.begin() + 2, r.spacings.end());
@@ -270,8 +281,8 @@ std::vector<int16_t> ClickTrack(int frames, int first, int spacing) {
 
 // The looper started with a click track of `loopFrames` imported as A1, to be played without
 // series recording or a fixed length.
-::testing::AssertionResult StartWithClickTrack(LoopbackLooper& rig, const std::string& clicks, int blockFrames,
-                                               int loopFrames) {
+::testing::AssertionResult StartWithClickTrack(LoopbackLooper& rig, const std::string& clicks,
+                                               int blockFrames, int loopFrames) {
     test::WriteSound(clicks, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, Rate, ClickTrack(loopFrames, 1700, 3900));
     int imported = 0;
     const ::testing::AssertionResult started = StartLooper(rig, blockFrames, [&](KreiselCore& core) {
@@ -320,7 +331,8 @@ std::string Joined(const std::vector<int>& values) {
     if (!core.E().RecordArmed) return ::testing::AssertionFailure() << "A2 is not armed";
     const auto until = SteadyClock::now() + 5s;
     while (core.E().LoopCount < 2 || core.E().Recording) {
-        if (SteadyClock::now() > until) return ::testing::AssertionFailure() << "A2 was not recorded; " << LastError(core);
+        if (SteadyClock::now() > until)
+            return ::testing::AssertionFailure() << "A2 was not recorded; " << LastError(core);
         rig.pump.WaitForEvents(20);
     }
     clean = rig.Disturbances() == before;
@@ -336,30 +348,35 @@ TEST_P(JackLoopbackLooper, OverdubFromTheLoopbackLinesUpWithThePlayingLoop) {
     constexpr int LoopFrames = 40 * BlockFrames;
     Watchdog watchdog(kTakes * 30s);
     test::ScratchFolder dir;
+    // A take whose clicks are off and that a disturbance ran through is taken again.
     std::unique_ptr<LoopbackLooper> rig;
-    bool clean = false;
+    std::vector<int> played, heard;
+    bool clean = true;
+    int worst = 0;
     int takes = 0;
-    while (!clean && takes < kTakes) {
+    while (takes < kTakes) {
         ++takes;
         rig.reset(); // one server at a time
         rig = std::make_unique<LoopbackLooper>(period);
         ASSERT_TRUE(RecordTheEcho(*rig, dir / "clicks.wav", BlockFrames, LoopFrames, clean));
+        played = Pulses(rig->core->E().Slots[1], 10000);
+        heard = Pulses(rig->core->E().Slots[2], 5000);
+        worst = heard.size() == played.size() ? 0 : INT_MAX;
+        for (size_t i = 0; i < played.size() && i < heard.size(); ++i)
+            worst = std::max(worst, std::abs(heard[i] - played[i]));
+        if (clean || worst <= 64) break;
     }
     KreiselCore& core = *rig->core;
     const int offset = core.Latency().SEAddOffsetFrms.Value();
     const int errors = core.Card().ErrorCount();
     core.Card().Stop();
 
-    const std::vector<int> played = Pulses(core.E().Slots[1], 10000);
-    const std::vector<int> heard = Pulses(core.E().Slots[2], 5000);
     ASSERT_EQ(core.E().Slots[2].LoopLenBytes, 4 * LoopFrames);
     ASSERT_EQ(played.size(), 10u);
-    // Every take disturbed: what a late server skips or moves is not checked.
-    if (!clean) GTEST_SKIP() << takes << " takes, each with xruns or a queue that ran dry";
+    // Every take off and disturbed: what a late server skips or moves is not checked.
+    if (!clean && worst > 64)
+        GTEST_SKIP() << takes << " takes, each off and with xruns or a queue that ran dry";
     ASSERT_EQ(heard.size(), played.size()) << "A1:" << Joined(played) << "; A2:" << Joined(heard);
-    int worst = 0;
-    for (size_t i = 0; i < played.size(); ++i)
-        worst = std::max(worst, std::abs(heard[i] - played[i]));
     EXPECT_LE(worst, 64) << "A1:" << Joined(played) << "; A2:" << Joined(heard) << "; offset " << offset;
     std::printf("Overdub through the JACK loopback, period %d: A2's clicks at most %d frames from A1's "
                 "(offset %d); %d error lines; %d take(s)\n",
@@ -382,11 +399,14 @@ TEST(JackLooperFault, ServerLossIsReportedLoopsSurviveAndARestartPlaysThemAgain)
     test::ScratchFolder dir;
     // A1 plays and A2 is recorded from what comes back, again when a disturbance ran through it.
     std::unique_ptr<LoopbackLooper> rig;
-    bool clean = false;
-    for (int take = 0; take < kTakes && !clean; ++take) {
+    bool clean = true;
+    size_t echoed = 0;
+    for (int take = 0; take < kTakes; ++take) {
         rig.reset();
         rig = std::make_unique<LoopbackLooper>(256);
         ASSERT_TRUE(RecordTheEcho(*rig, dir / "clicks.wav", BlockFrames, LoopFrames, clean));
+        echoed = Pulses(rig->core->E().Slots[2], 5000).size();
+        if (clean || echoed == 5) break;
     }
     KreiselCore& core = *rig->core;
     int16_t peak = 0; // the loudest input since the test last looked
@@ -404,7 +424,6 @@ TEST(JackLooperFault, ServerLossIsReportedLoopsSurviveAndARestartPlaysThemAgain)
     const std::string a2 = audio(2);
     ASSERT_EQ(a2.size(), 4u * LoopFrames);
     // A disturbed take may have skipped a click, but never all of them.
-    const size_t echoed = Pulses(core.E().Slots[2], 5000).size();
     if (clean) {
         ASSERT_EQ(echoed, 5u) << "A2 holds what came back";
     } else {
@@ -417,7 +436,8 @@ TEST(JackLooperFault, ServerLossIsReportedLoopsSurviveAndARestartPlaysThemAgain)
     rig->server.Kill();
     auto lossReported = [&core] {
         for (const std::string& line : core.SoundCardForm().MemoErrors.Lines())
-            if (line.find("Fehler 1001 der Soundkarte: Audiogerät verloren") != std::string::npos) return true;
+            if (line.find("Fehler 1001 der Soundkarte: Audiogerät verloren") != std::string::npos)
+                return true;
         return false;
     };
     for (const auto until = SteadyClock::now() + 5s; !lossReported();) {
@@ -433,10 +453,15 @@ TEST(JackLooperFault, ServerLossIsReportedLoopsSurviveAndARestartPlaysThemAgain)
 
     std::string why;
     ASSERT_TRUE(rig->server.Start(&why)) << why;
+    const int errorsBeforeRestart = core.Card().ErrorCount();
     core.Card().Restart();
     ASSERT_FALSE(core.Card().Stopped()) << LastError(core);
-    ASSERT_TRUE(WireLoopback(*rig));
-    const int errorsAfterRestart = core.Card().ErrorCount();
+    // The ports are connected while the core goes on serving blocks, as when a patchbay does it.
+    auto wired = std::async(std::launch::async, [&rig] { return WireLoopback(*rig); });
+    while (wired.wait_for(0ms) != std::future_status::ready)
+        rig->pump.WaitForEvents(20);
+    ASSERT_TRUE(wired.get());
+    const int errorsAfterRestart = errorsBeforeRestart;
     peak = 0;
     rig->Serve(1500ms);
     // The start zeroed the counters.
@@ -485,8 +510,9 @@ TEST_P(JackLooperMeasure, RoundTripAndUnderruns) {
     Watchdog watchdog(std::chrono::seconds(seconds + 30));
     std::string why;
     ASSERT_TRUE(rig.server.Start(&why)) << why;
-    ASSERT_TRUE(StartLooper(rig, c.BlockFrames,
-                            [depth](KreiselCore& core) { core.Latency().SEOptOutblocksDelay.SetValue(depth); }));
+    ASSERT_TRUE(StartLooper(rig, c.BlockFrames, [depth](KreiselCore& core) {
+        core.Latency().SEOptOutblocksDelay.SetValue(depth);
+    }));
     KreiselCore& core = *rig.core;
     rig.Serve(300ms);
     const int64_t started = core.Card().QueueDelayFrames();
