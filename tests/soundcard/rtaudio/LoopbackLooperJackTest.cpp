@@ -156,6 +156,7 @@ struct RoundTrips {
     std::vector<long long> spacings; // input frames since the detection before
     int minQueued = 1000;            // output blocks queued, the playing one included
     int maxQueued = 0;
+    bool enough = false;  // four detections or more
     long long median = 0; // of the detections after the first
     std::string all;
     // The automatic offset less each detection after the first, smallest and largest.
@@ -191,7 +192,9 @@ struct RoundTrips {
         r.all += " " + std::to_string(*frames);
     }
     core.Compensation().LabelLatencyClick();
-    if (r.measured.size() < 4) return ::testing::AssertionFailure() << "detections:" << r.all;
+    // Fewer detections are a verdict for the caller: a disturbance may have eaten the clicks.
+    r.enough = r.measured.size() >= 4;
+    if (!r.enough) return ::testing::AssertionSuccess();
     // The first detection may come from a click scheduled before the measurement began.
     std::vector<long long> steady(r.measured.begin() + 1, r.measured.end());
     std::sort(steady.begin(), steady.end());
@@ -218,6 +221,7 @@ TEST_P(JackLoopbackLooper, AcousticMeasurementHearsEveryTickWithTheAutomaticOffs
     // one before by the metronome's beat (a missed tick would double it, an echo or noise
     // shorten it); and the automatic offset is that figure.
     auto steady = [&](const RoundTrips& r) {
+        if (!r.enough) return false;
         const auto [low, high] = std::minmax_element(r.measured.begin() + 1, r.measured.end());
         const auto [shortest, longest] = std::minmax_element(r.spacings.begin() + 2, r.spacings.end());
         return *high - *low <= period && *longest - *shortest <= period &&
@@ -246,6 +250,7 @@ TEST_P(JackLoopbackLooper, AcousticMeasurementHearsEveryTickWithTheAutomaticOffs
     if (!clean && !wasSteady)
         GTEST_SKIP() << kTakes << " measurements, each off and with xruns or a queue that ran dry";
 
+    ASSERT_TRUE(r.enough) << "detections:" << r.all;
     const auto [low, high] = std::minmax_element(r.measured.begin() + 1, r.measured.end());
     EXPECT_LE(*high - *low, period) << "detections:" << r.all;
     const auto [shortest, longest] = std::minmax_element(r.spacings.begin() + 2, r.spacings.end());
@@ -529,6 +534,8 @@ TEST_P(JackLooperMeasure, RoundTripAndUnderruns) {
     const int64_t underruns = core.Card().Queue().Underruns() - underrunsBefore;
     const int64_t xruns = rig.device->OutputUnderflows() + rig.device->InputOverflows() - xrunsBefore;
     const bool disturbed = rig.Disturbances() != disturbancesBefore;
+    if (disturbed && !r.enough) GTEST_SKIP() << "disturbed, detections:" << r.all;
+    ASSERT_TRUE(r.enough) << "detections:" << r.all;
     const int offset = core.Latency().SEAddOffsetFrms.Value();
     core.Card().Stop();
     // A server that ran late skipped the clients for a cycle, which moves input and output
