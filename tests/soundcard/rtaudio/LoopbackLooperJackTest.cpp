@@ -243,6 +243,7 @@ TEST_P(JackLoopbackLooper, AcousticMeasurementHearsEveryTickWithTheAutomaticOffs
     const int64_t queueDelay = core.Card().QueueDelayFrames();
     const int deviceLatency = core.Card().DeviceLatencyFrames();
     const int errors = core.Card().ErrorCount();
+    const bool undisturbed = rig.Disturbances() == 0;
     core.Card().Stop();
     EXPECT_EQ(deviceLatency, period);
     EXPECT_EQ(offset, queueDelay + deviceLatency);
@@ -262,8 +263,11 @@ TEST_P(JackLoopbackLooper, AcousticMeasurementHearsEveryTickWithTheAutomaticOffs
     // the route through the server, which feeds the output back to the input a cycle later.
     EXPECT_NEAR(offset, r.median, 64) << "detections:" << r.all;
     // The queue holds about the target depth: it starts a block or two off it, and the filling
-    // up and drift correction act on whole blocks only.
-    EXPECT_NEAR(static_cast<double>(queueDelay), depth * BlockFrames, 2.0 * BlockFrames);
+    // up and drift correction act on whole blocks only. (An output that ran dry or input that
+    // was lost since the start moved it.)
+    if (undisturbed) {
+        EXPECT_NEAR(static_cast<double>(queueDelay), depth * BlockFrames, 2.0 * BlockFrames);
+    }
     std::printf("Looper through the JACK loopback at %d Hz, period %d, blocks of %d frames, depth %d: "
                 "round trip %lld frames = %.1f ms (queue %lld + route %d; automatic offset %d); "
                 "%zu detections:%s; %d..%d blocks queued; %d error lines\n",
@@ -332,6 +336,14 @@ std::string Joined(const std::vector<int>& values) {
     if (!core.E().Playing) return ::testing::AssertionFailure() << "A1 does not play";
     rig.Serve(300ms);
     const int64_t before = rig.Disturbances();
+    // The queue's delay moving while A2 is recorded is a late cycle too: the streams slipped
+    // against each other, and the offset with them.
+    bool slipped = false;
+    const std::function<void()> follow = core.Card().OnLatencyChanged;
+    core.Card().OnLatencyChanged = [&core, &slipped, follow] {
+        slipped = slipped || core.E().Recording;
+        if (follow) follow();
+    };
     core.Main().SBRecord.UserClick(); // arms A2 for the next cycle, one cycle long
     if (!core.E().RecordArmed) return ::testing::AssertionFailure() << "A2 is not armed";
     const auto until = SteadyClock::now() + 5s;
@@ -340,7 +352,8 @@ std::string Joined(const std::vector<int>& values) {
             return ::testing::AssertionFailure() << "A2 was not recorded; " << LastError(core);
         rig.pump.WaitForEvents(20);
     }
-    clean = rig.Disturbances() == before;
+    core.Card().OnLatencyChanged = follow;
+    clean = rig.Disturbances() == before && !slipped;
     return ::testing::AssertionSuccess();
 }
 
