@@ -140,6 +140,12 @@ void Control::SetText(std::string text) {
     if (kind_ == ControlKind::Edit) RunChange();
 }
 
+void Control::AssignText(std::string_view text) {
+    if (text == text_) return;
+    text_.assign(text);
+    if (kind_ == ControlKind::Edit) RunChange();
+}
+
 void Control::SetItems(std::vector<std::string> items) {
     items_ = std::move(items);
     if (value_ >= static_cast<long long>(items_.size())) SetItemIndex(-1);

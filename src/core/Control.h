@@ -111,6 +111,9 @@ class Control {
     // runs the change action, as typing does).
     const std::string& Text() const { return text_; }
     void SetText(std::string text);
+    // The same, keeping the text's storage: a display refreshed on every block allocates
+    // nothing once its text has been as long as it gets.
+    void AssignText(std::string_view text);
     const std::string& Hint() const { return hint_; }
     void SetHint(std::string hint) { hint_ = std::move(hint); }
     int Tag() const { return tag_; }

@@ -2,6 +2,7 @@
 #include "core/Text.h"
 
 #include <algorithm>
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -278,12 +279,82 @@ std::string LevelText(int level, char decimalSeparator) {
     return text + " dB";
 }
 
+namespace {
+
+double Seconds(std::int64_t values, int channelCount, int sampleRate) {
+    if (channelCount < 1 || sampleRate < 1) return 0.0;
+    return static_cast<double>(DivTrunc64(values, channelCount)) / sampleRate;
+}
+
+} // namespace
+
+FixedText& FixedText::Append(std::string_view text) {
+    const std::size_t n = std::min(text.size(), kCapacity - size_);
+    std::copy_n(text.data(), n, data_.data() + size_);
+    size_ += n;
+    return *this;
+}
+
+FixedText& FixedText::Append(std::int64_t value) {
+    char digits[24];
+    const auto result = std::to_chars(digits, digits + sizeof digits, value);
+    return Append(std::string_view(digits, static_cast<std::size_t>(result.ptr - digits)));
+}
+
+FixedText& FixedText::AppendFixed(double value, int decimals, char decimalSeparator, bool leadingZero) {
+    if (std::isnan(value)) return Append("NAN");
+    if (std::isinf(value)) return Append(value > 0 ? "INF" : "-INF");
+    decimals = std::clamp(decimals, 0, 20);
+    // As RoundedDigits does, on a buffer of the stack: the exact decimal expansion, then half
+    // away from zero.
+    const double magnitude = std::fabs(value);
+    int exponent = 0;
+    std::frexp(magnitude, &exponent);
+    const int precision = std::max(std::clamp(53 - exponent, 0, 1200), decimals + 1);
+    char expansion[1700];
+    std::snprintf(expansion, sizeof expansion, "%.*f", precision, magnitude);
+    const std::string_view text(expansion);
+    const std::size_t point = text.find('.');
+    // Integer digits and decimals, with room for a carry in front.
+    char digits[400];
+    std::size_t count = 1;
+    digits[0] = '0';
+    for (const char c : text.substr(0, std::min(point, sizeof digits - 30)))
+        digits[count++] = c;
+    const std::size_t intLength = count;
+    for (int i = 0; i < decimals; ++i)
+        digits[count++] = text[point + 1 + static_cast<std::size_t>(i)];
+    if (text[point + 1 + static_cast<std::size_t>(decimals)] >= '5') {
+        std::size_t i = count;
+        while (digits[i - 1] == '9')
+            digits[--i] = '0';
+        ++digits[i - 1];
+    }
+    const std::string_view all(digits, count);
+    const bool zero = all.find_first_not_of('0') == std::string_view::npos;
+    if (value < 0 && !zero) Append("-");
+    std::string_view integer = all.substr(0, intLength);
+    integer.remove_prefix(std::min(integer.find_first_not_of('0'), integer.size()));
+    if (integer.empty() && leadingZero) integer = "0";
+    Append(integer);
+    if (decimals > 0) {
+        Append(std::string_view(&decimalSeparator, 1));
+        Append(all.substr(intLength));
+    }
+    return *this;
+}
+
+void AppendTimeText(FixedText& text, std::int64_t lengthValues, int channelCount, int sampleRate, int digits,
+                    char decimalSeparator) {
+    text.AppendFixed(Seconds(lengthValues, channelCount, sampleRate), digits, decimalSeparator)
+        .Append(" Sek.");
+}
+
 std::string TimeText(std::int64_t lengthValues, int channelCount, int sampleRate, int digits,
                      char decimalSeparator) {
-    double seconds = 0.0;
-    if (channelCount >= 1 && sampleRate >= 1)
-        seconds = static_cast<double>(DivTrunc64(lengthValues, channelCount)) / sampleRate;
-    return FormatFloat(DecimalsPattern(digits), seconds, decimalSeparator) + " Sek.";
+    FixedText text;
+    AppendTimeText(text, lengthValues, channelCount, sampleRate, digits, decimalSeparator);
+    return text.Str();
 }
 
 std::string BeatText(int lengthValues, int channelCount, int halfBeatFrames, char decimalSeparator) {
@@ -296,11 +367,17 @@ std::string BeatText(int lengthValues, int channelCount, int halfBeatFrames, cha
     return FormatFloat("0.0", beats, decimalSeparator) + " beats";
 }
 
+void AppendLoopTimeText(FixedText& text, int loopLenBytes, int channelCount, int sampleRate,
+                        char decimalSeparator) {
+    // "0.##0": the last decimal place is mandatory, so all three always show.
+    text.AppendFixed(Seconds(loopLenBytes / 2, channelCount, sampleRate), 3, decimalSeparator)
+        .Append(" Sek.");
+}
+
 std::string LoopTimeText(int loopLenBytes, int channelCount, int sampleRate, char decimalSeparator) {
-    double seconds = 0.0;
-    if (channelCount >= 1 && sampleRate >= 1)
-        seconds = static_cast<double>(DivTrunc(loopLenBytes / 2, channelCount)) / sampleRate;
-    return FormatFloat("0.##0", seconds, decimalSeparator) + " Sek.";
+    FixedText text;
+    AppendLoopTimeText(text, loopLenBytes, channelCount, sampleRate, decimalSeparator);
+    return text.Str();
 }
 
 std::vector<std::string> SplitLines(std::string_view text) {

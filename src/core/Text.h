@@ -2,6 +2,7 @@
 // ("0.##0", "+0.0;-0.0;+-0") and the level, time and beat texts shown in the windows.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -32,6 +33,25 @@ std::int64_t DivTrunc64(std::int64_t a, std::int64_t b);
 // Thousands separators and exponent formats are not supported (',' and 'E' are copied as text).
 std::string FormatFloat(std::string_view pattern, double value, char decimalSeparator = '.');
 
+// A short text built in place, for the displays refreshed on every block: nothing is allocated.
+// What does not fit is cut off.
+class FixedText {
+  public:
+    static constexpr std::size_t kCapacity = 120;
+
+    FixedText& Append(std::string_view text);
+    FixedText& Append(std::int64_t value);
+    // The value with exactly `decimals` decimals, rounded as FormatFloat rounds, as the patterns
+    // "0.000" (or "#.000" without `leadingZero`) show it.
+    FixedText& AppendFixed(double value, int decimals, char decimalSeparator, bool leadingZero = true);
+    std::string_view View() const { return {data_.data(), size_}; }
+    std::string Str() const { return std::string(View()); }
+
+  private:
+    std::array<char, kCapacity> data_{};
+    std::size_t size_ = 0;
+};
+
 // "0." followed by `decimals` zeros (no decimals for 0): the pattern of the time and frequency
 // texts.
 std::string DecimalsPattern(int decimals);
@@ -47,6 +67,8 @@ std::string LevelText(int level, char decimalSeparator = '.');
 // below 1 gives the text of length zero.
 std::string TimeText(std::int64_t lengthValues, int channelCount, int sampleRate, int digits,
                      char decimalSeparator = '.');
+void AppendTimeText(FixedText& text, std::int64_t lengthValues, int channelCount, int sampleRate, int digits,
+                    char decimalSeparator = '.');
 
 // Beats of a length in stored values, counted in whole half-beats, in the "0.0" pattern followed
 // by " beats". A half-beat length below 1 gives the text of zero beats.
@@ -54,6 +76,8 @@ std::string BeatText(int lengthValues, int channelCount, int halfBeatFrames, cha
 
 // Length of a recorded loop, in the "0.##0" pattern followed by " Sek.".
 std::string LoopTimeText(int loopLenBytes, int channelCount, int sampleRate, char decimalSeparator = '.');
+void AppendLoopTimeText(FixedText& text, int loopLenBytes, int channelCount, int sampleRate,
+                        char decimalSeparator = '.');
 
 // The lines of a text, split at LF with a CR before it dropped; a last line without LF counts.
 std::vector<std::string> SplitLines(std::string_view text);

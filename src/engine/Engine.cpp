@@ -527,8 +527,13 @@ void Engine::DoPrcBlock(const int16_t* buffer, int bytes) {
 
     OutBlockMade = false;
     if (PlayThisBlock && !Paused && !Switches.OutMute && !MonitorMode &&
-        !(Switches.StopAtLoopEnd && Recording && int64_t{PlayLoopEnd} - OffsetSmps <= PlayPos))
-        Create_OutLoopSegs();
+        !(Switches.StopAtLoopEnd && Recording && int64_t{PlayLoopEnd} - OffsetSmps <= PlayPos)) {
+        // A failure inside the assembly leaves the block as far as it was filled.
+        try {
+            Create_OutLoopSegs();
+        } catch (...) {
+        }
+    }
     if (!OutBlockMade) Create_OutEmptyBlock();
 
     if (RecordArmed && (Switches.ContinuousRecordingLoops || RecordNextToo || !Recording))

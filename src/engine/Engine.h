@@ -113,8 +113,9 @@ struct EngineState {
     int32_t PlayLoopEnd = kPlayLoopEndNone;
     int32_t OffsetSmps = 0;
     bool InPrcBlock = false;
-    int32_t BlockCounter = 0;
-    int32_t InputFrameCounter = 0;
+    // 64-bit: at 96 kHz a 32-bit frame count runs out after six hours.
+    int64_t BlockCounter = 0;
+    int64_t InputFrameCounter = 0;
     int64_t InputBytesTotal = 0;
     bool OutBlockMade = false;
     bool AllowMultipleLoopLength = false;

@@ -34,7 +34,7 @@ LatencyControls::LatencyControls(Form& f)
       CBKorrOutSmps(Check(f, "CBKorrOutSmps", "Wiedergabe-Smps. synchronisieren", true)),
       LabelOptOutblocksDelayCaption(
           Make(f, "LabelOptOutblocksDelayCaption", ControlKind::Label, "Buffergröße:")),
-      SEOptOutblocksDelay(Number(f, "SEOptOutblocksDelay", -3, 1000, 5)),
+      SEOptOutblocksDelay(Number(f, "SEOptOutblocksDelay", -3, LatencyCompensation::kMaxTargetDepth, 5)),
       LabelOffsetmSecCaption(Make(f, "LabelOffsetmSecCaption", ControlKind::Label, "kompens.Latenz:")),
       LabelOffsetmSec(Make(f, "LabelOffsetmSec", ControlKind::Label)),
       LabelKorrSmpsCaption(Make(f, "LabelKorrSmpsCaption", ControlKind::Label, "-/+:")),
@@ -114,7 +114,16 @@ void LatencyCompensation::FillUp(int tolerance) {
     const int queued = out_.QueuedOutBlocks();
     const int missing = TargetDepth() - queued;
     if (queued <= 0 || tolerance >= missing) return;
-    for (int i = 0; i < missing; ++i) {
+    AddSilentBlocks(missing);
+}
+
+void LatencyCompensation::CardStarted() {
+    AnyOutblocksDelayChange();
+    if (c_.CBKorrOutSmps.Checked()) AddSilentBlocks(TargetDepth() - out_.QueuedOutBlocks());
+}
+
+void LatencyCompensation::AddSilentBlocks(int count) {
+    for (int i = 0; i < count; ++i) {
         e_.Create_OutEmptyBlock();
         if (!out_.WriteOutBlock(e_.OutBlock(), e_.OutBlockBytes())) break;
         korrAdded_ += e_.BlockValues();
@@ -123,7 +132,7 @@ void LatencyCompensation::FillUp(int tolerance) {
 }
 
 void LatencyCompensation::Update_LabelKorrSmps() {
-    c_.LabelKorrSmps.SetText(std::to_string(korrRemoved_) + "/" + std::to_string(korrAdded_));
+    c_.LabelKorrSmps.AssignText(FixedText().Append(korrRemoved_).Append("/").Append(korrAdded_).View());
 }
 
 void LatencyCompensation::ResetKorrCounters() {
@@ -141,13 +150,14 @@ void LatencyCompensation::RefreshInternalLatency() {
     shownTenthBlocks_ = tenthBlocks;
     shownRate_ = e_.SampleRate;
     const int64_t frames = int64_t{ms} * e_.SampleRate / 1000;
-    c_.Label_Calc_Out_Count.SetText(std::to_string(ms) + " ms = " + std::to_string(frames) + " Frames  (~ " +
-                                    FormatFloat("0.0", out_.AverageLatencyBlocks(), DecimalSeparator) +
-                                    " Bl.)");
+    FixedText text;
+    text.Append(ms).Append(" ms = ").Append(frames).Append(" Frames  (~ ");
+    text.AppendFixed(out_.AverageLatencyBlocks(), 1, DecimalSeparator).Append(" Bl.)");
+    c_.Label_Calc_Out_Count.AssignText(text.View());
 }
 
 void LatencyCompensation::ShowOutCount() {
-    c_.LabelOutCount.SetText(std::to_string(out_.QueuedOutBlocks() - 1));
+    c_.LabelOutCount.AssignText(FixedText().Append(out_.QueuedOutBlocks() - 1).View());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -177,13 +187,13 @@ void LatencyCompensation::LatencyBlock(const int16_t* l, int frames) {
     for (int k = 1; k <= frames; ++k) {
         if (l[k - 1] <= threshold) continue;
         holdBlocks_ = kHoldBlocks;
-        const int32_t t = e_.InputFrameCounter + k - frames;
-        int64_t d = int64_t{t} - (metronome_.NextClickFrame ? metronome_.NextClickFrame() : 0);
+        const int64_t t = e_.InputFrameCounter + k - frames;
+        int64_t d = t - (metronome_.NextClickFrame ? metronome_.NextClickFrame() : 0);
         if (d < 0 && metronome_.HalfBeatFrames) d += 2 * int64_t{metronome_.HalfBeatFrames()};
         const double ms = static_cast<double>(d) * 1000.0 / std::max(e_.SampleRate, 1);
         c_.LabelLatency.SetText("Gemessene Latenz:\r\n" + FormatFloat("0.##0", ms, DecimalSeparator) +
                                 " mSek.  =  " + std::to_string(d) + " Frames" + "\r\n" +
-                                "(Peak-Diff.: " + std::to_string(int64_t{t} - lastPeakFrame_) + ")");
+                                "(Peak-Diff.: " + std::to_string(t - lastPeakFrame_) + ")");
         ++latencyCount_;
         c_.LabelLatencyCounter.SetText(" " + std::to_string(latencyCount_) + " ");
         lastPeakFrame_ = t;

@@ -37,7 +37,7 @@ class OutputQueueView {
 // The metronome as the acoustic measurement uses it.
 struct LatencyMetronome {
     // Input frame at which the next output click is scheduled to start, and the half-beat.
-    std::function<int32_t()> NextClickFrame;
+    std::function<int64_t()> NextClickFrame;
     std::function<int()> HalfBeatFrames;
     // Switches the metronome on if it is off, keeps its click out of the recording and sets its
     // level slider to 2.
@@ -82,6 +82,10 @@ class LatencyCompensation {
   public:
     static constexpr int kDropValuesPerBlock = 200;
     static constexpr int kHoldBlocks = 10;
+    // The deepest target queue that works: the sound card drops input while 60 output blocks
+    // wait, the drift correction lets the queue grow to one block beyond the target, and one
+    // more block of headroom lets the output come late by a block without input being lost.
+    static constexpr int kMaxTargetDepth = 58;
 
     // Wires the handlers of the controls it owns (offset, target depth, manual switch, the
     // measurement's button, label and panel, the sensitivity slider).
@@ -102,6 +106,9 @@ class LatencyCompensation {
     void FillUp(int tolerance);
     // FillUp with the settings' tolerance ("CorrectOutCount_Up_Tolerance").
     void FillUp() { FillUp(UpTolerance); }
+    // The sound card has just started: the offset follows, and its empty queue is filled to the
+    // target depth, whatever the transport does, so that the first blocks do not run it dry.
+    void CardStarted();
 
     void Update_LabelKorrSmps();
     void ResetKorrCounters();
@@ -126,9 +133,10 @@ class LatencyCompensation {
     int64_t KorrAdded() const { return korrAdded_; }
     int LatencyHoldBlocks() const { return holdBlocks_; }
     int LatencyCount() const { return latencyCount_; }
-    int32_t LastPeakFrame() const { return lastPeakFrame_; }
+    int64_t LastPeakFrame() const { return lastPeakFrame_; }
 
   private:
+    void AddSilentBlocks(int count);
     int TargetDepth() const { return c_.SEOptOutblocksDelay.Value(); }
 
     Engine& e_;
@@ -141,7 +149,7 @@ class LatencyCompensation {
     int64_t korrAdded_ = 0;
     int holdBlocks_ = 0;
     int latencyCount_ = 0;
-    int32_t lastPeakFrame_ = 0;
+    int64_t lastPeakFrame_ = 0;
     int shownMs_ = -1;
     int shownTenthBlocks_ = -1;
     int shownRate_ = 0;

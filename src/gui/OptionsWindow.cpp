@@ -74,7 +74,7 @@ std::vector<GroupSpec> SoundCardPage() {
           {"", {"LabelFreqCaption", "SEFreq", "LabelFreqUnit"}},
           {"", {"LabelBlockCaption", "SEMemBlockFrames", "LabelBlockUnit"}},
           {"", {"LabelInfoRestart"}},
-          {"", {"LabelWaveFormat", "ButtonStartStop", "SpeedButtonSoundkarte"}}}},
+          {"", {"LabelWaveFormat", "ButtonStartSoundKarte", "SpeedButtonSoundkarte"}}}},
     };
 }
 

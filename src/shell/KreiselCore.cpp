@@ -133,7 +133,10 @@ void KreiselCore::Wire() {
     tap_.PressPlay = [&m] { m.SBPlay.UserClick(); };
 
     // The sound card and the latency compensation
-    soundCard_.Card().OnStarted = [this] { latency_.AnyOutblocksDelayChange(); };
+    soundCard_.Card().OnStarted = [this] {
+        latency_.CardStarted();
+        main_.ButtonStartSoundKarte.SetText(soundCard_.ButtonStartStop.Text());
+    };
     soundCard_.Card().OnLatencyChanged = [this] { latency_.AnyOutblocksDelayChange(); };
     soundCard_.Card().OnFormatChanged = [this] {
         FadeLengthChanged();
@@ -141,7 +144,8 @@ void KreiselCore::Wire() {
     };
     transport_.PrefillOutputDelay = [this] { latency_.FillUp(0); };
     transport_.ControlsRefreshed = [this] { latency_.FillUp(); };
-    onClick(m.ButtonResetCounters, [this] { latency_.ResetKorrCounters(); });
+    onClick(m.ButtonResetCounters, [this] { ButtonResetCountersClick(); });
+    onClick(m.ButtonStartSoundKarte, [this] { ButtonStartSoundKarteClick(); });
 
     // Export of the output
     onClick(m.SBDoExport, [this] { exporter_.SBDoExportClick(); });
@@ -268,7 +272,10 @@ void KreiselCore::MetronomeBlock(int frames, int16_t* l, int16_t* r, int32_t* mo
 }
 
 void KreiselCore::ShowCountDown(int valuesLeft) {
-    main_.PanelCountDown.SetText(timedStart_.TimeText(valuesLeft, 1));
+    FixedText text;
+    AppendTimeText(text, valuesLeft, engine_->ChannelCount(), engine_->SampleRate, 1,
+                   timedStart_.DecimalSeparator);
+    main_.PanelCountDown.AssignText(text.View());
 }
 
 void KreiselCore::LoopSwitchesChanged() {
@@ -289,27 +296,35 @@ void KreiselCore::WriteOutBlock(const int16_t* frames, int bytes) {
 
 void KreiselCore::PositionChanged() {
     Engine& e = *engine_;
+    // Every block: the texts are built in place and only copied into storage they already have.
     if (main_.PMShowOtherDisplays.Checked()) {
-        if (e.Recording)
-            main_.PanelActLoopTime.SetText(transport_.LoopName(e.RecLoopNr) + ": " +
-                                           timedStart_.LoopTimeText(e.RecLoopNr));
-        else
-            main_.PanelActLoopTime.SetText(timedStart_.TimeText(e.PlayPos, 3));
+        FixedText text;
+        if (e.Recording) {
+            const bool slot = e.RecLoopNr >= 1 && e.RecLoopNr <= LoopSlotCapacity;
+            text.Append(transport_.LoopName(e.RecLoopNr)).Append(": ");
+            AppendLoopTimeText(text, slot ? e.Slots[static_cast<size_t>(e.RecLoopNr)].LoopLenBytes : 0,
+                               e.ChannelCount(), e.SampleRate, timedStart_.DecimalSeparator);
+        } else {
+            AppendTimeText(text, e.PlayPos, e.ChannelCount(), e.SampleRate, 3, timedStart_.DecimalSeparator);
+        }
+        main_.PanelActLoopTime.AssignText(text.View());
     }
+    FixedText used;
     if (e.RecLoopNr < 0) {
-        main_.LabelUsedMemory.SetText("0 KB");
+        used.Append("0");
     } else {
         int64_t bytes = transport_.MemorySum;
         if (e.RecLoopNr > 0 && e.RecLoopNr <= LoopSlotCapacity)
             bytes += e.Slots[static_cast<size_t>(e.RecLoopNr)].LoopLenBytes;
-        main_.LabelUsedMemory.SetText(std::to_string(bytes >> 10) + " KB");
+        used.Append(bytes >> 10);
     }
+    main_.LabelUsedMemory.AssignText(used.Append(" KB").View());
     if (main_.PanelNoSignal.Visible()) main_.PanelNoSignal.SetVisible(false);
 }
 
 void KreiselCore::ShowDCOffset(int32_t l, int32_t r) {
-    main_.LabelDCDriftL.SetText("L=" + std::to_string(l));
-    main_.LabelDCDriftR.SetText("R=" + std::to_string(r));
+    main_.LabelDCDriftL.AssignText(FixedText().Append("L=").Append(l).View());
+    main_.LabelDCDriftR.AssignText(FixedText().Append("R=").Append(r).View());
 }
 
 void KreiselCore::StepScroll() {
@@ -327,8 +342,36 @@ void KreiselCore::LatencyBlockEnd() {
 void KreiselCore::RefreshLatencyLabel() {
     latency_.RefreshInternalLatency();
 }
-void KreiselCore::CountersChanged(int /*bytes*/) {
+void KreiselCore::CountersChanged(int bytes) {
     latency_.ShowOutCount();
+    if (main_.PMDebugMode.Checked()) ShowCounterIn(bytes);
+}
+
+// "blocks / bytes", and with the bytes of the block just processed " (n B.)".
+void KreiselCore::ShowCounterIn(int bytes) {
+    const Engine& e = *engine_;
+    FixedText text;
+    text.Append(e.BlockCounter).Append(" / ").Append(e.InputFrameCounter * e.ChannelCount() * 2);
+    if (bytes >= 0) text.Append(" (").Append(bytes).Append(" B.)");
+    main_.LabelCounterIn.AssignText(text.View());
+}
+
+void KreiselCore::ButtonResetCountersClick() {
+    Engine& e = *engine_;
+    e.BlockCounter = 0;
+    e.InputFrameCounter = 0;
+    metronome_.ResyncMetronom();
+    e.PlayPos = 0;
+    e.FirstPassAfterStart = true;
+    ShowCounterIn(-1);
+    latency_.ResetKorrCounters();
+}
+
+void KreiselCore::ButtonStartSoundKarteClick() {
+    engine_->InPrcBlock = false;
+    soundCard_.ButtonStartStopClick();
+    main_.ButtonStartSoundKarte.SetText(soundCard_.ButtonStartStop.Text());
+    latency_.AnyOutblocksDelayChange();
 }
 
 void KreiselCore::ExportBlock(const int16_t* frames, int bytes) {

@@ -52,6 +52,13 @@ class KreiselCore : public EngineHooks {
 
     // The state after start-up: tempo, prepare time, buffers sized, everything reset.
     void Start();
+    // ButtonResetCounters of the main window: block and frame counters from 0, the beat starts
+    // over, the cycle restarts from its beginning, the correction counters are zeroed.
+    void ButtonResetCountersClick();
+    // The main window's sound-card switch: starts the card when stopped, stops it otherwise. A
+    // block processor left marked as busy (a block that failed) is released first.
+    void ButtonStartSoundKarteClick();
+
     // Every window's keys come here (Windows virtual-key codes); true when the key was taken.
     bool KeyDown(int virtualKey, bool shift = false, bool ctrl = false, bool alt = false);
     bool KeyUp(int virtualKey);
@@ -165,6 +172,7 @@ class KreiselCore : public EngineHooks {
     void WireSessions();
     void WireMacros();
     void FileTypeLinkClick();
+    void ShowCounterIn(int bytes);
 
     Host host_;
     std::unique_ptr<Engine> engine_;

@@ -8,6 +8,7 @@
 #include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <exception>
 #include <vector>
 
 namespace kreisel {
@@ -277,15 +278,21 @@ int SoundCard::ServeInput() {
         nextInputStart_ = queue_.InputStartFrame(block) + bytes / 4;
         if (!closing_ && !stopped_ && queue_.QueuedOutput() < BlockQueue::kMaxQueuedOutput) {
             dropping_ = false;
-            if (show) c_.LabelWavePos.SetText(PositionText());
+            if (show) {
+                FixedText position;
+                AppendPositionText(position);
+                c_.LabelWavePos.AssignText(position.View());
+            }
             const bool timed = show && c_.Owner.Visible();
             const auto begin = std::chrono::steady_clock::now();
             FollowDelay(queue_.InputStartFrame(block));
-            if (InputDataEvent) InputDataEvent(block, bytes);
+            ProcessBlock(block, bytes);
             if (timed) {
                 const std::chrono::duration<double, std::milli> used =
                     std::chrono::steady_clock::now() - begin;
-                c_.LabelUsedTime.SetText(FormatFloat("#.##0", used.count(), DecimalSeparator));
+                // "#.##0": three decimals, no integer digit below 1.
+                c_.LabelUsedTime.AssignText(
+                    FixedText().AppendFixed(used.count(), 3, DecimalSeparator, false).View());
             }
             counters_.LastBytes = bytes;
             if (bytes < 99999999) {
@@ -306,6 +313,25 @@ int SoundCard::ServeInput() {
     }
     Poll();
     return taken;
+}
+
+// The block boundary: whatever fails inside a block is reported and must not keep the block
+// processor marked as busy, or every later block would be ignored.
+void SoundCard::ProcessBlock(const int16_t* block, int bytes) {
+    if (!InputDataEvent) return;
+    constexpr const char* kFailed = "Fehler bei der Verarbeitung eines Blocks";
+    std::string text; // made only when a block failed
+    try {
+        InputDataEvent(block, bytes);
+        return;
+    } catch (const std::exception& error) {
+        text = std::string(kFailed) + ": " + error.what();
+    } catch (...) {
+        text = kFailed;
+    }
+    e_.InPrcBlock = false;
+    ++counters_.FailedBlocks;
+    ReportError(text);
 }
 
 void SoundCard::ServeOutput() {
@@ -389,11 +415,11 @@ void SoundCard::Poll() {
     ReportEpisode(queue_.Overruns(), overrunsSeen_, "Eingabe-Überlauf (Block verloren)");
 }
 
-void SoundCard::ReportEpisode(int64_t now, int64_t& seen, const std::string& text) {
+void SoundCard::ReportEpisode(int64_t now, int64_t& seen, const char* text) {
     if (now <= seen) return;
     const int64_t n = now - seen;
     seen = now;
-    ReportError(n == 1 ? text : text + " x " + std::to_string(n));
+    ReportError(n == 1 ? std::string(text) : text + (" x " + std::to_string(n)));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -477,32 +503,41 @@ int64_t SoundCard::GetPosition(bool input) const {
 }
 
 std::string SoundCard::PositionText() const {
+    FixedText text;
+    AppendPositionText(text);
+    return text.Str();
+}
+
+void SoundCard::AppendPositionText(FixedText& text) const {
     const int64_t in = GetPosition(true) - inZero_;
     const int64_t out = GetPosition(false) - outZero_;
     const int64_t diff = in - out;
     const double blocks = static_cast<double>(diff) / std::max(queue_.BlockFrames(), 1);
-    return std::to_string(in) + "/" + std::to_string(out) + " //" +
-           FormatFloat("0.0", blocks, DecimalSeparator) + " Bl. = " + std::to_string(diff) + " Frames";
+    // "0.0": one decimal, at least one integer digit.
+    text.Append(in).Append("/").Append(out).Append(" //").AppendFixed(blocks, 1, DecimalSeparator);
+    text.Append(" Bl. = ").Append(diff).Append(" Frames");
 }
 
 void SoundCard::ShowQueued() {
     const int inQueued = BlockQueue::kInputBlocks - queue_.InputBlocksReady() - queue_.InputBlocksInProcess();
-    c_.LabelInQueued.SetText(std::to_string(inQueued));
-    c_.LabelOutQueued.SetText(std::to_string(queue_.QueuedOutput()));
+    c_.LabelInQueued.AssignText(FixedText().Append(inQueued).View());
+    c_.LabelOutQueued.AssignText(FixedText().Append(queue_.QueuedOutput()).View());
 }
 
 void SoundCard::ShowStatus(Control& label, const char* text) {
     label.SetText(text);
 }
 
+// After every processed block: what is shown is built in place, without allocating.
 void SoundCard::UpdateCounterDisplay() {
-    c_.LabelSamplesTotal.SetText(std::to_string(counters_.InSamples));
-    c_.LabelBytesReceived.SetText(std::to_string(counters_.LastBytes));
+    auto show = [](Control& label, int64_t value) { label.AssignText(FixedText().Append(value).View()); };
+    show(c_.LabelSamplesTotal, counters_.InSamples);
+    show(c_.LabelBytesReceived, counters_.LastBytes);
     const int64_t now = clock_.TickCount();
     if (now - secondTick_ < 1000) return;
     secondTick_ = now;
-    c_.LabelInPerSec.SetText(std::to_string(counters_.InBlocksPerSecond));
-    c_.LabelOutPerSec.SetText(std::to_string(counters_.OutBlocksPerSecond));
+    show(c_.LabelInPerSec, counters_.InBlocksPerSecond);
+    show(c_.LabelOutPerSec, counters_.OutBlocksPerSecond);
     counters_.InBlocksPerSecond = 0;
     counters_.OutBlocksPerSecond = 0;
     counters_.SamplesSinceDisplay = 0;
@@ -515,9 +550,10 @@ void SoundCard::UpdateCounterDisplay() {
         counters_.MeasuredRate =
             static_cast<double>(pos - ratePos_) * 1000.0 / static_cast<double>(now - rateTick_);
     }
-    c_.LabelCalcRate.SetText(FormatFloat("0.###0", counters_.MeasuredRate, DecimalSeparator));
-    c_.LabelInTotal.SetText(std::to_string(counters_.InBlocks));
-    c_.LabelOutTotal.SetText(std::to_string(counters_.OutBlocks));
+    // "0.###0": the last decimal place is mandatory, so all four always show.
+    c_.LabelCalcRate.AssignText(FixedText().AppendFixed(counters_.MeasuredRate, 4, DecimalSeparator).View());
+    show(c_.LabelInTotal, counters_.InBlocks);
+    show(c_.LabelOutTotal, counters_.OutBlocks);
 }
 
 // ---------------------------------------------------------------------------------------------

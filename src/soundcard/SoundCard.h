@@ -5,6 +5,7 @@
 #pragma once
 
 #include "core/HostServices.h"
+#include "core/Text.h"
 #include "engine/Engine.h"
 #include "engine/Latency.h"
 #include "soundcard/AudioDevice.h"
@@ -37,6 +38,7 @@ struct SoundCardCounters {
     int64_t SamplesSinceDisplay = 0; // values since the last per-second display
     int32_t LastBytes = 0;
     int64_t DroppedInBlocks = 0; // not processed because the output queue was full
+    int64_t FailedBlocks = 0;    // whose processing failed
     uint32_t WriteCounter = 0;   // output blocks written; wraps freely
     double MeasuredRate = 0;     // input frames per second since the last reset
 };
@@ -110,6 +112,7 @@ class SoundCard : public OutputQueueView {
     int64_t GetPosition(bool input) const;
     // "in/out //blocks Bl. = frames Frames" since the last counter reset.
     std::string PositionText() const;
+    void AppendPositionText(FixedText& text) const;
     int SampleRate() const { return sampleRate_; }
     int OutputRate() const { return outRate_; }
 
@@ -144,6 +147,7 @@ class SoundCard : public OutputQueueView {
         double Ms = 0;
     };
 
+    void ProcessBlock(const int16_t* block, int bytes);
     bool CheckRateAndBlock();
     bool OpenAndStart();
     void CloseDevice();
@@ -152,7 +156,7 @@ class SoundCard : public OutputQueueView {
     void UpdateCounterDisplay();
     void MeasureReturned(int64_t seq);
     void ComputeAverages();
-    void ReportEpisode(int64_t now, int64_t& seen, const std::string& text);
+    void ReportEpisode(int64_t now, int64_t& seen, const char* text);
     // Before a block (beginning at input frame `inputStart`) is processed, and between blocks:
     // a changed queue delay or device latency is announced (OnLatencyChanged).
     void FollowDelay(int64_t inputStart);

@@ -61,6 +61,7 @@ MainControls::MainControls(Form& f)
       PanelMetronomDisp(Panel(f, "PanelMetronomDisp", "120 BpM")),
       ButtonResetCounters(Label(f, "ButtonResetCounters", "=> 0", ControlKind::Button)),
       LabelCounterIn(Label(f, "LabelCounterIn")),
+      ButtonStartSoundKarte(Label(f, "ButtonStartSoundKarte", "Start", ControlKind::Button)),
 
       SBTap(Switch(f, "SBTap", "Tap", "Tap ein/aus")), SBTapOpt(Switch(f, "SBTapOpt", "Tap", "Tap ein/aus")),
       TBTapCount(Slider(f, "TBTapCount", 2, 16, 4)), TBTapLevel(Slider(f, "TBTapLevel", 0, 32767, 8192)),

@@ -86,6 +86,9 @@ struct MainControls {
     Control& ButtonResetCounters;
     Control& LabelCounterIn;
 
+    // The sound card's start/stop, with the caption of the sound-card window's button
+    Control& ButtonStartSoundKarte;
+
     // Tap tempo
     Control& SBTap;
     Control& SBTapOpt;

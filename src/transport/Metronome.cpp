@@ -6,17 +6,11 @@
 #include "engine/LevelTables.h"
 
 #include <algorithm>
-#include <limits>
 #include <string>
 
 namespace kreisel {
 
 namespace {
-
-int32_t ToInt32(int64_t v) {
-    return static_cast<int32_t>(
-        std::clamp<int64_t>(v, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()));
-}
 
 // Calls add(index, value) for the frames of the block [first, last] that the square pulse starting
 // at `start` covers: + level up to start + half, - level after that up to start + len.
@@ -92,8 +86,8 @@ void Metronome::ShowBeat(bool white) {
 void Metronome::SetClickFrameFromTick() {
     // The output click is heard one beat on, early by the output offset and by the block that
     // is still to be queued.
-    nextClickFrame_ = ToInt32(int64_t{nextTickFrame_} + 2 * int64_t{halfBeatFrames_} -
-                              DivTrunc(e_.OffsetSmps, e_.ChannelCount()) - e_.BlockValues() / 2);
+    nextClickFrame_ = nextTickFrame_ + 2 * int64_t{halfBeatFrames_} -
+                      DivTrunc(e_.OffsetSmps, e_.ChannelCount()) - e_.BlockValues() / 2;
 }
 
 void Metronome::HalfBeatStep(int /*frames*/) {
@@ -102,7 +96,7 @@ void Metronome::HalfBeatStep(int /*frames*/) {
     if (counter - half < nextTickFrame_) return;
     // After a gap the grid moves on by whole half-beats and shows only the last of them.
     const int64_t steps = (counter - half - nextTickFrame_) / half + 1;
-    nextTickFrame_ = ToInt32(nextTickFrame_ + steps * half);
+    nextTickFrame_ += steps * half;
 
     if (!labelWhite_) {
         ShowBeat(true);
@@ -128,7 +122,7 @@ void Metronome::AddClick(int frames, int16_t* l, int16_t* r, int32_t* monL, int3
                            r[i] =
                                static_cast<int16_t>(static_cast<uint16_t>(r[i]) + static_cast<uint16_t>(v));
                        });
-        if (last > int64_t{nextTickFrame_} + clickLenFrames_) recordPending_ = false;
+        if (last > nextTickFrame_ + clickLenFrames_) recordPending_ = false;
     }
     if (outputPending_) {
         ForPulseFrames(nextClickFrame_, clickLenFrames_, clickHalfFrames_, clickLevel_, first, last,
@@ -136,12 +130,12 @@ void Metronome::AddClick(int frames, int16_t* l, int16_t* r, int32_t* monL, int3
                            monL[i] += v;
                            monR[i] += v;
                        });
-        if (last > int64_t{nextClickFrame_} + clickLenFrames_) outputPending_ = false;
+        if (last > nextClickFrame_ + clickLenFrames_) outputPending_ = false;
     }
 }
 
 void Metronome::ResyncMetronom() {
-    nextTickFrame_ = ToInt32(int64_t{e_.InputFrameCounter} - halfBeatFrames_);
+    nextTickFrame_ = e_.InputFrameCounter - halfBeatFrames_;
     SetClickFrameFromTick();
     ShowBeat(false);
 }

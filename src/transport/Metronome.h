@@ -44,8 +44,8 @@ class Metronome {
 
     int Tempo() const;
     int HalfBeatFrames() const { return halfBeatFrames_; }
-    int32_t NextTickFrame() const { return nextTickFrame_; }
-    int32_t NextClickFrame() const { return nextClickFrame_; }
+    int64_t NextTickFrame() const { return nextTickFrame_; }
+    int64_t NextClickFrame() const { return nextClickFrame_; }
     int ClickLenFrames() const { return clickLenFrames_; }
     int ClickHalfFrames() const { return clickHalfFrames_; }
     int16_t ClickLevel() const { return clickLevel_; }
@@ -74,8 +74,8 @@ class Metronome {
     Engine& e_;
     MainControls& c_;
     int halfBeatFrames_ = kInitialHalfBeatFrames;
-    int32_t nextTickFrame_ = 0;
-    int32_t nextClickFrame_ = 0;
+    int64_t nextTickFrame_ = 0;
+    int64_t nextClickFrame_ = 0;
     int clickLenFrames_ = 0;
     int clickHalfFrames_ = 0;
     int16_t clickLevel_ = kClickBaseLevel;

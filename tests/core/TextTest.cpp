@@ -95,6 +95,30 @@ TEST(FormatFloatTest, DecimalSeparatorAndSpecialValues) {
     EXPECT_EQ(FormatFloat("0.0", std::numeric_limits<double>::quiet_NaN()), "NAN");
 }
 
+// The texts built in place for the block displays read as the patterns show them.
+TEST(FormatFloatTest, FixedTextShowsWhatThePatternShows) {
+    const double values[] = {0.0,         0.0625, 2.675,  0.0005,  0.00049,      -0.00049,
+                             -0.5,        1.5,    9.9996, -9.9996, 0.12345,      1e-7,
+                             2147483.647, 99.95,  -0.05,  0.05,    123456789.123};
+    struct Pattern {
+        const char* text;
+        int decimals;
+        bool leadingZero;
+    };
+    const Pattern patterns[] = {{"0", 0, true},      {"0.0", 1, true},    {"0.000", 3, true},
+                                {"#.##0", 3, false}, {"0.###0", 4, true}, {"0.000000", 6, true}};
+    for (const Pattern& p : patterns)
+        for (const double v : values)
+            for (const char separator : {'.', ','})
+                EXPECT_EQ(FixedText().AppendFixed(v, p.decimals, separator, p.leadingZero).Str(),
+                          FormatFloat(p.text, v, separator))
+                    << p.text << " " << v;
+    FixedText text;
+    text.Append(INT64_MIN).Append(" / ").Append(int64_t{42});
+    EXPECT_EQ(text.Str(), "-9223372036854775808 / 42");
+    EXPECT_EQ(text.Append(std::string(200, 'x')).View().size(), FixedText::kCapacity);
+}
+
 TEST(LevelTextTest, TenthsOfADecibelAndOff) {
     EXPECT_EQ(LevelText(0), "0 dB");
     EXPECT_EQ(LevelText(15), "+1.5 dB");

@@ -1,5 +1,6 @@
 // The block path must not allocate: every operator new while blocks are processed is counted.
 #include "macros/MacroRig.h"
+#include "soundcard/CoreRig.h"
 #include "support/EngineHarness.h"
 
 #include <gtest/gtest.h>
@@ -66,7 +67,7 @@ TEST(BlockPath, AllocatesNothing) {
         if (b == 30) e.InputMode = 1;
     }
     counting = false;
-    EXPECT_EQ(allocations.load(), 0);
+    EXPECT_EQ(allocations.exchange(0), 0);
     EXPECT_EQ(e.BlockCounter, 50);
 }
 
@@ -111,6 +112,49 @@ TEST(BlockPath, WaitingMacrosAllocateNothing) {
     e.SndInputEvent(input.data(), 4000);
     EXPECT_EQ(macros.TimedWaitCount, 0); // they were waiting all along
     e.SetHooks(nullptr);
+}
+
+// The wired core with every display on and its card counting, served as the program serves it:
+// the count-down while A2 waits for the cycle start, then A2 recorded over the playing A1, the
+// metronome ticking and clicking throughout.
+TEST(BlockPath, WiredCoreWithEveryDisplayAllocatesNothing) {
+    CoreRig rig;
+    rig.M().PMShowOtherDisplays.SetChecked(true);
+    rig.M().PMDebugMode.SetChecked(true);
+    rig.core->SoundCardForm().CBUpdateCounters.SetChecked(true);
+    rig.core->SoundCardForm().SetVisible(true);
+    rig.M().CBContinuousRecordingLoops.SetChecked(false);
+    rig.M().CBUseFixedLoopTime.SetChecked(false);
+    rig.Start();
+    rig.M().SBMetronom.UserClick();
+    rig.M().SBRecord.UserClick();
+    rig.Cycle(120);
+    rig.M().SBRecord.UserClick();
+    rig.Cycle(3);
+    ASSERT_TRUE(rig.E().Playing && !rig.E().Recording);
+    rig.M().SBRecord.UserClick(); // arms A2 for the next cycle
+    ASSERT_TRUE(rig.E().RecordArmed);
+
+    // Each text has been as long as it gets in a few blocks; from then on nothing may allocate.
+    rig.Cycle(10);
+    counting = true;
+    rig.Cycle(50);
+    counting = false;
+    EXPECT_EQ(allocations.exchange(0), 0) << "while A2 waits";
+    EXPECT_NE(rig.M().PanelCountDown.Text(), "");
+
+    while (!rig.E().Recording && rig.E().BlockCounter < 1000)
+        rig.Cycle(1);
+    ASSERT_TRUE(rig.E().Recording);
+    rig.Cycle(10);
+    counting = true;
+    rig.Cycle(50);
+    counting = false;
+    EXPECT_EQ(allocations.exchange(0), 0) << "while A2 is recorded";
+    EXPECT_TRUE(rig.E().Recording);
+    EXPECT_EQ(rig.Card().Counters().DroppedInBlocks, 0);
+    for (const std::string& line : rig.core->SoundCardForm().MemoErrors.Lines())
+        ADD_FAILURE() << line;
 }
 
 } // namespace

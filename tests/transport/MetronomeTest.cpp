@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace kreisel::test {
 namespace {
 
@@ -61,6 +63,27 @@ TEST_F(MetronomeTest, GapShowsOneTickAndKeepsTheGridUntilResync) {
     EXPECT_FALSE(White());
     EXPECT_TRUE(Step(10));
     EXPECT_EQ(ticks, 2);
+}
+
+// Hours of input: past 2^31 frames (13.5 hours at 44.1 kHz) the beat and its click stay on the grid.
+TEST_F(MetronomeTest, GridAndClickHoldPastTwoToTheThirtyOneFrames) {
+    e.Switches.CorrectDCDrift = false;
+    const int64_t start = (int64_t{1} << 31) - 50000;
+    e.InputFrameCounter = start;
+    m.ResyncMetronom();
+    std::vector<int64_t> tickFrames;
+    m.OnTick = [&] { tickFrames.push_back(m.NextTickFrame()); };
+    h.FeedSilence(250); // 250000 frames, about 11 beats
+    ASSERT_EQ(e.InputFrameCounter, start + 250000);
+    ASSERT_GE(tickFrames.size(), 11u);
+    for (size_t i = 1; i < tickFrames.size(); ++i)
+        EXPECT_EQ(tickFrames[i] - tickFrames[i - 1], 22050) << i;
+    EXPECT_GT(tickFrames.back(), start + 250000 - 22050);
+    // Every beat but the last is heard: one click per beat in the output.
+    int clicks = 0;
+    for (const std::vector<int16_t>& block : hooks.Written)
+        if (std::find(block.begin(), block.end(), m.ClickLevel()) != block.end()) ++clicks;
+    EXPECT_GE(clicks, static_cast<int>(tickFrames.size()) - 1);
 }
 
 struct MetronomeClick : MetronomeTest, ::testing::WithParamInterface<bool> {};

@@ -2,20 +2,21 @@
 // sound card on the RtAudio device, the program's output ports connected to its own input ports,
 // and the core thread served from the queue's eventfd as the application serves it. The acoustic
 // latency measurement then hears the metronome's own clicks come back through the loopback.
+#include "persistence/SoundFiles.h"
 #include "shell/HeadlessHost.h"
 #include "shell/KreiselCore.h"
 #include "soundcard/rtaudio/RtAudioDevice.h"
 #include "support/JackServer.h"
-#include "persistence/SoundFiles.h"
 #include "support/ManualHost.h"
 
 #include <gtest/gtest.h>
 
-
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <future>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -30,6 +31,8 @@ using namespace std::chrono_literals;
 using SteadyClock = std::chrono::steady_clock;
 
 constexpr int Rate = 44100;
+// A real-time run that a loaded machine disturbed is taken again, up to this often.
+constexpr int kTakes = 3;
 
 // The frame figure of the measurement's label ("... = 5432 Frames ..."); nullopt without one.
 std::optional<long long> FramesIn(const std::string& label) {
@@ -77,6 +80,17 @@ struct LoopbackLooper {
         core.reset();
         device.reset();
         server.Stop();
+    }
+
+    // What a loaded machine does to a real-time run, counted since the stream started: cycles
+    // the server ran late (RtAudio reports JACK's xruns), an output queue that ran dry, input
+    // lost to a full ring or dropped before a full output queue. A figure taken while it moved
+    // may be off by what the disturbance skipped.
+    int64_t Disturbances() const {
+        if (!core || !device) return 0;
+        SoundCard& card = core->Card();
+        return device->InputOverflows() + device->OutputUnderflows() + card.Queue().Underruns() +
+               card.Queue().Overruns() + card.Counters().DroppedInBlocks;
     }
 
     // Serves the core thread for the given wall-clock time.
@@ -142,6 +156,7 @@ struct RoundTrips {
     std::vector<long long> spacings; // input frames since the detection before
     int minQueued = 1000;            // output blocks queued, the playing one included
     int maxQueued = 0;
+    bool enough = false;  // four detections or more
     long long median = 0; // of the detections after the first
     std::string all;
     // The automatic offset less each detection after the first, smallest and largest.
@@ -177,7 +192,9 @@ struct RoundTrips {
         r.all += " " + std::to_string(*frames);
     }
     core.Compensation().LabelLatencyClick();
-    if (r.measured.size() < 4) return ::testing::AssertionFailure() << "detections:" << r.all;
+    // Fewer detections are a verdict for the caller: a disturbance may have eaten the clicks.
+    r.enough = r.measured.size() >= 4;
+    if (!r.enough) return ::testing::AssertionSuccess();
     // The first detection may come from a click scheduled before the measurement began.
     std::vector<long long> steady(r.measured.begin() + 1, r.measured.end());
     std::sort(steady.begin(), steady.end());
@@ -200,17 +217,41 @@ TEST_P(JackLoopbackLooper, AcousticMeasurementHearsEveryTickWithTheAutomaticOffs
     KreiselCore& core = *rig.core;
     const int depth = core.Latency().SEOptOutblocksDelay.Value();
     rig.Serve(500ms); // blocks have played: the queue's delay is known
+    // One steady figure, and every tick heard: from the second detection on, each follows the
+    // one before by the metronome's beat (a missed tick would double it, an echo or noise
+    // shorten it); and the automatic offset is that figure.
+    auto steady = [&](const RoundTrips& r) {
+        if (!r.enough) return false;
+        const auto [low, high] = std::minmax_element(r.measured.begin() + 1, r.measured.end());
+        const auto [shortest, longest] = std::minmax_element(r.spacings.begin() + 2, r.spacings.end());
+        return *high - *low <= period && *longest - *shortest <= period &&
+               std::abs(*shortest - 2 * core.Metro().HalfBeatFrames()) <= period &&
+               std::abs(core.Latency().SEAddOffsetFrms.Value() - r.median) <= 64;
+    };
+    // A measurement that is off and that a disturbance ran through is taken again.
     RoundTrips r;
-    ASSERT_TRUE(MeasureRoundTrips(rig, 3500ms, r));
+    bool clean = true;
+    for (int take = 0; take < kTakes; ++take) {
+        const int64_t before = rig.Disturbances();
+        r = RoundTrips{};
+        ASSERT_TRUE(MeasureRoundTrips(rig, 3500ms, r));
+        clean = rig.Disturbances() == before;
+        if (clean || steady(r)) break;
+    }
+    const bool wasSteady = steady(r);
     const int offset = core.Latency().SEAddOffsetFrms.Value();
     const int64_t queueDelay = core.Card().QueueDelayFrames();
     const int deviceLatency = core.Card().DeviceLatencyFrames();
     const int errors = core.Card().ErrorCount();
+    const bool undisturbed = rig.Disturbances() == 0;
     core.Card().Stop();
+    EXPECT_EQ(deviceLatency, period);
+    EXPECT_EQ(offset, queueDelay + deviceLatency);
+    // Every take disturbed and off: what a late server moves is not checked.
+    if (!clean && !wasSteady)
+        GTEST_SKIP() << kTakes << " measurements, each off and with xruns or a queue that ran dry";
 
-    // One steady figure, and every tick heard: from the second detection on, each follows the
-    // one before by the metronome's beat (a missed tick would double it, an echo or noise
-    // shorten it).
+    ASSERT_TRUE(r.enough) << "detections:" << r.all;
     const auto [low, high] = std::minmax_element(r.measured.begin() + 1, r.measured.end());
     EXPECT_LE(*high - *low, period) << "detections:" << r.all;
     const auto [shortest, longest] = std::minmax_element(r.spacings.begin() + 2, r.spacings.end());
@@ -221,11 +262,12 @@ TEST_P(JackLoopbackLooper, AcousticMeasurementHearsEveryTickWithTheAutomaticOffs
     // The round trip is what the automatic offset compensates: the queue's measured delay and
     // the route through the server, which feeds the output back to the input a cycle later.
     EXPECT_NEAR(offset, r.median, 64) << "detections:" << r.all;
-    EXPECT_EQ(deviceLatency, period);
-    EXPECT_EQ(offset, queueDelay + deviceLatency);
     // The queue holds about the target depth: it starts a block or two off it, and the filling
-    // up and drift correction act on whole blocks only.
-    EXPECT_NEAR(static_cast<double>(queueDelay), depth * BlockFrames, 2.0 * BlockFrames);
+    // up and drift correction act on whole blocks only. (An output that ran dry or input that
+    // was lost since the start moved it.)
+    if (undisturbed) {
+        EXPECT_NEAR(static_cast<double>(queueDelay), depth * BlockFrames, 2.0 * BlockFrames);
+    }
     std::printf("Looper through the JACK loopback at %d Hz, period %d, blocks of %d frames, depth %d: "
                 "round trip %lld frames = %.1f ms (queue %lld + route %d; automatic offset %d); "
                 "%zu detections:%s; %d..%d blocks queued; %d error lines\n",
@@ -248,8 +290,8 @@ std::vector<int16_t> ClickTrack(int frames, int first, int spacing) {
 
 // The looper started with a click track of `loopFrames` imported as A1, to be played without
 // series recording or a fixed length.
-::testing::AssertionResult StartWithClickTrack(LoopbackLooper& rig, const std::string& clicks, int blockFrames,
-                                               int loopFrames) {
+::testing::AssertionResult StartWithClickTrack(LoopbackLooper& rig, const std::string& clicks,
+                                               int blockFrames, int loopFrames) {
     test::WriteSound(clicks, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, Rate, ClickTrack(loopFrames, 1700, 3900));
     int imported = 0;
     const ::testing::AssertionResult started = StartLooper(rig, blockFrames, [&](KreiselCore& core) {
@@ -279,6 +321,42 @@ std::string Joined(const std::vector<int>& values) {
     return text;
 }
 
+// One take on a fresh looper: the click track imported as A1 plays, and A2 is armed and
+// recorded from what comes back through the loopback. `clean` tells whether no disturbance ran
+// through A2's recording.
+::testing::AssertionResult RecordTheEcho(LoopbackLooper& rig, const std::string& clicks, int blockFrames,
+                                         int loopFrames, bool& clean) {
+    std::string why;
+    if (!rig.server.Start(&why)) return ::testing::AssertionFailure() << why;
+    const ::testing::AssertionResult started = StartWithClickTrack(rig, clicks, blockFrames, loopFrames);
+    if (!started) return started;
+    KreiselCore& core = *rig.core;
+    rig.Serve(300ms);
+    core.Main().SBPlay.UserClick();
+    if (!core.E().Playing) return ::testing::AssertionFailure() << "A1 does not play";
+    rig.Serve(300ms);
+    const int64_t before = rig.Disturbances();
+    // The queue's delay moving while A2 is recorded is a late cycle too: the streams slipped
+    // against each other, and the offset with them.
+    bool slipped = false;
+    const std::function<void()> follow = core.Card().OnLatencyChanged;
+    core.Card().OnLatencyChanged = [&core, &slipped, follow] {
+        slipped = slipped || core.E().Recording;
+        if (follow) follow();
+    };
+    core.Main().SBRecord.UserClick(); // arms A2 for the next cycle, one cycle long
+    if (!core.E().RecordArmed) return ::testing::AssertionFailure() << "A2 is not armed";
+    const auto until = SteadyClock::now() + 5s;
+    while (core.E().LoopCount < 2 || core.E().Recording) {
+        if (SteadyClock::now() > until)
+            return ::testing::AssertionFailure() << "A2 was not recorded; " << LastError(core);
+        rig.pump.WaitForEvents(20);
+    }
+    core.Card().OnLatencyChanged = follow;
+    clean = rig.Disturbances() == before && !slipped;
+    return ::testing::AssertionSuccess();
+}
+
 // A loop recorded from the loopback while a click track plays lines up with it: the offset
 // reads the playing loop ahead by exactly what the queue and the route delay it.
 TEST_P(JackLoopbackLooper, OverdubFromTheLoopbackLinesUpWithThePlayingLoop) {
@@ -286,41 +364,41 @@ TEST_P(JackLoopbackLooper, OverdubFromTheLoopbackLinesUpWithThePlayingLoop) {
     const int period = GetParam();
     constexpr int BlockFrames = 1000;
     constexpr int LoopFrames = 40 * BlockFrames;
-    LoopbackLooper rig(period);
-    Watchdog watchdog(60s);
-    std::string why;
-    ASSERT_TRUE(rig.server.Start(&why)) << why;
+    Watchdog watchdog(kTakes * 30s);
     test::ScratchFolder dir;
-    ASSERT_TRUE(StartWithClickTrack(rig, dir / "clicks.wav", BlockFrames, LoopFrames));
-    KreiselCore& core = *rig.core;
-    ASSERT_EQ(core.E().Slots[1].LoopLenBytes, 4 * LoopFrames);
-    rig.Serve(300ms);
-    core.Main().SBPlay.UserClick();
-    ASSERT_TRUE(core.E().Playing);
-    rig.Serve(300ms);
-    core.Main().SBRecord.UserClick(); // arms A2 for the next cycle, one cycle long
-    ASSERT_TRUE(core.E().RecordArmed);
-    const auto until = SteadyClock::now() + 5s;
-    while (core.E().LoopCount < 2 || core.E().Recording) {
-        ASSERT_LT(SteadyClock::now(), until) << "A2 was not recorded; " << LastError(core);
-        rig.pump.WaitForEvents(20);
+    // A take whose clicks are off and that a disturbance ran through is taken again.
+    std::unique_ptr<LoopbackLooper> rig;
+    std::vector<int> played, heard;
+    bool clean = true;
+    int worst = 0;
+    int takes = 0;
+    while (takes < kTakes) {
+        ++takes;
+        rig.reset(); // one server at a time
+        rig = std::make_unique<LoopbackLooper>(period);
+        ASSERT_TRUE(RecordTheEcho(*rig, dir / "clicks.wav", BlockFrames, LoopFrames, clean));
+        played = Pulses(rig->core->E().Slots[1], 10000);
+        heard = Pulses(rig->core->E().Slots[2], 5000);
+        worst = heard.size() == played.size() ? 0 : INT_MAX;
+        for (size_t i = 0; i < played.size() && i < heard.size(); ++i)
+            worst = std::max(worst, std::abs(heard[i] - played[i]));
+        if (clean || worst <= 64) break;
     }
+    KreiselCore& core = *rig->core;
     const int offset = core.Latency().SEAddOffsetFrms.Value();
     const int errors = core.Card().ErrorCount();
     core.Card().Stop();
 
-    const std::vector<int> played = Pulses(core.E().Slots[1], 10000);
-    const std::vector<int> heard = Pulses(core.E().Slots[2], 5000);
     ASSERT_EQ(core.E().Slots[2].LoopLenBytes, 4 * LoopFrames);
     ASSERT_EQ(played.size(), 10u);
+    // Every take off and disturbed: what a late server skips or moves is not checked.
+    if (!clean && worst > 64)
+        GTEST_SKIP() << takes << " takes, each off and with xruns or a queue that ran dry";
     ASSERT_EQ(heard.size(), played.size()) << "A1:" << Joined(played) << "; A2:" << Joined(heard);
-    int worst = 0;
-    for (size_t i = 0; i < played.size(); ++i)
-        worst = std::max(worst, std::abs(heard[i] - played[i]));
     EXPECT_LE(worst, 64) << "A1:" << Joined(played) << "; A2:" << Joined(heard) << "; offset " << offset;
     std::printf("Overdub through the JACK loopback, period %d: A2's clicks at most %d frames from A1's "
-                "(offset %d); %d error lines\n",
-                period, worst, offset, errors);
+                "(offset %d); %d error lines; %d take(s)\n",
+                period, worst, offset, errors, takes);
 }
 
 INSTANTIATE_TEST_SUITE_P(Jack, JackLoopbackLooper, ::testing::Values(256, 1024),
@@ -329,32 +407,32 @@ INSTANTIATE_TEST_SUITE_P(Jack, JackLoopbackLooper, ::testing::Values(256, 1024),
                          });
 
 // The server dies under the playing looper: the error list says so, nothing hangs, the loops
-// stay as they were, and after the server is back a restart of the sound card plays them again.
+// stay as they were, and after the server is back a restart of the sound card plays them again,
+// from its first block on without the output running dry.
 TEST(JackLooperFault, ServerLossIsReportedLoopsSurviveAndARestartPlaysThemAgain) {
     SKIP_WITHOUT_JACKD();
     constexpr int BlockFrames = 1000;
     constexpr int LoopFrames = 20 * BlockFrames;
-    LoopbackLooper rig(256);
-    Watchdog watchdog(60s);
-    std::string why;
-    ASSERT_TRUE(rig.server.Start(&why)) << why;
+    Watchdog watchdog(kTakes * 30s);
     test::ScratchFolder dir;
-    ASSERT_TRUE(StartWithClickTrack(rig, dir / "clicks.wav", BlockFrames, LoopFrames));
-    KreiselCore& core = *rig.core;
+    // A1 plays and A2 is recorded from what comes back, again when a disturbance ran through it.
+    std::unique_ptr<LoopbackLooper> rig;
+    bool clean = true;
+    size_t echoed = 0;
+    for (int take = 0; take < kTakes; ++take) {
+        rig.reset();
+        rig = std::make_unique<LoopbackLooper>(256);
+        ASSERT_TRUE(RecordTheEcho(*rig, dir / "clicks.wav", BlockFrames, LoopFrames, clean));
+        echoed = Pulses(rig->core->E().Slots[2], 5000).size();
+        if (clean || echoed == 5) break;
+    }
+    KreiselCore& core = *rig->core;
     int16_t peak = 0; // the loudest input since the test last looked
     core.Card().InputDataEvent = [&](const int16_t* block, int bytes) {
         for (int i = 0; i < bytes / 2; ++i)
             peak = std::max(peak, block[i]);
         core.SndInputEvent(block, bytes);
     };
-    // A1 plays and A2 is recorded from what comes back.
-    core.Main().SBPlay.UserClick();
-    rig.Serve(200ms);
-    core.Main().SBRecord.UserClick();
-    for (const auto until = SteadyClock::now() + 5s; core.E().LoopCount < 2 || core.E().Recording;) {
-        ASSERT_LT(SteadyClock::now(), until) << "A2 was not recorded; " << LastError(core);
-        rig.pump.WaitForEvents(20);
-    }
     auto audio = [&core](int loop) {
         const LoopSlot& slot = core.E().Slots[static_cast<size_t>(loop)];
         return std::string(reinterpret_cast<const char*>(slot.Buffer.Data()),
@@ -363,44 +441,61 @@ TEST(JackLooperFault, ServerLossIsReportedLoopsSurviveAndARestartPlaysThemAgain)
     const std::string a1 = audio(1);
     const std::string a2 = audio(2);
     ASSERT_EQ(a2.size(), 4u * LoopFrames);
-    ASSERT_EQ(Pulses(core.E().Slots[2], 5000).size(), 5u) << "A2 holds what came back";
-    rig.Serve(300ms);
+    // A disturbed take may have skipped a click, but never all of them.
+    if (clean) {
+        ASSERT_EQ(echoed, 5u) << "A2 holds what came back";
+    } else {
+        ASSERT_GE(echoed, 1u) << "A2 holds what came back";
+    }
+    rig->Serve(300ms);
     ASSERT_TRUE(core.E().Playing);
     const int errorsBefore = core.Card().ErrorCount();
 
-    rig.server.Kill();
+    rig->server.Kill();
     auto lossReported = [&core] {
         for (const std::string& line : core.SoundCardForm().MemoErrors.Lines())
-            if (line.find("Fehler 1001 der Soundkarte: Audiogerät verloren") != std::string::npos) return true;
+            if (line.find("Fehler 1001 der Soundkarte: Audiogerät verloren") != std::string::npos)
+                return true;
         return false;
     };
     for (const auto until = SteadyClock::now() + 5s; !lossReported();) {
         ASSERT_LT(SteadyClock::now(), until) << "no report of the lost server; " << LastError(core);
-        rig.pump.WaitForEvents(20);
+        rig->pump.WaitForEvents(20);
     }
     const int64_t blocksAfterLoss = core.Card().Counters().InBlocks;
-    rig.Serve(300ms); // nothing hangs, and the core goes on without blocks
+    rig->Serve(300ms); // nothing hangs, and the core goes on without blocks
     EXPECT_EQ(core.Card().Counters().InBlocks, blocksAfterLoss) << "blocks from a server that is gone";
     EXPECT_EQ(core.E().LoopCount, 2);
     EXPECT_TRUE(audio(1) == a1) << "A1 changed";
     EXPECT_TRUE(audio(2) == a2) << "A2 changed";
 
-    ASSERT_TRUE(rig.server.Start(&why)) << why;
+    std::string why;
+    ASSERT_TRUE(rig->server.Start(&why)) << why;
+    const int errorsBeforeRestart = core.Card().ErrorCount();
     core.Card().Restart();
     ASSERT_FALSE(core.Card().Stopped()) << LastError(core);
-    ASSERT_TRUE(WireLoopback(rig));
-    const int errorsAfterRestart = core.Card().ErrorCount();
+    // The ports are connected while the core goes on serving blocks, as when a patchbay does it.
+    auto wired = std::async(std::launch::async, [&rig] { return WireLoopback(*rig); });
+    while (wired.wait_for(0ms) != std::future_status::ready)
+        rig->pump.WaitForEvents(20);
+    ASSERT_TRUE(wired.get());
+    const int errorsAfterRestart = errorsBeforeRestart;
     peak = 0;
-    rig.Serve(1500ms);
+    rig->Serve(1500ms);
     // The start zeroed the counters.
     EXPECT_GE(core.Card().Counters().InBlocks, 40) << "blocks flow again";
     EXPECT_TRUE(core.E().Playing);
     EXPECT_GT(peak, 10000) << "A1's clicks come round the loopback again";
-    // The output may run dry once while the new stream finds its depth; no more failures.
+    // The queue was filled when the card started: without a disturbance, nothing ran dry.
+    const bool disturbed = rig->Disturbances() > core.Card().Queue().Underruns();
     const auto& lines = core.SoundCardForm().MemoErrors.Lines();
     for (size_t i = lines.size() - static_cast<size_t>(core.Card().ErrorCount() - errorsAfterRestart);
-         i < lines.size(); ++i)
+         i < lines.size(); ++i) {
         EXPECT_EQ(lines[i].find("Fehler"), std::string::npos) << lines[i];
+        if (!disturbed) {
+            EXPECT_EQ(lines[i].find("Unterlauf"), std::string::npos) << lines[i];
+        }
+    }
     EXPECT_TRUE(audio(1) == a1);
     EXPECT_TRUE(audio(2) == a2);
     std::string lossLine;
@@ -433,8 +528,9 @@ TEST_P(JackLooperMeasure, RoundTripAndUnderruns) {
     Watchdog watchdog(std::chrono::seconds(seconds + 30));
     std::string why;
     ASSERT_TRUE(rig.server.Start(&why)) << why;
-    ASSERT_TRUE(StartLooper(rig, c.BlockFrames,
-                            [depth](KreiselCore& core) { core.Latency().SEOptOutblocksDelay.SetValue(depth); }));
+    ASSERT_TRUE(StartLooper(rig, c.BlockFrames, [depth](KreiselCore& core) {
+        core.Latency().SEOptOutblocksDelay.SetValue(depth);
+    }));
     KreiselCore& core = *rig.core;
     rig.Serve(300ms);
     const int64_t started = core.Card().QueueDelayFrames();
@@ -445,15 +541,19 @@ TEST_P(JackLooperMeasure, RoundTripAndUnderruns) {
     const int64_t filled = core.Card().QueueDelayFrames();
     const int64_t underrunsBefore = core.Card().Queue().Underruns();
     const int64_t xrunsBefore = rig.device->OutputUnderflows() + rig.device->InputOverflows();
+    const int64_t disturbancesBefore = rig.Disturbances();
     RoundTrips r;
     ASSERT_TRUE(MeasureRoundTrips(rig, std::chrono::seconds(seconds), r));
     const int64_t underruns = core.Card().Queue().Underruns() - underrunsBefore;
     const int64_t xruns = rig.device->OutputUnderflows() + rig.device->InputOverflows() - xrunsBefore;
+    const bool disturbed = rig.Disturbances() != disturbancesBefore;
+    if (disturbed && !r.enough) GTEST_SKIP() << "disturbed, detections:" << r.all;
+    ASSERT_TRUE(r.enough) << "detections:" << r.all;
     const int offset = core.Latency().SEAddOffsetFrms.Value();
     core.Card().Stop();
     // A server that ran late skipped the clients for a cycle, which moves input and output
     // against each other: the figures before and after differ then.
-    if (xruns == 0 && underruns == 0) {
+    if (!disturbed) {
         EXPECT_NEAR(offset, r.median, 64) << "detections:" << r.all;
     }
     std::printf("Round trip through the JACK loopback at %d Hz, period %d, blocks of %d frames, depth %d: "
