@@ -11,6 +11,7 @@ namespace kreisel {
 KreiselCore::KreiselCore(Host host)
     : host_(host), engine_(std::make_unique<Engine>()), fadersForm_(loops_),
       switches_(main_, forms_, options_), mixer_(*engine_, loops_), faders_(*engine_, loops_),
+      meterControls_(loops_, main_), meters_(*engine_, loops_, meterControls_),
       metronome_(*engine_, main_), tap_(*engine_, main_, host.clock, metronome_),
       timedStart_(*engine_, main_, host.clock, host.pump, metronome_),
       transport_(*engine_, main_, loops_.Rows, metronome_, timedStart_, tap_, host.dialogs, host.systemInfo),
@@ -45,6 +46,7 @@ void KreiselCore::Start() {
     FadeLengthChanged();
     LowerOutputChanged();
     transport_.ResetAll();
+    meters_.ApplySettings();
     latency_.AnyOutblocksDelayChange();
     mixer_.SetScrollTarget(0, -1);
     mixer_.Started = true;
@@ -134,6 +136,7 @@ void KreiselCore::Wire() {
     soundCard_.Card().OnLatencyChanged = [this] { latency_.AnyOutblocksDelayChange(); };
     soundCard_.Card().OnFormatChanged = [this] {
         FadeLengthChanged();
+        meters_.RecomputeFallStep();
         metronome_.AnyChange_MetronomBPM(nullptr);
     };
     transport_.PrefillOutputDelay = [this] { latency_.FillUp(0); };
@@ -146,6 +149,7 @@ void KreiselCore::Wire() {
     onClick(m.SBFinishExport, [this] { exporter_.Finish(); });
     transport_.BeforeResetAll = [this] {
         exporter_.Finish();
+        meters_.Graphs.ForgetCursors();
         // A mode that waits in the loop mixer's box (from a mixer set loaded while there were
         // loops) takes effect with the reset that discards them.
         if (loops_.ComboBoxInputMode.ItemIndex() != engine_->InputMode) mixer_.SetInputMode();
@@ -165,6 +169,14 @@ void KreiselCore::Wire() {
     mixer_.OutputLoweringChanged = [this] { LowerOutputChanged(); };
     mixer_.ActivateLoop = [this](int loop) { transport_.SetNextToRecLoopNr(loop); };
     transport_.TellMixer = [this](int group, int loop) { mixer_.SetScrollTarget(group, loop); };
+
+    // Meters and graphs
+    transport_.ResetOutputMeters = [this] { meters_.ResetOutLevelMeters(); };
+    transport_.CursorsToLastBlock = [this] { meters_.Graphs.CursorsToLastBlock(); };
+    meters_.Graphs.CommonLastBlock = [this] { return transport_.MaxLastBlock(); };
+    session_.DrawLoopGraph = [this](int loop) { meters_.Graphs.DrawLoadedLoop(loop); };
+    session_.AdaptGraphs = [this] { meters_.Graphs.RepaintAll(); };
+    importer_.DrawLoopGraph = [this](int loop) { meters_.Graphs.DrawLoadedLoop(loop); };
     onClick(loops_.SBAllowMultipleLoopLength, [this] { AllowMultipleLoopLengthClick(); });
 }
 
@@ -322,6 +334,22 @@ void KreiselCore::RefreshLatencyLabel() {
 }
 void KreiselCore::CountersChanged(int /*bytes*/) {
     latency_.ShowOutCount();
+}
+
+void KreiselCore::InputMeters(int16_t peakL, int16_t peakR) {
+    meters_.FeedBlock(LevelMeters::Input, peakL, peakR);
+}
+void KreiselCore::OutputMeters(int32_t peakL, int32_t peakR) {
+    meters_.FeedBlock(LevelMeters::Output, peakL, peakR);
+}
+void KreiselCore::PaintRecordGraph(int loop, int point, int16_t peakL, int16_t peakR) {
+    meters_.Graphs.RecordPoint(loop, point, peakL, peakR);
+}
+void KreiselCore::MoveLoopCursor(int loop, int point, bool marked) {
+    meters_.Graphs.PlayCursor(loop, point, marked);
+}
+void KreiselCore::MoveGroupCursors(int group, int point) {
+    meters_.Graphs.GroupCursors(group, point);
 }
 
 void KreiselCore::ExportBlock(const int16_t* frames, int bytes) {

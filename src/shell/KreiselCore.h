@@ -16,6 +16,7 @@
 #include "forms/TFormThreadSK.h"
 #include "mixer/Faders.h"
 #include "mixer/LoopMixer.h"
+#include "mixer/MetersAndGraphs.h"
 #include "mixer/MixerSet.h"
 #include "persistence/Session.h"
 #include "persistence/WavExport.h"
@@ -68,6 +69,8 @@ class KreiselCore : public EngineHooks {
     WindowSwitches& Switches() { return switches_; }
     LoopMixer& Mixer() { return mixer_; }
     Faders& MasterFaders() { return faders_; }
+    MetersAndGraphs& MetersGraphs() { return meters_; }
+    MeterGraphControls& MeterControls() { return meterControls_; }
     TFormThreadSK& SoundCardForm() { return soundCard_; }
     SoundCard& Card() { return soundCard_.Card(); }
     LatencyControls& Latency() { return latencyControls_; }
@@ -143,6 +146,11 @@ class KreiselCore : public EngineHooks {
     void CountersChanged(int bytes) override;
     void ExportBlock(const int16_t* frames, int bytes) override;
     void ExportSwitchFollowsMarker(bool down) override;
+    void InputMeters(int16_t peakL, int16_t peakR) override;
+    void OutputMeters(int32_t peakL, int32_t peakR) override;
+    void PaintRecordGraph(int loop, int point, int16_t peakL, int16_t peakR) override;
+    void MoveLoopCursor(int loop, int point, bool marked) override;
+    void MoveGroupCursors(int group, int point) override;
 
   private:
     void Wire();
@@ -163,6 +171,8 @@ class KreiselCore : public EngineHooks {
     WindowSwitches switches_;
     LoopMixer mixer_;
     Faders faders_;
+    MeterGraphControls meterControls_;
+    MetersAndGraphs meters_;
     Metronome metronome_;
     TapTempo tap_;
     TimedStart timedStart_;
