@@ -34,7 +34,7 @@ KreiselCore::KreiselCore(Host host)
 }
 
 KreiselCore::~KreiselCore() {
-    if (statusTimer_ != 0) host_.timers.Stop(statusTimer_);
+    status_.Stop();
     exporter_.Finish();
     engine_->SetHooks(nullptr);
 }
@@ -52,8 +52,16 @@ void KreiselCore::Start() {
     mixer_.Started = true;
     exporter_.DecimalSeparator = timedStart_.DecimalSeparator;
     // The export's display and its end after a write error are served outside the block path.
-    if (statusTimer_ == 0)
-        statusTimer_ = host_.timers.Start(125, true, [this] { exporter_.RefreshDisplay(); });
+    status_.EveryTick = [this] { exporter_.RefreshDisplay(); };
+    status_.RefreshPosition = [this] { PositionChanged(); };
+    status_.SoundCardShown = [this](bool flowing) {
+        const char* caption = flowing ? "Stop" : "Start";
+        if (soundCard_.ButtonStartStop.Text() != caption) soundCard_.ButtonStartStop.SetText(caption);
+    };
+    status_.IdleFillUp = [this] { latency_.FillUp(0); };
+    status_.MemPercent = [this] { return transport_.MemPercent; };
+    status_.CBShowSystemInfosClick();
+    status_.Start();
     CheckFileTypeLink();
 }
 

@@ -23,6 +23,7 @@
 #include "persistence/WavImport.h"
 #include "shell/LoadSaveDialog.h"
 #include "shell/KreiselSettings.h"
+#include "shell/StatusTimer.h"
 #include "transport/Metronome.h"
 #include "transport/TapTempo.h"
 #include "transport/TimedStart.h"
@@ -80,6 +81,8 @@ class KreiselCore : public EngineHooks {
     TFormLoadSaveDlg& LoadSaveForm() { return loadSaveForm_; }
     Session& Sessions() { return session_; }
     LoadSaveDialog& LoadSave() { return loadSave_; }
+    StatusTimer& Status() { return status_; }
+    StatusControls& StatusDisplays() { return statusControls_; }
 
     // Sessions: a relative name is taken from the program folder. Loading replaces every
     // recording; a save that fails leaves the earlier one as it was and returns false.
@@ -185,7 +188,8 @@ class KreiselCore : public EngineHooks {
     TFormLoadSaveDlg loadSaveForm_;
     Session session_;
     LoadSaveDialog loadSave_;
-    int statusTimer_ = 0;
+    StatusControls statusControls_{main_};
+    StatusTimer status_{*engine_, statusControls_, main_.PanelNoSignal, host_.systemInfo, host_.timers};
     bool keyboardLocked_ = false;
     bool keyHeld_ = false;
     bool savedFixedLength_ = false;
