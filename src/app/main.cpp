@@ -11,6 +11,7 @@
 #include "gui/KeyRouter.h"
 #include "gui/LoadSaveWindow.h"
 #include "gui/LoopsWindow.h"
+#include "gui/MeterViews.h"
 #include "gui/MainWindow.h"
 #include "gui/OptionsWindow.h"
 #include "gui/QtHost.h"
@@ -118,6 +119,7 @@ int main(int argc, char* argv[]) {
     FadersWindow fadersWindow(fadersForm, binder);
     mainWindow.AddWindow(&fadersWindow, switches.ToolShowFaders, &switches.PMShowFaders,
                          &switches.PMFadersStayOnTop);
+    AttachMeterViews(core, binder, loopsWindow, fadersWindow);
     TimedInputWindow timedWindow(timedForm, binder, &timedBox);
     SoundCardWindow soundCardWindow(soundCard, binder);
     mainWindow.AddWindow(&soundCardWindow, switches.SpeedButtonSoundkarte, nullptr, nullptr);
@@ -194,6 +196,7 @@ int main(int argc, char* argv[]) {
             switches.ShowWindow(WindowSwitches::SoundCardForm, true);
             if (!switches.ToolShowMixers.Down()) switches.ToolShowMixers.UserClick();
         }
+        if (cl.play && core.E().LoopCount > 0 && !core.E().Playing) core.Main().SBPlay.UserClick();
         binder.Refresh();
         if (!cl.screenshotDir.empty()) {
             const QString dir = QString::fromStdString(cl.screenshotDir);
