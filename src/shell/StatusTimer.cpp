@@ -59,7 +59,8 @@ void StatusTimer::Tick() {
         if (RefreshPosition) RefreshPosition();
         if (noSignal_.Visible()) noSignal_.SetVisible(false);
         if (SoundCardShown) SoundCardShown(true);
-        if ((!e_.Playing && !e_.Recording) || e_.Paused) {
+        // Not while the latency is measured: the queue must keep the depth it is measured at.
+        if (((!e_.Playing && !e_.Recording) || e_.Paused) && !e_.Switches.LatencyMeasuring) {
             if (IdleFillUp) IdleFillUp();
         }
     } else if (stall_ > kStallTicks) {
