@@ -12,6 +12,7 @@
 #include "gui/LoadSaveWindow.h"
 #include "gui/LoopsWindow.h"
 #include "gui/MacroWindow.h"
+#include "gui/MeterViews.h"
 #include "gui/MainWindow.h"
 #include "gui/OptionsWindow.h"
 #include "gui/QtHost.h"
@@ -120,6 +121,7 @@ int main(int argc, char* argv[]) {
     FadersWindow fadersWindow(fadersForm, binder);
     mainWindow.AddWindow(&fadersWindow, switches.ToolShowFaders, &switches.PMShowFaders,
                          &switches.PMFadersStayOnTop);
+    AttachMeterViews(core, binder, loopsWindow, fadersWindow);
     TimedInputWindow timedWindow(timedForm, binder, &timedBox);
     MacroWindow macroWindow(core.Macros(), binder);
     mainWindow.AddWindow(&macroWindow, core.Main().SBShowMacros, nullptr, nullptr);
@@ -202,6 +204,7 @@ int main(int argc, char* argv[]) {
             switches.ShowWindow(WindowSwitches::SoundCardForm, true);
             if (!switches.ToolShowMixers.Down()) switches.ToolShowMixers.UserClick();
         }
+        if (cl.play && core.E().LoopCount > 0 && !core.E().Playing) core.Main().SBPlay.UserClick();
         binder.Refresh();
         if (!cl.screenshotDir.empty()) {
             const QString dir = QString::fromStdString(cl.screenshotDir);

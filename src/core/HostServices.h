@@ -131,6 +131,8 @@ class SystemInfo {
     virtual int ProcessorCount() = 0;
     virtual std::vector<int> ProcessorLoadPercent() = 0; // one entry per processor, 0..100
     virtual int ProcessorClockMHz() = 0;                 // 0 when unknown
+    // This process's share of the whole machine, 0..100, measured like the processor loads.
+    virtual int ProcessLoadPercent() { return 0; }
     virtual std::optional<std::uint64_t> FreeDiskBytes(const std::string& folder) = 0; // nullopt: unknown
 };
 

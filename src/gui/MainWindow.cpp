@@ -1,6 +1,8 @@
 // The main window's widgets, placed by control name, and what follows the display options.
 #include "gui/MainWindow.h"
 
+#include "gui/MeterViews.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QBoxLayout>
@@ -246,6 +248,26 @@ QWidget* MainWindow::BuildDisplays() {
         info->addWidget(w, w == actLoopTime_ ? 0 : 1);
     }
     col->addLayout(info);
+
+    // System information: processor load (bar and text) and memory.
+    auto* sys = new QHBoxLayout;
+    sys->setSpacing(6);
+    StatusControls& sc = core_.StatusDisplays();
+    for (Control* c : {&sc.CBShowSystemInfos, &sc.LabelCPU})
+        if (QWidget* w = place_.Make(c->Name(), left)) sys->addWidget(w);
+    auto* cpuBar = new CpuBar(core_.Status(), sc.PanelCPU, left);
+    place_.B().Bind(sc.PanelCPU, cpuBar);
+    // Repainted once per system-information update, not on every refresh.
+    connect(&binder_, &Binder::Refreshed, cpuBar, [cpuBar, &status = core_.Status(), shown = ~0u]() mutable {
+        if (cpuBar->isVisible() && status.Ticks() / 8 != shown) {
+            shown = status.Ticks() / 8;
+            cpuBar->update();
+        }
+    });
+    sys->addWidget(cpuBar);
+    for (Control* c : {&sc.LabelCPUUsage, &sc.LabelMemory})
+        if (QWidget* w = place_.Make(c->Name(), left)) sys->addWidget(w, 1);
+    col->addLayout(sys);
 
     // Further loop information (menu "Weitere Loop-Informationen").
     addedDisplays_ = new QWidget(left);

@@ -69,6 +69,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             cl.fast = true;
         } else if (a == "--show-all") {
             cl.showAll = true;
+        } else if (a == "--play") {
+            cl.play = true;
         } else if (auto v = value("--audio")) {
             cl.audio = *v;
             if (!ParseAudioChoice(cl.audio))
@@ -133,6 +135,7 @@ std::string CommandLineHelp() {
            "  --export-controls DATEI  alle Fenster und Bedienelemente mit Beschriftung und\n"
            "                       Hinweis in eine Komponenten-Datei schreiben\n"
            "  --show-all           alle Fenster zeigen\n"
+           "  --play               die geladene Sitzung gleich abspielen\n"
            "  --screenshot DIR     jedes Fenster als DIR/<Name>.png speichern und enden\n"
            "  --screenshot-delay MS  Wartezeit vor den Bildern (2000)\n"
            "  --help               diese Hilfe\n"

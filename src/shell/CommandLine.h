@@ -16,6 +16,7 @@ struct CommandLine {
     bool headless = false;
     bool fast = false;    // the built-in device runs as fast as the core takes blocks
     bool showAll = false; // every window shown at start
+    bool play = false;    // playback starts once the file named is loaded
     std::string audio;    // raw text of --audio; empty: the sound card
     std::string exportFile;
     std::optional<double> seconds;

@@ -11,6 +11,7 @@ namespace kreisel {
 KreiselCore::KreiselCore(Host host)
     : host_(host), engine_(std::make_unique<Engine>()), fadersForm_(loops_),
       switches_(main_, forms_, options_), mixer_(*engine_, loops_), faders_(*engine_, loops_),
+      meterControls_(loops_, main_), meters_(*engine_, loops_, meterControls_),
       metronome_(*engine_, main_), tap_(*engine_, main_, host.clock, metronome_),
       timedStart_(*engine_, main_, host.clock, host.pump, metronome_),
       transport_(*engine_, main_, loops_.Rows, metronome_, timedStart_, tap_, host.dialogs, host.systemInfo),
@@ -35,7 +36,7 @@ KreiselCore::KreiselCore(Host host)
 }
 
 KreiselCore::~KreiselCore() {
-    if (statusTimer_ != 0) host_.timers.Stop(statusTimer_);
+    status_.Stop();
     exporter_.Finish();
     engine_->SetHooks(nullptr);
 }
@@ -47,13 +48,22 @@ void KreiselCore::Start() {
     FadeLengthChanged();
     LowerOutputChanged();
     transport_.ResetAll();
+    meters_.ApplySettings();
     latency_.AnyOutblocksDelayChange();
     mixer_.SetScrollTarget(0, -1);
     mixer_.Started = true;
     exporter_.DecimalSeparator = timedStart_.DecimalSeparator;
     // The export's display and its end after a write error are served outside the block path.
-    if (statusTimer_ == 0)
-        statusTimer_ = host_.timers.Start(125, true, [this] { exporter_.RefreshDisplay(); });
+    status_.EveryTick = [this] { exporter_.RefreshDisplay(); };
+    status_.RefreshPosition = [this] { PositionChanged(); };
+    status_.SoundCardShown = [this](bool flowing) {
+        const char* caption = flowing ? "Stop" : "Start";
+        if (soundCard_.ButtonStartStop.Text() != caption) soundCard_.ButtonStartStop.SetText(caption);
+    };
+    status_.IdleFillUp = [this] { latency_.FillUp(0); };
+    status_.MemPercent = [this] { return transport_.MemPercent; };
+    status_.CBShowSystemInfosClick();
+    status_.Start();
     CheckFileTypeLink();
 }
 
@@ -140,6 +150,7 @@ void KreiselCore::Wire() {
     soundCard_.Card().OnLatencyChanged = [this] { latency_.AnyOutblocksDelayChange(); };
     soundCard_.Card().OnFormatChanged = [this] {
         FadeLengthChanged();
+        meters_.RecomputeFallStep();
         metronome_.AnyChange_MetronomBPM(nullptr);
     };
     transport_.PrefillOutputDelay = [this] { latency_.FillUp(0); };
@@ -153,6 +164,7 @@ void KreiselCore::Wire() {
     onClick(m.SBFinishExport, [this] { exporter_.Finish(); });
     transport_.BeforeResetAll = [this] {
         exporter_.Finish();
+        meters_.Graphs.ForgetCursors();
         // A mode that waits in the loop mixer's box (from a mixer set loaded while there were
         // loops) takes effect with the reset that discards them.
         if (loops_.ComboBoxInputMode.ItemIndex() != engine_->InputMode) mixer_.SetInputMode();
@@ -172,6 +184,14 @@ void KreiselCore::Wire() {
     mixer_.OutputLoweringChanged = [this] { LowerOutputChanged(); };
     mixer_.ActivateLoop = [this](int loop) { transport_.SetNextToRecLoopNr(loop); };
     transport_.TellMixer = [this](int group, int loop) { mixer_.SetScrollTarget(group, loop); };
+
+    // Meters and graphs
+    transport_.ResetOutputMeters = [this] { meters_.ResetOutLevelMeters(); };
+    transport_.CursorsToLastBlock = [this] { meters_.Graphs.CursorsToLastBlock(); };
+    meters_.Graphs.CommonLastBlock = [this] { return transport_.MaxLastBlock(); };
+    session_.DrawLoopGraph = [this](int loop) { meters_.Graphs.DrawLoadedLoop(loop); };
+    session_.AdaptGraphs = [this] { meters_.Graphs.RepaintAll(); };
+    importer_.DrawLoopGraph = [this](int loop) { meters_.Graphs.DrawLoadedLoop(loop); };
     onClick(loops_.SBAllowMultipleLoopLength, [this] { AllowMultipleLoopLengthClick(); });
 }
 
@@ -372,6 +392,22 @@ void KreiselCore::ButtonStartSoundKarteClick() {
     soundCard_.ButtonStartStopClick();
     main_.ButtonStartSoundKarte.SetText(soundCard_.ButtonStartStop.Text());
     latency_.AnyOutblocksDelayChange();
+}
+
+void KreiselCore::InputMeters(int16_t peakL, int16_t peakR) {
+    meters_.FeedBlock(LevelMeters::Input, peakL, peakR);
+}
+void KreiselCore::OutputMeters(int32_t peakL, int32_t peakR) {
+    meters_.FeedBlock(LevelMeters::Output, peakL, peakR);
+}
+void KreiselCore::PaintRecordGraph(int loop, int point, int16_t peakL, int16_t peakR) {
+    meters_.Graphs.RecordPoint(loop, point, peakL, peakR);
+}
+void KreiselCore::MoveLoopCursor(int loop, int point, bool marked) {
+    meters_.Graphs.PlayCursor(loop, point, marked);
+}
+void KreiselCore::MoveGroupCursors(int group, int point) {
+    meters_.Graphs.GroupCursors(group, point);
 }
 
 void KreiselCore::ExportBlock(const int16_t* frames, int bytes) {

@@ -17,6 +17,7 @@
 #include "forms/TFormThreadSK.h"
 #include "mixer/Faders.h"
 #include "mixer/LoopMixer.h"
+#include "mixer/MetersAndGraphs.h"
 #include "mixer/MixerSet.h"
 #include "persistence/Session.h"
 #include "persistence/WavExport.h"
@@ -24,6 +25,7 @@
 #include "shell/LoadSaveDialog.h"
 #include "shell/KreiselSettings.h"
 #include "shell/MacroLink.h"
+#include "shell/StatusTimer.h"
 #include "transport/Metronome.h"
 #include "transport/TapTempo.h"
 #include "transport/TimedStart.h"
@@ -81,6 +83,8 @@ class KreiselCore : public EngineHooks {
     WindowSwitches& Switches() { return switches_; }
     LoopMixer& Mixer() { return mixer_; }
     Faders& MasterFaders() { return faders_; }
+    MetersAndGraphs& MetersGraphs() { return meters_; }
+    MeterGraphControls& MeterControls() { return meterControls_; }
     TFormThreadSK& SoundCardForm() { return soundCard_; }
     SoundCard& Card() { return soundCard_.Card(); }
     LatencyControls& Latency() { return latencyControls_; }
@@ -90,6 +94,8 @@ class KreiselCore : public EngineHooks {
     TFormLoadSaveDlg& LoadSaveForm() { return loadSaveForm_; }
     Session& Sessions() { return session_; }
     LoadSaveDialog& LoadSave() { return loadSave_; }
+    StatusTimer& Status() { return status_; }
+    StatusControls& StatusDisplays() { return statusControls_; }
 
     // Sessions: a relative name is taken from the program folder. Loading replaces every
     // recording; a save that fails leaves the earlier one as it was and returns false.
@@ -162,6 +168,11 @@ class KreiselCore : public EngineHooks {
     bool ContinueWaitingMacrosForLoopend() override { return macros_.Interpreter.ContinueWaitingMacrosForLoopend(); }
     void ContinueWaitingMacros() override { macros_.Interpreter.ContinueWaitingMacros(); }
     void LowerOutputLevelChanged() override;
+    void InputMeters(int16_t peakL, int16_t peakR) override;
+    void OutputMeters(int32_t peakL, int32_t peakR) override;
+    void PaintRecordGraph(int loop, int point, int16_t peakL, int16_t peakR) override;
+    void MoveLoopCursor(int loop, int point, bool marked) override;
+    void MoveGroupCursors(int group, int point) override;
 
   private:
     void Wire();
@@ -184,6 +195,8 @@ class KreiselCore : public EngineHooks {
     WindowSwitches switches_;
     LoopMixer mixer_;
     Faders faders_;
+    MeterGraphControls meterControls_;
+    MetersAndGraphs meters_;
     Metronome metronome_;
     TapTempo tap_;
     TimedStart timedStart_;
@@ -196,7 +209,8 @@ class KreiselCore : public EngineHooks {
     TFormLoadSaveDlg loadSaveForm_;
     Session session_;
     LoadSaveDialog loadSave_;
-    int statusTimer_ = 0;
+    StatusControls statusControls_{main_};
+    StatusTimer status_{*engine_, statusControls_, main_.PanelNoSignal, host_.systemInfo, host_.timers};
     bool keyboardLocked_ = false;
     bool keyHeld_ = false;
     bool savedFixedLength_ = false;

@@ -125,6 +125,13 @@ void KreiselSettings::OptionsSection(SettingsPass& p) {
     p.Value("FaderOutPos", loops.TBOutLevel);
     p.Switch("FaderIn", loops.SBLevelMeterInp);
     p.Switch("FaderOut", loops.SBLevelMeterOut);
+    MeterGraphControls& meters = core_.MeterControls();
+    p.Checked("FaderSmooth", meters.CBLevelMeterSmooth);
+    p.Value("FaderRefreshInterval", meters.TBLevelMeterRefreshInterval);
+    p.Int("FaderDelayStep", core_.MetersGraphs().DelayStep);
+    p.Switch("LoopGraphs", meters.SBGraph);
+    p.Checked("AdaptGraphs", meters.CBAdaptGraphs);
+    p.Value("PenWidth", meters.TBPenWidth);
     p.Value("LowerOutputPerLoop", m.TBLowerOutputPerLoop);
     p.Checked("UseLowerOutput", m.CBUseLowerOutput);
     WindowSwitches& s = core_.Switches();
@@ -233,6 +240,10 @@ void KreiselSettings::ApplyAfterLoad() {
             menu->Click();
         }
     core_.Options().SetVisible(s.ToolShowOptions.Down());
+    // Both "VU" switches loaded down leave only the output side on.
+    if (core_.Loops().SBLevelMeterInp.Down() && core_.Loops().SBLevelMeterOut.Down())
+        core_.Loops().SBLevelMeterInp.SetDown(false);
+    core_.MetersGraphs().ApplySettings();
 
     TFormLoops& loops = core_.Loops();
     if (pendingMixSymm_) loops.CBMixSymm.SetChecked(*pendingMixSymm_);

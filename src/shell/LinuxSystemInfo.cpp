@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -73,6 +74,31 @@ std::vector<int> LinuxSystemInfo::ProcessorLoadPercent() {
     }
     last_ = std::move(now);
     return loads;
+}
+
+int LinuxSystemInfo::ProcessLoadPercent() {
+    // utime and stime, fields 14 and 15 of self/stat, counted after the command's closing
+    // parenthesis (the command may hold blanks).
+    std::ifstream in(root_ + "/self/stat");
+    std::string line;
+    std::getline(in, line);
+    const auto close = line.rfind(')');
+    if (close == std::string::npos) return 0;
+    std::istringstream fields(line.substr(close + 1));
+    std::string field;
+    std::uint64_t own = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i)
+        if (i >= 14) own += std::strtoull(field.c_str(), nullptr, 10);
+    std::uint64_t all = 0;
+    for (const CpuTimes& t : ReadCpuTimes())
+        all += t.total;
+    int load = 0;
+    if (lastAllTicks_ != 0 && all > lastAllTicks_ && own >= lastOwnTicks_)
+        load = static_cast<int>(std::lround(100.0 * static_cast<double>(own - lastOwnTicks_) /
+                                            static_cast<double>(all - lastAllTicks_)));
+    lastOwnTicks_ = own;
+    lastAllTicks_ = all;
+    return std::clamp(load, 0, 100);
 }
 
 int LinuxSystemInfo::ProcessorClockMHz() {

@@ -21,6 +21,7 @@ class LinuxSystemInfo : public SystemInfo {
     int ProcessorCount() override;
     std::vector<int> ProcessorLoadPercent() override;
     int ProcessorClockMHz() override;
+    int ProcessLoadPercent() override;
     std::optional<std::uint64_t> FreeDiskBytes(const std::string& folder) override;
 
   private:
@@ -32,6 +33,8 @@ class LinuxSystemInfo : public SystemInfo {
 
     std::string root_;
     std::vector<CpuTimes> last_;
+    std::uint64_t lastOwnTicks_ = 0;
+    std::uint64_t lastAllTicks_ = 0;
 };
 
 } // namespace kreisel

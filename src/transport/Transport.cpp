@@ -225,6 +225,7 @@ void Transport::ButtonStopClick() {
     if (ResetOutputMeters) ResetOutputMeters();
     for (int m = 1; m <= LoopSlotCapacity; ++m)
         e.Slots[static_cast<size_t>(m)].AsyncPos = 0;
+    if (CursorsToLastBlock) CursorsToLastBlock();
     e.PlayPos = 0;
     if (!StopAtLoopEndFixed) c_.SBStopAtLoopEnd.SetDown(false);
     e.Switches.StopAtLoopEnd = c_.SBStopAtLoopEnd.Down();

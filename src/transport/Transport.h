@@ -27,6 +27,7 @@ class Transport {
     std::function<void()> BeforeResetAll;     // e.g. an export running is finished first
     std::function<void()> ControlsRefreshed;  // after every refresh of the controls
     std::function<void()> ResetOutputMeters;
+    std::function<void()> CursorsToLastBlock; // the graph cursors of the active group at a stop
     std::function<bool()> ContinueWaitingMacrosForLoopend; // true: a macro decided
     std::function<bool()> SaveSession;                     // the reset question's OK; false: not saved
     std::function<void(int group, int loop)> TellMixer;    // active group and recorded loop
@@ -99,6 +100,9 @@ class Transport {
     bool StretchToGroupMultiple();
     int FixedLoopValues() const;
     int64_t TotalLoopMemoryBytes();
+
+    // The last block index of the longest loop that may be recorded now.
+    int MaxLastBlock() const { return maxLastBlock_; }
 
   private:
     bool Runs() const { return engine_.Recording || engine_.Playing || engine_.Paused; }

@@ -1,6 +1,7 @@
 // The block path must not allocate: every operator new while blocks are processed is counted.
 #include "macros/MacroRig.h"
 #include "soundcard/CoreRig.h"
+#include "mixer/MetersAndGraphs.h"
 #include "support/EngineHarness.h"
 
 #include <gtest/gtest.h>
@@ -155,6 +156,43 @@ TEST(BlockPath, WiredCoreWithEveryDisplayAllocatesNothing) {
     EXPECT_EQ(rig.Card().Counters().DroppedInBlocks, 0);
     for (const std::string& line : rig.core->SoundCardForm().MemoErrors.Lines())
         ADD_FAILURE() << line;
+}
+
+} // namespace
+} // namespace kreisel::test
+
+namespace kreisel::test {
+namespace {
+
+// What the block end hands to the meters and graphs: peaks, a lit clip lamp, recorded points and
+// cursor moves of a whole group.
+TEST(BlockPath, MetersAndGraphsAllocateNothing) {
+    EngineHarness h(44100, 1000);
+    Engine& e = h.E();
+    Form loops("FormLoops", "Loops");
+    Form main("FormKreisel", "Kreisel");
+    FaderControls faders(loops);
+    MeterGraphControls controls(loops, main);
+    MetersAndGraphs mg(e, faders, controls);
+    faders.SBLevelMeterOut.UserClick();
+    mg.Meters.WindowVisible = true;
+    for (int m = 1; m <= 32; ++m) {
+        e.Slots[static_cast<size_t>(m)].LoopGroup = 0;
+        e.Slots[static_cast<size_t>(m)].LoopLastBlock = 40;
+    }
+    e.GroupFirstLoop(0) = 1;
+    counting = true;
+    for (int b = 0; b < 50; ++b) {
+        mg.FeedBlock(LevelMeters::Input, 1000 * b, 500);
+        mg.FeedBlock(LevelMeters::Output, b == 30 ? 40000 : 700 * b, 300 * b);
+        mg.Graphs.RecordPoint(32, b, static_cast<int16_t>(600 * b), 2000);
+        mg.Graphs.GroupCursors(0, b % 41);
+        mg.Graphs.PlayCursor(5, b, b % 7 == 0);
+    }
+    counting = false;
+    EXPECT_EQ(allocations.exchange(0), 0);
+    EXPECT_TRUE(mg.Meters.State(LevelMeters::Output).Clipped[0]);
+    EXPECT_EQ(controls.ShapeCutOutLeft.Color(), (Rgb{255, 0, 0}));
 }
 
 } // namespace

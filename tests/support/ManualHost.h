@@ -140,6 +140,7 @@ class FakeSystemInfo : public SystemInfo {
     int processorCount = 2;
     std::vector<int> loads{0, 0};
     int clockMHz = 2000;
+    int processLoad = 0;
     std::map<std::string, std::uint64_t> freeDisk; // folders not listed: unknown
     int queries = 0;
 
@@ -147,6 +148,7 @@ class FakeSystemInfo : public SystemInfo {
     int ProcessorCount() override;
     std::vector<int> ProcessorLoadPercent() override;
     int ProcessorClockMHz() override;
+    int ProcessLoadPercent() override { return processLoad; }
     std::optional<std::uint64_t> FreeDiskBytes(const std::string& folder) override;
 };
 

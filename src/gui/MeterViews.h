@@ -1,0 +1,96 @@
+// Views of the level meters, the loop graphs and the processor-load bar. They paint from the
+// models of the core and repaint only when a model's change counter moved, from the binder's
+// coalescing refresh and only while their window is shown, so the block path never paints.
+#pragma once
+
+#include "gui/Binder.h"
+#include "mixer/MetersAndGraphs.h"
+#include "shell/StatusTimer.h"
+
+#include <QPixmap>
+#include <QWidget>
+
+namespace kreisel {
+
+class KreiselCore;
+
+// One row's graph: the curve is drawn into a cached pixmap when the points or the size change;
+// the cursors are drawn over it on every paint.
+class GraphView : public QWidget {
+    Q_OBJECT
+  public:
+    GraphView(LoopGraphs& graphs, const Engine& engine, int row, QWidget* parent = nullptr);
+    void Follow();
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+  private:
+    void DrawCurve();
+    int CursorX(int block) const;
+
+    LoopGraphs& graphs_;
+    const Engine& engine_;
+    int row_;
+    QPixmap curve_;
+    uint32_t shownPoints_ = ~0u;
+    uint32_t shownGeneration_ = ~0u;
+    int shownLastBlock_ = -2;
+    int shownPen_ = -1;
+    bool shownPunch_ = false;
+    int shownPlay_ = -1;
+    int shownRecord_ = -1;
+};
+
+// One meter: green below 80 %, red above, the black cover from the top and the hold marker.
+class MeterView : public QWidget {
+    Q_OBJECT
+  public:
+    MeterView(LevelMeters& meters, LevelMeters::Side side, int channel, QWidget* parent = nullptr);
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+  private:
+    LevelMeters& meters_;
+    LevelMeters::Side side_;
+    int channel_;
+};
+
+// A round clip lamp in its control's colour; a click resets its side.
+class LampView : public QWidget {
+    Q_OBJECT
+  public:
+    LampView(Control& lamp, QWidget* parent = nullptr);
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+  private:
+    Control& lamp_;
+};
+
+// The processor-load bar; with the graph switched on (Ctrl-click) the load history behind it.
+class CpuBar : public QWidget {
+    Q_OBJECT
+  public:
+    CpuBar(StatusTimer& status, Control& panel, QWidget* parent = nullptr);
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+  private:
+    StatusTimer& status_;
+    Control& panel_;
+};
+
+// Puts graph views into the loop mixer's paint boxes, meters and lamps into the faders window,
+// and keeps them following the models from the binder's refresh.
+void AttachMeterViews(KreiselCore& core, Binder& binder, QWidget& loopsWindow, QWidget& fadersWindow);
+
+} // namespace kreisel
