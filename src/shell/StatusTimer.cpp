@@ -50,7 +50,7 @@ void StatusTimer::Tick() {
     if (ticks_ % 8 == 0 && c_.CBShowSystemInfos.Checked()) UpdateSystemInfo();
     if (EveryTick) EveryTick();
 
-    const int32_t blocks = e_.BlockCounter;
+    const int64_t blocks = e_.BlockCounter;
     stall_ = blocks == lastBlocks_ ? stall_ + 1 : 0;
     lastBlocks_ = blocks;
 

@@ -79,7 +79,7 @@ class StatusTimer {
     bool inTick_ = false;
     std::uint32_t ticks_ = 0;
     int stall_ = 0;
-    int32_t lastBlocks_ = 0;
+    int64_t lastBlocks_ = 0;
     std::uint64_t budgetKB_ = 0;
     int clockMHz_ = -1; // not read yet
     bool graphOn_ = false;
