@@ -49,6 +49,9 @@ std::vector<GroupSpec> TempoPage() {
           {"Tempo:", {"LabelTapFreq"}}}},
         {"Zähler", {{"", {"ButtonResetCounters", "LabelCounterIn"}}}},
         {"Makros", {{"", {"CBShowMacrosErrors"}}}},
+        {"Tasten",
+         {{"Mindestdauer langer Tastendrücke:", {"TBKeyLongMinMSec", "LabelKeyLongMinMSec"}},
+          {"Tastenfolgen-Erkennung nach:", {"TBKeyDistMaxMSec", "LabelKeyDistMaxMSec"}}}},
     };
 }
 

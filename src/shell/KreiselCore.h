@@ -14,7 +14,9 @@
 #include "forms/TFormLoops.h"
 #include "forms/TFormMacros.h"
 #include "forms/TFormOptions.h"
+#include "forms/KeyOptions.h"
 #include "forms/TFormThreadSK.h"
+#include "macros/KeyHandler.h"
 #include "mixer/Faders.h"
 #include "mixer/LoopMixer.h"
 #include "mixer/MixerSet.h"
@@ -55,10 +57,17 @@ class KreiselCore : public EngineHooks {
     // Every window's keys come here (Windows virtual-key codes); true when the key was taken.
     bool KeyDown(int virtualKey, bool shift = false, bool ctrl = false, bool alt = false);
     bool KeyUp(int virtualKey);
-    bool KeyboardLocked() const { return keyboardLocked_; }
-    void ResetKeyState() { keyHeld_ = false; }
-    int PunchingKey = 32;
-    int TappingKey = 32;
+    bool KeyboardLocked() const { return keys_.KeyboardLocked(); }
+    void ResetKeyState() { keys_.ResetKeyState(); }
+    KeyHandler& Keys() { return keys_; }
+    KeyOptions& KeyTiming() { return keyOptions_; }
+    // F1 and Alt+F4 (with Ctrl the session is saved first, under StartFile, the file opened
+    // from the command line, or "F4Backup" in the program folder).
+    std::function<void()> Help;
+    std::function<void()> CloseProgram;
+    std::filesystem::path StartFile;
+    // Reads the key file "Kreisel.tas"; a missing file is reported and leaves every key empty.
+    void LoadKeyFile(const std::filesystem::path& file);
 
     // One filled input block from the sound card.
     void SndInputEvent(const int16_t* buffer, int bytes) { engine_->SndInputEvent(buffer, bytes); }
@@ -164,6 +173,7 @@ class KreiselCore : public EngineHooks {
     void WireSessions();
     void WireMacros();
     void FileTypeLinkClick();
+    void WireKeys();
 
     Host host_;
     std::unique_ptr<Engine> engine_;
@@ -188,13 +198,13 @@ class KreiselCore : public EngineHooks {
     Session session_;
     LoadSaveDialog loadSave_;
     int statusTimer_ = 0;
-    bool keyboardLocked_ = false;
-    bool keyHeld_ = false;
     bool savedFixedLength_ = false;
     bool savedFirstLoopRule_ = false;
     // Last: they reach into the windows and subsystems above.
     MacroLink macroLink_{*this};
     TFormMacros macros_{macroLink_, host_.clock, host_.pump, host_.dialogs, forms_};
+    KeyHandler keys_{macros_.Interpreter, host_.clock, host_.timers};
+    KeyOptions keyOptions_{main_, keys_.Settings};
     MixerSet mixerSet_{*engine_, loops_, mixer_, host_.dialogs};
     KreiselSettings settings_{*this, host_.dialogs};
 };

@@ -167,8 +167,13 @@ void KreiselSettings::OptionsSection(SettingsPass& p) {
     p.String("InitDirData", InitDirData);
     p.Checked("FadeFirstLastBlock", m.CBFadeFirstLastBlock);
     p.Value("FadeFirstLastBlockSmps", m.TBFadeFirstLastBlockSmps);
-    p.Int("PunchingKey", core_.PunchingKey);
-    p.Int("TappingKey", core_.TappingKey);
+    p.Int("PunchingKey", core_.Keys().Settings.PunchingKey);
+    p.Int("TappingKey", core_.Keys().Settings.TappingKey);
+    KeySettings& keys = core_.Keys().Settings;
+    for (std::size_t i = 0; i < keys.SequencingKey.size(); ++i)
+        p.Int("SequencingKey" + std::to_string(i + 1), keys.SequencingKey[i]);
+    p.Value("KeyLongMinMSec", core_.KeyTiming().TBKeyLongMinMSec);
+    p.Value("KeyDistMaxMSec", core_.KeyTiming().TBKeyDistMaxMSec);
 }
 
 void KreiselSettings::SpecialSection(SettingsPass& p) {
