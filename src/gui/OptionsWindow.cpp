@@ -52,6 +52,10 @@ std::vector<GroupSpec> TempoPage() {
         {"Tasten",
          {{"Mindestdauer langer Tastendrücke:", {"TBKeyLongMinMSec", "LabelKeyLongMinMSec"}},
           {"Tastenfolgen-Erkennung nach:", {"TBKeyDistMaxMSec", "LabelKeyDistMaxMSec"}}}},
+        {"Fußschalter",
+         {{"", {"SBPortControl", "CBPorts"}},
+          {"", {"CBPortUseInverting", "CBPortUseBothTransitions"}},
+          {"CTS, DSR, RLSD, RING:", {"ShapeCTS", "ShapeDSR", "ShapeRLSD", "ShapeRING"}}}},
     };
 }
 

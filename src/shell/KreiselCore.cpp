@@ -393,6 +393,24 @@ void KreiselCore::WireKeys() {
     k.Tap = [this] { tap_.KeyTap(); };
     k.SequenceKeyRecords = [this] { return transport_.SequenceKeyRecords(); };
     k.OtherKey = [this](int key) { return transport_.OtherKeyDown(key); };
+    port_.SendKey = [this](int key, bool down) {
+        if (down)
+            KeyDown(key);
+        else
+            KeyUp(key);
+    };
+    port_.Report = [this](const std::string& text) {
+        main_.LabelStatus.SetFontColor(Colors::Red);
+        main_.LabelStatus.SetText(text);
+        SuppressActions quiet(portOptions_.SBPortControl);
+        portOptions_.SBPortControl.SetDown(port_.PortEnabled);
+    };
+    SoundCard& card = soundCard_.Card();
+    card.InputDataEvent = [this, input = card.InputDataEvent](const int16_t* block, int bytes) {
+        if (input) input(block, bytes);
+        port_.PortActions();
+        port_.Deliver();
+    };
     k.Help = [this] {
         if (Help) Help();
     };

@@ -15,6 +15,7 @@
 #include "forms/TFormMacros.h"
 #include "forms/TFormOptions.h"
 #include "forms/KeyOptions.h"
+#include "forms/PortOptions.h"
 #include "forms/TFormThreadSK.h"
 #include "macros/KeyHandler.h"
 #include "mixer/Faders.h"
@@ -61,6 +62,10 @@ class KreiselCore : public EngineHooks {
     void ResetKeyState() { keys_.ResetKeyState(); }
     KeyHandler& Keys() { return keys_; }
     KeyOptions& KeyTiming() { return keyOptions_; }
+    // Foot switches on a serial port: polled after every input block, their keys take the
+    // keyboard's way.
+    PortControl& Port() { return port_; }
+    PortOptions& PortControls() { return portOptions_; }
     // F1 and Alt+F4 (with Ctrl the session is saved first, under StartFile, the file opened
     // from the command line, or "F4Backup" in the program folder).
     std::function<void()> Help;
@@ -124,7 +129,10 @@ class KreiselCore : public EngineHooks {
     // Loads or saves the settings file; false when nothing was loaded or a save failed (both
     // reported in German). After a load the caller runs ApplyAfterLoad.
     bool LoadSaveSettings(const std::filesystem::path& file, bool save) { return settings_.LoadSave(file, save); }
-    void ApplyAfterLoad() { settings_.ApplyAfterLoad(); }
+    void ApplyAfterLoad() {
+        settings_.ApplyAfterLoad();
+        portOptions_.Apply();
+    }
     // Loads or saves a mixer set (valuesOnly: the slider positions alone).
     bool LoadSaveMixerSet(const std::filesystem::path& file, bool save, bool valuesOnly) {
         return mixerSet_.LoadSave(file, save, valuesOnly);
@@ -205,6 +213,9 @@ class KreiselCore : public EngineHooks {
     TFormMacros macros_{macroLink_, host_.clock, host_.pump, host_.dialogs, forms_};
     KeyHandler keys_{macros_.Interpreter, host_.clock, host_.timers};
     KeyOptions keyOptions_{main_, keys_.Settings};
+    std::unique_ptr<SerialPorts> serialPorts_ = MakeSystemSerialPorts();
+    PortControl port_{*serialPorts_};
+    PortOptions portOptions_{main_, port_, *serialPorts_};
     MixerSet mixerSet_{*engine_, loops_, mixer_, host_.dialogs};
     KreiselSettings settings_{*this, host_.dialogs};
 };

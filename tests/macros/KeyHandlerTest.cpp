@@ -3,6 +3,8 @@
 #include "forms/KeyOptions.h"
 #include "macros/KeyHandler.h"
 #include "macros/MacroRig.h"
+#include "shell/PortControl.h"
+#include "support/FakePorts.h"
 
 #include <fstream>
 
@@ -177,6 +179,32 @@ TEST_F(KeyRig, TimingSlidersMoveOntoStepsOf50AndSetTheTiming) {
     options.TBKeyLongMinMSec.SetPosition(600);
     Press(13, 599, 100); // the pause now ends the sequence
     EXPECT_EQ(LastStatus(), "Sequenz: 1 ungültig [rot]");
+}
+
+TEST_F(KeyRig, AFootSwitchOnCtsIsALongPressOfTheReturnSequenceKey) {
+    FakePorts ports;
+    PortControl port(ports);
+    port.SendKey = [this](int key, bool down) {
+        if (down)
+            keys.KeyDown(key);
+        else
+            keys.KeyUp(key);
+    };
+    port.PortEnabled = true;
+    ASSERT_TRUE(port.Reopen("/dev/ttyUSB0"));
+    keys.KeyCommand[static_cast<std::size_t>(KeyNameToIndex("KeySequ_21"))] = "SET MEMO_1 7";
+    auto block = [&](unsigned bits, int ms) {
+        ports.lines["/dev/ttyUSB0"].bits = bits;
+        port.PortActions();
+        port.Deliver();
+        clock.Advance(ms);
+    };
+    block(kModemCTS, 600);
+    block(0, 100);
+    block(kModemCTS, 100);
+    block(0, 400);
+    EXPECT_EQ(Memo(1), 7);
+    EXPECT_EQ(LastStatus(), "Sequenz: 21");
 }
 
 } // namespace

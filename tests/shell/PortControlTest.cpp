@@ -1,48 +1,13 @@
 // Foot switches through a port double: both polarities, both transitions, the order of the
 // lines, a port that cannot be opened and one that vanishes while playing.
 #include "shell/PortControl.h"
+#include "support/FakePorts.h"
 
 #include <gtest/gtest.h>
 
-#include <map>
 
 namespace kreisel::test {
 namespace {
-
-class FakePorts : public SerialPorts {
-  public:
-    struct Line {
-        unsigned bits = 0;
-        bool present = true;
-    };
-    std::map<std::string, Line> lines{{"/dev/ttyUSB0", {}}};
-
-    std::vector<std::string> List() override {
-        std::vector<std::string> names;
-        for (const auto& [name, line] : lines)
-            if (line.present) names.push_back(name);
-        return names;
-    }
-    std::unique_ptr<SerialPort> Open(const std::string& name) override {
-        auto it = lines.find(name);
-        if (it == lines.end() || !it->second.present) return nullptr;
-        return std::make_unique<Port>(it->second);
-    }
-
-  private:
-    class Port : public SerialPort {
-      public:
-        explicit Port(Line& line) : line_(line) {}
-        bool ReadModemStatus(unsigned& bits) override {
-            if (!line_.present) return false;
-            bits = line_.bits;
-            return true;
-        }
-
-      private:
-        Line& line_;
-    };
-};
 
 class PortRig : public ::testing::Test {
   protected:
