@@ -5,7 +5,10 @@
 
 namespace kreisel {
 
+using make::Check;
 using make::Label;
+using make::Make;
+using make::Switch;
 using make::Slider;
 
 KeyOptions::KeyOptions(Form& f, KeySettings& settings)
@@ -29,6 +32,31 @@ void KeyOptions::Changed(Control& slider, Control& label, int& setting) {
     }
     setting = stepped;
     label.SetText(std::to_string(stepped) + " mSek.");
+}
+
+KeyOverviewControls::KeyOverviewControls(Form& f, const KeyHandler& keys, const std::array<int, 4>& portKeys)
+    : SBShowKeys(Switch(f, "SBShowKeys", "Tastenbelegung", "Alle Tastenbelegungen anzeigen")),
+      CBKeysAll(Check(f, "CBKeysAll", "alle anz.", false)), MemoKeys(Make(f, "MemoKeys", ControlKind::TextEditor)),
+      keys_(keys), portKeys_(portKeys) {
+    SBShowKeys.SetOnClick([this](Control&) { Refresh(); });
+    CBKeysAll.SetOnChange([this](Control&) { Refresh(); });
+    Refresh();
+}
+
+void KeyOverviewControls::Refresh() {
+    const bool shown = SBShowKeys.Down();
+    CBKeysAll.SetVisible(shown);
+    MemoKeys.SetVisible(shown);
+    if (!shown) return;
+    // Built from scratch each time: macros and the key file may have changed.
+    std::vector<std::string> lines;
+    const std::string text = keys_.Overview(CBKeysAll.Checked(), portKeys_);
+    std::size_t start = 0;
+    for (std::size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', start)) {
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    MemoKeys.SetLines(std::move(lines));
 }
 
 } // namespace kreisel

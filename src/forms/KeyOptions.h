@@ -22,4 +22,21 @@ class KeyOptions {
     KeySettings& settings_;
 };
 
+// The key overview of the macro window: "Tastenbelegung" shows every assignment, "alle anz."
+// (shown only with the overview) also the keys without one.
+class KeyOverviewControls {
+  public:
+    KeyOverviewControls(Form& form, const KeyHandler& keys, const std::array<int, 4>& portKeys);
+
+    Control& SBShowKeys;
+    Control& CBKeysAll;
+    Control& MemoKeys;
+
+    void Refresh();
+
+  private:
+    const KeyHandler& keys_;
+    const std::array<int, 4>& portKeys_;
+};
+
 } // namespace kreisel

@@ -66,6 +66,7 @@ class KreiselCore : public EngineHooks {
     // keyboard's way.
     PortControl& Port() { return port_; }
     PortOptions& PortControls() { return portOptions_; }
+    KeyOverviewControls& KeyOverview() { return keyOverview_; }
     // F1 and Alt+F4 (with Ctrl the session is saved first, under StartFile, the file opened
     // from the command line, or "F4Backup" in the program folder).
     std::function<void()> Help;
@@ -216,6 +217,7 @@ class KreiselCore : public EngineHooks {
     std::unique_ptr<SerialPorts> serialPorts_ = MakeSystemSerialPorts();
     PortControl port_{*serialPorts_};
     PortOptions portOptions_{main_, port_, *serialPorts_};
+    KeyOverviewControls keyOverview_{macros_, keys_, port_.SendOfPortBit};
     MixerSet mixerSet_{*engine_, loops_, mixer_, host_.dialogs};
     KreiselSettings settings_{*this, host_.dialogs};
 };

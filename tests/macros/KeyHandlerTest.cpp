@@ -161,6 +161,18 @@ TEST_F(KeyRig, KeyFileFillsCommandsAndTheOverviewListsThem) {
     EXPECT_EQ(overview.find("Key_B"), std::string::npos);
     EXPECT_NE(keys.Overview(true, {}).find("B         : ''\n"), std::string::npos);
 
+    Form form("FormMakros2");
+    const std::array<int, 4> portKeys{13, 0, 0, 0};
+    KeyOverviewControls view(form, keys, portKeys);
+    EXPECT_FALSE(view.CBKeysAll.Visible());
+    view.SBShowKeys.SetDown(true);
+    view.SBShowKeys.Click();
+    EXPECT_TRUE(view.MemoKeys.Visible());
+    const std::size_t few = view.MemoKeys.Lines().size();
+    EXPECT_EQ(view.MemoKeys.Lines().front(), " <<< Einzelbefehls-Tasten: >>> ");
+    view.CBKeysAll.SetChecked(true);
+    EXPECT_GT(view.MemoKeys.Lines().size(), few + 60);
+
     EXPECT_FALSE(keys.LoadKeyFile(file)); // gone: every command empty again
     EXPECT_EQ(keys.KeyCommand[5], "");
 }
