@@ -142,6 +142,7 @@ int main(int argc, char* argv[]) {
                             mods.testFlag(Qt::AltModifier));
     };
     keys.KeyUp = [&core](int vk) { return core.KeyUp(vk); };
+    core.CloseProgram = [&mainWindow] { mainWindow.close(); };
     app.installEventFilter(&keys);
 
     // The splash window shows the start-up stages; the wait message stands in the status line.

@@ -27,7 +27,7 @@ MacroWindow::MacroWindow(TFormMacros& form, Binder& binder, QWidget* parent)
     auto* col = new QVBoxLayout(this);
     auto* buttons = new QHBoxLayout;
     place.AddTo(*buttons, {"ButtonStartStopMacros", "SBDoMacrosPause", "ButtonResetMacros", "ButtonLoadMacros",
-                           "ButtonSaveMacros", "ButtonSaveMacrosDefault"});
+                           "ButtonSaveMacros", "ButtonSaveMacrosDefault", "SBShowKeys", "CBKeysAll"});
     buttons->addStretch(1);
     col->addLayout(buttons);
 
@@ -40,6 +40,7 @@ MacroWindow::MacroWindow(TFormMacros& form, Binder& binder, QWidget* parent)
     editor_->setFont(mono);
     editor_->setMinimumSize(520, 360);
     col->addWidget(editor_, 1);
+    place.AddTo(*col, {"MemoKeys"});
     connect(editor_, &QPlainTextEdit::textChanged, this, [this] {
         if (writing_ || form_.Interpreter.MacrosActive()) return;
         shownLines_ = EditorLines(*editor_);

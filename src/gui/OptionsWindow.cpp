@@ -49,6 +49,13 @@ std::vector<GroupSpec> TempoPage() {
           {"Tempo:", {"LabelTapFreq"}}}},
         {"Zähler", {{"", {"ButtonResetCounters", "LabelCounterIn"}}}},
         {"Makros", {{"", {"CBShowMacrosErrors"}}}},
+        {"Tasten",
+         {{"Mindestdauer langer Tastendrücke:", {"TBKeyLongMinMSec", "LabelKeyLongMinMSec"}},
+          {"Tastenfolgen-Erkennung nach:", {"TBKeyDistMaxMSec", "LabelKeyDistMaxMSec"}}}},
+        {"Fußschalter",
+         {{"", {"SBPortControl", "CBPorts"}},
+          {"", {"CBPortUseInverting", "CBPortUseBothTransitions"}},
+          {"CTS, DSR, RLSD, RING:", {"ShapeCTS", "ShapeDSR", "ShapeRLSD", "ShapeRING"}}}},
     };
 }
 

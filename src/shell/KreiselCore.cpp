@@ -32,6 +32,7 @@ KreiselCore::KreiselCore(Host host)
     Wire();
     WireSessions();
     WireMacros();
+    WireKeys();
     SyncEngineSwitches();
 }
 
@@ -440,46 +441,67 @@ void KreiselCore::SetMacroFolder(const std::filesystem::path& folder) {
 }
 
 bool KreiselCore::KeyDown(int virtualKey, bool shift, bool ctrl, bool alt) {
-    constexpr int kPauseBreak = 19;
-    if (keyHeld_ && virtualKey != kPauseBreak) return true; // auto-repeat of a held key
-    if (virtualKey == kPauseBreak) {
-        keyboardLocked_ = !keyboardLocked_;
-        if (!keyboardLocked_) main_.LabelStatus.SetText("Keyboard unlocked ...");
-    }
-    if (keyboardLocked_) {
-        main_.LabelStatus.SetText("Keyboard locked !!  (Press \"Break/Pause\")");
-        keyHeld_ = true;
-        return true;
-    }
-    if (virtualKey == kPauseBreak) return true;
-    macroLink_.Key = LastKeyState{virtualKey, shift, ctrl, alt};
-    Engine& e = *engine_;
-    if (virtualKey == PunchingKey && !e.Recording && e.PunchOn) {
-        keyHeld_ = true;
-        transport_.PunchKeyDown();
-        return true;
-    }
-    if (virtualKey == TappingKey && tap_.TapsToGo() > 0 && main_.CBTapCtrlKeys.Checked()) {
-        keyHeld_ = true;
-        tap_.KeyTap();
-        return true;
-    }
-    // Held before the key acts: a count-in it starts serves its release while waiting, and
-    // that release must stand when the action returns.
-    keyHeld_ = true;
-    if (const int k = VirtualKeyToIndex(virtualKey); k > 0 && macros_.Interpreter.DispatchKey(k)) return true;
-    const bool taken = transport_.KeyDown(virtualKey);
-    if (!taken) keyHeld_ = false;
+    const bool taken = keys_.KeyDown(virtualKey, shift, ctrl, alt);
+    macroLink_.Key = keys_.LastKey();
     return taken;
 }
 
-bool KreiselCore::KeyUp(int virtualKey) {
-    keyHeld_ = false;
-    if (virtualKey == PunchingKey && engine_->PunchActive) {
-        transport_.PunchKeyUp();
-        return true;
-    }
-    return false;
+bool KreiselCore::KeyUp(int virtualKey) { return keys_.KeyUp(virtualKey); }
+
+void KreiselCore::LoadKeyFile(const std::filesystem::path& file) {
+    if (!keys_.LoadKeyFile(file)) host_.dialogs.ShowMessage("Key-Datei \"" + file.string() + "\" nicht gefunden!!");
+}
+
+void KreiselCore::WireKeys() {
+    KeyHandler& k = keys_;
+    k.ShowStatus = [this](const std::string& text, bool red) {
+        main_.LabelStatus.SetFontColor(red ? std::optional<Rgb>(Colors::Red) : std::nullopt);
+        main_.LabelStatus.SetText(text);
+    };
+    // The lock messages share the status line: the main window has no separate message panel.
+    k.ShowMessage = [this](const std::string& text, bool) {
+        main_.LabelStatus.SetFontColor(std::nullopt);
+        main_.LabelStatus.SetText(text);
+    };
+    k.PunchAllowed = [this] { return !engine_->Recording && engine_->PunchOn; };
+    k.PunchDown = [this] { transport_.PunchKeyDown(); };
+    k.PunchUp = [this] {
+        const bool active = engine_->PunchActive;
+        if (active) {
+            main_.LabelDisp1.SetFontColor(std::nullopt);
+            transport_.PunchKeyUp();
+        }
+        return active;
+    };
+    k.TapExpected = [this] { return tap_.TapsToGo() > 0 && main_.CBTapCtrlKeys.Checked(); };
+    k.Tap = [this] { tap_.KeyTap(); };
+    k.SequenceKeyRecords = [this] { return transport_.SequenceKeyRecords(); };
+    k.OtherKey = [this](int key) { return transport_.OtherKeyDown(key); };
+    port_.SendKey = [this](int key, bool down) {
+        if (down)
+            KeyDown(key);
+        else
+            KeyUp(key);
+    };
+    port_.Report = [this](const std::string& text) {
+        main_.LabelStatus.SetFontColor(Colors::Red);
+        main_.LabelStatus.SetText(text);
+        SuppressActions quiet(portOptions_.SBPortControl);
+        portOptions_.SBPortControl.SetDown(port_.PortEnabled);
+    };
+    SoundCard& card = soundCard_.Card();
+    card.InputDataEvent = [this, input = card.InputDataEvent](const int16_t* block, int bytes) {
+        if (input) input(block, bytes);
+        port_.PortActions();
+        port_.Deliver();
+    };
+    k.Help = [this] {
+        if (Help) Help();
+    };
+    k.Close = [this](bool saveFirst) {
+        if (saveFirst) LoadSaveSession(StartFile.empty() ? ProgramFolder / "F4Backup" : StartFile, true);
+        if (CloseProgram) CloseProgram();
+    };
 }
 
 void KreiselCore::WireSessions() {

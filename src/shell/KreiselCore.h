@@ -14,7 +14,10 @@
 #include "forms/TFormLoops.h"
 #include "forms/TFormMacros.h"
 #include "forms/TFormOptions.h"
+#include "forms/KeyOptions.h"
+#include "forms/PortOptions.h"
 #include "forms/TFormThreadSK.h"
+#include "macros/KeyHandler.h"
 #include "mixer/Faders.h"
 #include "mixer/LoopMixer.h"
 #include "mixer/MetersAndGraphs.h"
@@ -64,10 +67,22 @@ class KreiselCore : public EngineHooks {
     // Every window's keys come here (Windows virtual-key codes); true when the key was taken.
     bool KeyDown(int virtualKey, bool shift = false, bool ctrl = false, bool alt = false);
     bool KeyUp(int virtualKey);
-    bool KeyboardLocked() const { return keyboardLocked_; }
-    void ResetKeyState() { keyHeld_ = false; }
-    int PunchingKey = 32;
-    int TappingKey = 32;
+    bool KeyboardLocked() const { return keys_.KeyboardLocked(); }
+    void ResetKeyState() { keys_.ResetKeyState(); }
+    KeyHandler& Keys() { return keys_; }
+    KeyOptions& KeyTiming() { return keyOptions_; }
+    // Foot switches on a serial port: polled after every input block, their keys take the
+    // keyboard's way.
+    PortControl& Port() { return port_; }
+    PortOptions& PortControls() { return portOptions_; }
+    KeyOverviewControls& KeyOverview() { return keyOverview_; }
+    // F1 and Alt+F4 (with Ctrl the session is saved first, under StartFile, the file opened
+    // from the command line, or "F4Backup" in the program folder).
+    std::function<void()> Help;
+    std::function<void()> CloseProgram;
+    std::filesystem::path StartFile;
+    // Reads the key file "Kreisel.tas"; a missing file is reported and leaves every key empty.
+    void LoadKeyFile(const std::filesystem::path& file);
 
     // One filled input block from the sound card.
     void SndInputEvent(const int16_t* buffer, int bytes) { engine_->SndInputEvent(buffer, bytes); }
@@ -128,7 +143,10 @@ class KreiselCore : public EngineHooks {
     // Loads or saves the settings file; false when nothing was loaded or a save failed (both
     // reported in German). After a load the caller runs ApplyAfterLoad.
     bool LoadSaveSettings(const std::filesystem::path& file, bool save) { return settings_.LoadSave(file, save); }
-    void ApplyAfterLoad() { settings_.ApplyAfterLoad(); }
+    void ApplyAfterLoad() {
+        settings_.ApplyAfterLoad();
+        portOptions_.Apply();
+    }
     // Loads or saves a mixer set (valuesOnly: the slider positions alone).
     bool LoadSaveMixerSet(const std::filesystem::path& file, bool save, bool valuesOnly) {
         return mixerSet_.LoadSave(file, save, valuesOnly);
@@ -184,6 +202,7 @@ class KreiselCore : public EngineHooks {
     void WireMacros();
     void FileTypeLinkClick();
     void ShowCounterIn(int bytes);
+    void WireKeys();
 
     Host host_;
     std::unique_ptr<Engine> engine_;
@@ -211,13 +230,17 @@ class KreiselCore : public EngineHooks {
     LoadSaveDialog loadSave_;
     StatusControls statusControls_{main_};
     StatusTimer status_{*engine_, statusControls_, main_.PanelNoSignal, host_.systemInfo, host_.timers};
-    bool keyboardLocked_ = false;
-    bool keyHeld_ = false;
     bool savedFixedLength_ = false;
     bool savedFirstLoopRule_ = false;
     // Last: they reach into the windows and subsystems above.
     MacroLink macroLink_{*this};
     TFormMacros macros_{macroLink_, host_.clock, host_.pump, host_.dialogs, forms_};
+    KeyHandler keys_{macros_.Interpreter, host_.clock, host_.timers};
+    KeyOptions keyOptions_{main_, keys_.Settings};
+    std::unique_ptr<SerialPorts> serialPorts_ = MakeSystemSerialPorts();
+    PortControl port_{*serialPorts_};
+    PortOptions portOptions_{main_, port_, *serialPorts_};
+    KeyOverviewControls keyOverview_{macros_, keys_, port_.SendOfPortBit};
     MixerSet mixerSet_{*engine_, loops_, mixer_, host_.dialogs};
     KreiselSettings settings_{*this, host_.dialogs};
 };

@@ -174,8 +174,21 @@ void KreiselSettings::OptionsSection(SettingsPass& p) {
     p.String("InitDirData", InitDirData);
     p.Checked("FadeFirstLastBlock", m.CBFadeFirstLastBlock);
     p.Value("FadeFirstLastBlockSmps", m.TBFadeFirstLastBlockSmps);
-    p.Int("PunchingKey", core_.PunchingKey);
-    p.Int("TappingKey", core_.TappingKey);
+    p.Int("PunchingKey", core_.Keys().Settings.PunchingKey);
+    p.Int("TappingKey", core_.Keys().Settings.TappingKey);
+    KeySettings& keys = core_.Keys().Settings;
+    for (std::size_t i = 0; i < keys.SequencingKey.size(); ++i)
+        p.Int("SequencingKey" + std::to_string(i + 1), keys.SequencingKey[i]);
+    PortControl& port = core_.Port();
+    p.Bool("DoPortControl", port.PortEnabled);
+    p.String("PortName", port.PortName);
+    p.Bool("PortUseInverting", port.PortUseInverting);
+    p.Bool("PortUseBothTransitions", port.PortUseBothTransitions);
+    static const std::array<const char*, 4> kLines{"CTS", "DSR", "RLSD", "RING"};
+    for (std::size_t i = 0; i < kLines.size(); ++i)
+        p.Int(std::string("SendOfPortBit") + kLines[i], port.SendOfPortBit[i]);
+    p.Value("KeyLongMinMSec", core_.KeyTiming().TBKeyLongMinMSec);
+    p.Value("KeyDistMaxMSec", core_.KeyTiming().TBKeyDistMaxMSec);
 }
 
 void KreiselSettings::SpecialSection(SettingsPass& p) {

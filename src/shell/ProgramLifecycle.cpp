@@ -42,6 +42,7 @@ void ProgramLifecycle::FormCreate() {
     core_.SetDefaultFiles(folders_.SettingsFile(), folders_.MixerSetFile());
     core_.SetMacroFolder(folders_.data);
     core_.Macros().LoadDefaultMacros(folders_.UserOrShipped("Kreisel.mak"));
+    core_.LoadKeyFile(folders_.UserOrShipped("Kreisel.tas"));
     // The loop mixer comes up with the default mixer set; the settings loaded later win over it.
     if (!firstStart_) core_.LoadSaveMixerSet(folders_.MixerSetFile(), false, false);
 }
@@ -86,6 +87,7 @@ bool ProgramLifecycle::FormActivate() {
     bool fileLoaded = true;
     if (!commandLine_.file.empty()) {
         commandLineFile_ = CompleteFileArgument(commandLine_.file, folders_.data);
+        core_.StartFile = commandLineFile_;
         if (fs::exists(commandLineFile_, ec)) {
             if (ProcessPendingEvents) ProcessPendingEvents();
             fileLoaded = core_.LoadSaveSession(commandLineFile_, false);

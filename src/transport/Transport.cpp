@@ -329,23 +329,25 @@ void Transport::CBPlayAsyncRingModeClick() {
     engine_.SetAsyncRingMode(c_.CBPlayAsyncRingMode.Checked());
 }
 
-bool Transport::KeyDown(int virtualKey) {
+bool Transport::SequenceKeyRecords() {
     Engine& e = engine_;
-    const bool recordKey = virtualKey == 13 || virtualKey == 32 || virtualKey == 65 || virtualKey == 89;
-    if (!recordKey) {
-        if (virtualKey != 16 && virtualKey != 17 && virtualKey != 18 && timedStart_.Running()) {
-            timedStart_.Abort();
-            return true;
-        }
-        return false;
-    }
     const bool lonePlayedFirst = !e.Playing && c_.ButtonRepeatLoop.Down() && ValidLoop(LastRecLoopNr) &&
                                  LastRecLoopNr == e.GroupFirstLoop(GroupOf(LastRecLoopNr)) &&
                                  CountLoops(GroupOf(LastRecLoopNr)) == 1;
     if (e.LastGroupIdx < 0 || (e.ToGroupIdx > e.LastGroupIdx && !Runs()) || e.FreeLengthRecording ||
-        lonePlayedFirst)
+        lonePlayedFirst) {
         SBRecordClick(true);
-    return true;
+        return true;
+    }
+    return false;
+}
+
+bool Transport::OtherKeyDown(int virtualKey) {
+    if (virtualKey != 16 && virtualKey != 17 && virtualKey != 18 && timedStart_.Running()) {
+        timedStart_.Abort();
+        return true;
+    }
+    return false;
 }
 
 void Transport::ButtonResetAllClick() {

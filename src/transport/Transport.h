@@ -58,8 +58,11 @@ class Transport {
     void SeekMouseMove(int x, int width);
     void SeekMouseUp();
     void CBPlayAsyncRingModeClick();
-    // The record keys and the count-in abort; true when the key was taken.
-    bool KeyDown(int virtualKey);
+    // A sequence key: clicks the record button when the key starts or ends a recording (true),
+    // otherwise the press is left to the sequence timing.
+    bool SequenceKeyRecords();
+    // Any other key cancels a timed start (Shift, Ctrl and Alt alone do not).
+    bool OtherKeyDown(int virtualKey);
     void ButtonResetAllClick();
     void ResetAll();
     void UpdateControls();

@@ -55,7 +55,7 @@ TEST_F(SettingsFileTest, ASecondProgramLoadsWhatTheFirstSaved) {
     core->Latency().SEAddOffsetFrms.SetValue(1234);
     core->Options().PageControlOptions.SetItemIndex(TFormOptions::PageLatency);
     core->Main().Geometry() = {10, 20, 800, 600};
-    core->PunchingKey = 80;
+    core->Keys().Settings.PunchingKey = 80;
     T().MemPercent = 30;
     core->Compensation().UpTolerance = 3;
     const std::string changed = SaveText(*core, "changed.lps");

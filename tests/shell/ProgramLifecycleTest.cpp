@@ -62,6 +62,7 @@ class Lifecycle : public Stage {
 TEST_F(Lifecycle, SettingsWinOverTheMixerSetAndTheCommandLineFileComesLast) {
     Write("Kreisel.CTR", "FormKreisel;;;\n");
     Write("Kreisel.mix", "[Options]\nMixSymm=1\n");
+    Write("Kreisel.tas", "[Keys]\n");
     Write("Kreisel.LPS", "[Options]\nMixSymm=0\nMetronomBPM=100\n");
     Write("Take.lps", "[Options]\nMetronomBPM=90\n");
     Write("Take.mix", "[Options]\n");
