@@ -26,6 +26,10 @@
 #include "transport/TapTempo.h"
 #include "transport/TimedStart.h"
 #include "transport/Transport.h"
+#include "tuner/CalibrationScan.h"
+#include "tuner/ToneGenerator.h"
+#include "tuner/Tuner.h"
+#include "tuner/TunerControls.h"
 
 #include <filesystem>
 #include <functional>
@@ -94,6 +98,10 @@ class KreiselCore : public EngineHooks {
     TapTempo& Tap() { return tap_; }
     TimedStart& Prepare() { return timedStart_; }
     Transport& T() { return transport_; }
+    TunerControls& TunerC() { return tunerControls_; }
+    Tuner& TunerPanel() { return tuner_; }
+    ToneGenerator& Generator() { return generator_; }
+    CalibrationScan& Calibration() { return scan_; }
 
     // Settings file and mixer sets. The caller decides where the default files lie.
     KreiselSettings& Settings() { return settings_; }
@@ -143,6 +151,9 @@ class KreiselCore : public EngineHooks {
     void CountersChanged(int bytes) override;
     void ExportBlock(const int16_t* frames, int bytes) override;
     void ExportSwitchFollowsMarker(bool down) override;
+    int16_t GeneratorWave(int phase) override { return generator_.Wave(phase); }
+    void TunerBlock(const int16_t* l, int frames) override { tuner_.Feed(l, frames); }
+    void TunerAutoSettings() override { tuner_.AutoSettings(); }
 
   private:
     void Wire();
@@ -180,6 +191,10 @@ class KreiselCore : public EngineHooks {
     bool keyHeld_ = false;
     bool savedFixedLength_ = false;
     bool savedFirstLoopRule_ = false;
+    TunerControls tunerControls_{main_};
+    ToneGenerator generator_{*engine_, tunerControls_};
+    Tuner tuner_{*engine_, tunerControls_, generator_};
+    CalibrationScan scan_{tunerControls_, tuner_, generator_, host_.pump};
     // Last: they reach into the windows and subsystems above.
     MixerSet mixerSet_{*engine_, loops_, mixer_, host_.dialogs};
     KreiselSettings settings_{*this, host_.dialogs};

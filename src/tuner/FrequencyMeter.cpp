@@ -177,6 +177,9 @@ void FrequencyMeter::EndWindow() {
     end.Peak = peak_;
     end.TooQuiet = above_ < RoundHalfEven(static_cast<double>(p_.WindowLen) * p_.MinSharePercent / 100.0);
     if (end.TooQuiet) valid_ = false;
+    // Crossings at any level are for the drawing; timed, they would give a wrong frequency.
+    end.Unchecked = skipLevel_ && !p_.UseFFT;
+    if (skipLevel_ && !p_.UseFFT) valid_ = false;
     if (p_.UseFFT) {
         if (valid_) end.Frequency = FFTFreq;
     } else {

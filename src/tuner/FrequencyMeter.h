@@ -31,6 +31,8 @@ struct MeterParams {
 struct WindowEnd {
     bool Valid = false;
     bool TooQuiet = false;
+    // Counted without the level test (drawn only): no result, and no sign of a wrong setting.
+    bool Unchecked = false;
     double Frequency = 0;
     int Peak = 0;
 };
