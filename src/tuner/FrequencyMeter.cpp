@@ -36,9 +36,9 @@ FrequencyMeter::~FrequencyMeter() {
 
 void FrequencyMeter::Prepare() {
     cap_ = std::clamp(p_.WindowLen, 1, kMaxSpectrumSamples);
-    if (static_cast<int>(bufA_.size()) < cap_) {
-        bufA_.resize(static_cast<size_t>(cap_));
-        bufB_.resize(static_cast<size_t>(cap_));
+    if (static_cast<int>(bufA_.size()) < cap_ + 1) {
+        bufA_.resize(static_cast<size_t>(cap_) + 1);
+        bufB_.resize(static_cast<size_t>(cap_) + 1);
     }
     const int log2 = Log2Floor(cap_);
     if (log2 <= maxLog2_) return;
@@ -108,68 +108,139 @@ void FrequencyMeter::WindowStart() {
     }
 }
 
+namespace {
+// sum / n rounded to the nearest integer, halves to the even neighbour, in integers; the quotient
+// is estimated through the reciprocal (a division per sample would cost more than the rest) and
+// corrected by its remainder.
+inline int16_t RoundedMean(int64_t sum, int n, double inverse) {
+    int64_t q = static_cast<int64_t>(static_cast<double>(sum) * inverse);
+    int64_t r = sum - q * n;
+    if (r < 0) {
+        r += n;
+        --q;
+    } else if (r >= n) {
+        r -= n;
+        ++q;
+    }
+    if (2 * r > n || (2 * r == n && (q & 1) != 0)) ++q;
+    return static_cast<int16_t>(q);
+}
+} // namespace
+
 void FrequencyMeter::Sample(int16_t x) {
-    if (count_ == 0 || count_ >= p_.WindowLen) WindowStart();
-    ++count_;
-    cur_ = x;
+    Feed(&x, 1);
+}
 
-    if (p_.Smoothing) {
-        const int n = p_.SmoothLen;
-        if (restart_) {
-            std::fill(ring_.begin(), ring_.begin() + n + 1, int32_t{x});
-            sum_ = int64_t{n} * x;
-            ringPos_ = 0;
-            restart_ = false;
-        }
-        ringPos_ = ringPos_ >= n ? 1 : ringPos_ + 1;
-        sum_ += x - ring_[static_cast<size_t>(ringPos_)];
-        ring_[static_cast<size_t>(ringPos_)] = x;
-        cur_ = static_cast<int16_t>(RoundHalfEven(static_cast<double>(sum_) / n));
+void FrequencyMeter::Feed(const int16_t* x, int n) {
+    int i = 0;
+    while (i < n) {
+        if (count_ == 0 || count_ >= p_.WindowLen) WindowStart();
+        const int chunk = std::min(n - i, p_.WindowLen - count_);
+        FeedChunk(x + i, chunk);
+        i += chunk;
+        if (count_ >= p_.WindowLen) EndWindow();
     }
+}
 
-    if (cur_ >= p_.MinLevel) {
-        ++above_;
-        peak_ = std::max<int>(peak_, cur_);
-    }
+// The per-sample steps on local copies of the window state, so that the loop keeps it in
+// registers; the window never ends inside a chunk.
+void FrequencyMeter::FeedChunk(const int16_t* x, int n) {
+    int count = count_, hold = holdCnt_, first = first_, last = last_, crossings = crossings_;
+    int firstPeriod = firstPeriod_, above = above_, peak = peak_, pos = ringPos_, nA = nA_, nB = nB_;
+    int16_t cur = cur_;
+    bool armed = armed_, valid = valid_, timedOut = false;
+    int64_t sum = sum_;
+    const bool smooth = p_.Smoothing;
+    const double inverse = 1.0 / p_.SmoothLen;
+    const int len = p_.SmoothLen, minLevel = p_.MinLevel, holdOff = p_.HoldOff, cap = cap_;
+    // cur > trigger level, for a real level and whole samples.
+    const int trig = static_cast<int>(std::floor(p_.TrigLevel));
+    const bool skipLevel = skipLevel_;
+    const bool storeA = p_.UseFFT || p_.DrawFFT;
+    const bool storeB = storeA && smooth && p_.DrawFFT; // only drawn
+    const bool checkTimeout = !p_.UseFFT;
+    const bool wave = p_.PaintWave;
+    int32_t* ring = ring_.data();
+    int16_t* bufA = bufA_.data();
+    int16_t* bufB = bufB_.data();
 
-    if (p_.UseFFT || p_.DrawFFT) {
-        if (nA_ < cap_) bufA_[static_cast<size_t>(nA_++)] = cur_;
-        if (p_.Smoothing && nB_ < cap_) bufB_[static_cast<size_t>(nB_++)] = x;
-    }
-
-    bool crossed = false;
-    if (count_ >= 2) {
-        if (holdCnt_ > 0) {
-            --holdCnt_;
-        } else {
-            if (!armed_ && (skipLevel_ || cur_ > p_.TrigLevel)) {
-                if (first_ != 0) {
-                    last_ = count_;
-                    ++crossings_;
-                    if (crossings_ == 1) firstPeriod_ = last_ - first_;
-                } else {
-                    first_ = count_;
-                }
-                armed_ = true;
-                holdCnt_ = p_.HoldOff;
-                crossed = true;
+    for (int k = 0; k < n; ++k) {
+        const int16_t v = x[k];
+        ++count;
+        cur = v;
+        if (smooth) {
+            if (restart_) [[unlikely]] {
+                std::fill(ring, ring + len + 1, int32_t{v});
+                sum = int64_t{len} * v;
+                pos = 0;
+                restart_ = false;
             }
-            if (armed_ && cur_ < 0) armed_ = false;
+            pos = pos >= len ? 1 : pos + 1;
+            sum += v - ring[pos];
+            ring[pos] = v;
+            cur = RoundedMean(sum, len, inverse);
+        }
+        // Without branches: a noisy input would mispredict them at every other sample.
+        const bool isAbove = cur >= minLevel;
+        above += isAbove ? 1 : 0;
+        peak = std::max<int>(peak, isAbove ? cur : 0);
+        if (storeA) {
+            // The buffers hold one value more than they take, so the write may always happen.
+            bufA[nA] = cur;
+            nA += nA < cap ? 1 : 0;
+        }
+        if (storeB) {
+            bufB[nB] = v;
+            nB += nB < cap ? 1 : 0;
+        }
+
+        bool crossed = false;
+        if (count >= 2) {
+            if (hold > 0) {
+                --hold;
+            } else {
+                if (!armed && (skipLevel || cur > trig)) {
+                    if (first != 0) {
+                        last = count;
+                        ++crossings;
+                        if (crossings == 1) firstPeriod = last - first;
+                    } else {
+                        first = count;
+                    }
+                    armed = true;
+                    hold = holdOff;
+                    crossed = true;
+                }
+                armed = armed && cur >= 0;
+            }
+        }
+        if (checkTimeout && valid && crossings >= 1 && count - last > 1.3 * firstPeriod) {
+            valid = false;
+            timedOut = true;
+        }
+        if (wave && first != 0 && (!waveDone_ || crossed)) {
+            if (crossings >= p_.WavesDrawn) waveDone_ = true;
+            if (static_cast<int>(wave_.size()) < kMaxWavePoints) wave_.push_back({count - first, cur});
+            if (crossed && static_cast<int>(marks_.size()) < kMaxWavePoints) marks_.push_back(count - first);
         }
     }
 
-    if (!p_.UseFFT && valid_ && crossings_ >= 1 && count_ - last_ > 1.3 * firstPeriod_) {
-        valid_ = false;
-        events_->WindowTimedOut();
-    }
-
-    if (p_.PaintWave && first_ != 0 && (!waveDone_ || crossed)) {
-        if (crossings_ >= p_.WavesDrawn) waveDone_ = true;
-        if (static_cast<int>(wave_.size()) < kMaxWavePoints) wave_.push_back({count_ - first_, cur_});
-        if (crossed && static_cast<int>(marks_.size()) < kMaxWavePoints) marks_.push_back(count_ - first_);
-    }
-
-    if (count_ >= p_.WindowLen) EndWindow();
+    count_ = count;
+    holdCnt_ = hold;
+    first_ = first;
+    last_ = last;
+    crossings_ = crossings;
+    firstPeriod_ = firstPeriod;
+    above_ = above;
+    peak_ = peak;
+    ringPos_ = pos;
+    nA_ = nA;
+    nB_ = nB;
+    cur_ = cur;
+    armed_ = armed;
+    valid_ = valid;
+    sum_ = sum;
+    if (timedOut) events_->WindowTimedOut();
 }
 
 void FrequencyMeter::EndWindow() {
@@ -222,9 +293,10 @@ void FrequencyMeter::AnalyseSpectrum(const int16_t* samples, int n, bool keepFor
 
     // Bin k (1-based) stands for (k - 1) x rate / P; bin 1 takes the DC and the Nyquist terms.
     mag_[0] = 0;
-    mag_[1] = std::hypot(out[0][0], out[m][0]);
+    mag_[1] = std::sqrt(out[0][0] * out[0][0] + out[m][0] * out[m][0]);
     for (int k = 2; k <= m; ++k)
-        mag_[static_cast<size_t>(k)] = std::hypot(out[k - 1][0], out[k - 1][1]);
+        mag_[static_cast<size_t>(k)] =
+            std::sqrt(out[k - 1][0] * out[k - 1][0] + out[k - 1][1] * out[k - 1][1]);
     mag_[static_cast<size_t>(m + 1)] = 0;
 
     const double rate = p_.SampleRate;

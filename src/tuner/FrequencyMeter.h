@@ -73,10 +73,7 @@ class FrequencyMeter {
     const MeterParams& Params() const { return p_; }
     void SetEvents(MeterEvents* events) { events_ = events != nullptr ? events : &noEvents_; }
 
-    void Feed(const int16_t* x, int n) {
-        for (int i = 0; i < n; ++i)
-            Sample(x[i]);
-    }
+    void Feed(const int16_t* x, int n);
     void Sample(int16_t x);
     // Starts a new window and drops the samples taken for the spectrum.
     void ResetWindow();
@@ -109,6 +106,7 @@ class FrequencyMeter {
   private:
     void Prepare();
     void WindowStart();
+    void FeedChunk(const int16_t* x, int n);
     void EndWindow();
     double Refine(int k, int m) const;
 
