@@ -124,10 +124,6 @@ void Tuner::AnyIFMeasParamsChange(const Control* sender) {
 
     const MeterParams p = ParamsFromControls();
     c_.SEMaxSiNr.SetEnabled(!c_.CBIntegAutoSmps.Checked());
-    if (c_.CBIntegAutoSmps.Checked()) {
-        SuppressActions quiet(c_.SEMaxSiNr);
-        c_.SEMaxSiNr.SetValue(p.SmoothLen);
-    }
     // Zooms, decimals and the stability test only change what is shown: the window goes on.
     const bool keepWindow =
         sender == &c_.TBMaxIF || sender == &c_.SEMaxSiNr || sender == &c_.TBXZoom || sender == &c_.TBYZoom ||
