@@ -48,6 +48,8 @@ std::vector<GroupSpec> TempoPage() {
           {"", {"CBTapSetMetronom", "CBTapStartMetronom"}},
           {"Tempo:", {"LabelTapFreq"}}}},
         {"Zähler", {{"", {"ButtonResetCounters", "LabelCounterIn"}}}},
+        {"Stimmgerät und Stimm-Ton",
+         {{"", {"CBShowInputFreq", "SBGeneratorOpt", "EditGenFreq", "TBGenerLevel", "PanelGenerLevel"}}}},
     };
 }
 
