@@ -6,6 +6,9 @@
 #include "macros/MacroInterpreter.h"
 #include "transport/MainControls.h"
 #include "transport/Metronome.h"
+#include "tuner/ToneGenerator.h"
+#include "tuner/Tuner.h"
+#include "tuner/TunerControls.h"
 
 #include <benchmark/benchmark.h>
 
@@ -46,6 +49,15 @@ class CycleHooks : public EngineHooks {
     bool ContinueWaitingMacrosForLoopend() override { return Macros->ContinueWaitingMacrosForLoopend(); }
     void ContinueWaitingMacros() override {
         if (Macros != nullptr) Macros->ContinueWaitingMacros();
+    }
+    ToneGenerator* Generator = nullptr;
+    Tuner* TunerPanel = nullptr;
+    int16_t GeneratorWave(int phase) override { return Generator != nullptr ? Generator->Wave(phase) : 0; }
+    void TunerBlock(const int16_t* l, int frames) override {
+        if (TunerPanel != nullptr) TunerPanel->Feed(l, frames);
+    }
+    void TunerAutoSettings() override {
+        if (TunerPanel != nullptr) TunerPanel->AutoSettings();
     }
 
   private:
@@ -191,6 +203,36 @@ void BM_31Playing1RecordingMacrosWaiting(benchmark::State& state) {
     stage.hooks->Macros = nullptr;
 }
 BENCHMARK(BM_31Playing1RecordingMacrosWaiting);
+
+// The full load: metronome, the tone generator recorded too, and the tuner fed every frame
+// (argument 1: spectrum, 0: trigger crossings; argument 2: 1 = waves and spectrum drawn).
+void BM_31Playing1RecordingMetronomeToneTuner(benchmark::State& state) {
+    Stage stage(31, true, 0);
+    Form window("FormKreisel");
+    MainControls controls(window);
+    TunerControls tunerControls(window);
+    Metronome metronome(*stage.engine, controls);
+    ToneGenerator generator(*stage.engine, tunerControls);
+    Tuner tuner(*stage.engine, tunerControls, generator);
+    controls.TBMetronomBPM.SetPosition(240);
+    controls.CBMetronomRecord.SetChecked(true);
+    metronome.AnyChange_MetronomBPM(&controls.SBMetronom);
+    tunerControls.EditGenFreq.SetText("440");
+    tunerControls.CBGeneratorRecord.SetChecked(true);
+    tunerControls.SBGenerator.UserClick();
+    tunerControls.CBUseFFT.SetChecked(state.range(0) != 0);
+    tunerControls.CBPaintWave.SetChecked(state.range(1) != 0);
+    tunerControls.CBShowFFT.SetChecked(state.range(1) != 0);
+    tunerControls.CBShowInputFreq.SetChecked(true);
+    stage.hooks->Metro = &metronome;
+    stage.hooks->Generator = &generator;
+    stage.hooks->TunerPanel = &tuner;
+    Run(state, stage);
+    stage.hooks->Metro = nullptr;
+    stage.hooks->Generator = nullptr;
+    stage.hooks->TunerPanel = nullptr;
+}
+BENCHMARK(BM_31Playing1RecordingMetronomeToneTuner)->Args({1, 0})->Args({0, 0})->Args({1, 1});
 
 void BM_32Playing(benchmark::State& state) {
     Stage stage(32, false, 0);

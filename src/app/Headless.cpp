@@ -9,10 +9,14 @@
 #include "shell/ProgramLifecycle.h"
 #include "soundcard/filedevice/FileDevice.h"
 
+#include "core/Text.h"
+
 #include <atomic>
 #include <cstdio>
 #include <csignal>
 #include <cmath>
+#include <csignal>
+#include <fstream>
 #include <limits>
 #include <thread>
 
@@ -22,7 +26,9 @@ namespace {
 
 std::atomic<bool> interrupted{false};
 
-extern "C" void OnSignal(int) { interrupted.store(true); }
+extern "C" void OnSignal(int) {
+    interrupted.store(true);
+}
 
 } // namespace
 
@@ -125,6 +131,21 @@ int RunHeadless(const CommandLine& cl, const DataFolders& folders, std::ostream&
         }
         if (!core.Main().SBDoExport.Down()) core.Main().SBDoExport.UserClick();
     }
+    std::ofstream tunerLog;
+    if (!cl.tunerLog.empty()) {
+        tunerLog.open(cl.tunerLog, std::ios::trunc);
+        if (!tunerLog) {
+            err << "Kreisel: die Datei \"" << cl.tunerLog
+                << "\" für die Messungen lässt sich nicht anlegen.\n";
+            return 1;
+        }
+        // Every steady note as the measurement list shows it, after its input time.
+        core.TunerPanel().OnSteady = [&tunerLog](const SteadyNote& s) {
+            tunerLog << FormatFloat("0.000", s.Seconds) << " Sek.\t" << s.ListLine << '\n' << std::flush;
+        };
+        if (!core.TunerC().CBShowInputFreq.Checked()) core.TunerC().CBShowInputFreq.SetChecked(true);
+        if (core.TunerC().SBIFMeasPause.Down()) core.TunerC().SBIFMeasPause.UserClick();
+    }
     if (!cl.macroFile.empty()) {
         MacroInterpreter& macros = core.Interpreter();
         if (macros.MacrosActive()) macros.StopMacros();
@@ -139,8 +160,8 @@ int RunHeadless(const CommandLine& cl, const DataFolders& folders, std::ostream&
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
     const int rate = std::max(card.SampleRate(), 1);
-    const int64_t framesWanted =
-        cl.seconds ? static_cast<int64_t>(std::llround(*cl.seconds * rate)) : std::numeric_limits<int64_t>::max();
+    const int64_t framesWanted = cl.seconds ? static_cast<int64_t>(std::llround(*cl.seconds * rate))
+                                            : std::numeric_limits<int64_t>::max();
     const int64_t startFrames = static_cast<int64_t>(core.E().BlockCounter) * (core.E().BlockBytes / 4);
     auto framesDone = [&] {
         return static_cast<int64_t>(core.E().BlockCounter) * (core.E().BlockBytes / 4) - startFrames;
@@ -152,7 +173,8 @@ int RunHeadless(const CommandLine& cl, const DataFolders& folders, std::ostream&
     if (!cl.seconds && choice.kind != AudioChoice::Kind::File) out << "Kreisel: Ende mit Strg+C.\n";
     out.flush();
     while (!interrupted.load() && framesDone() < framesWanted) {
-        if (!cl.seconds && file != nullptr && choice.kind == AudioChoice::Kind::File && file->InputFinished()) break;
+        if (!cl.seconds && file != nullptr && choice.kind == AudioChoice::Kind::File && file->InputFinished())
+            break;
         pump.WaitForEvents(20);
         if (card.Stopped()) break;
     }

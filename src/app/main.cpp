@@ -18,6 +18,7 @@
 #include "gui/QtHost.h"
 #include "gui/SecondaryWindows.h"
 #include "gui/SoundCardWindow.h"
+#include "gui/TunerWindow.h"
 #include "mixer/Faders.h"
 #include "mixer/LoopMixer.h"
 #include "shell/CommandLine.h"
@@ -27,11 +28,13 @@
 #include "shell/TimedInputBox.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QLabel>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -134,6 +137,16 @@ int main(int argc, char* argv[]) {
     OptionsWindow optionsWindow(options, binder, optionForms);
     mainWindow.AddWindow(&optionsWindow, switches.ToolShowOptions, &switches.PMShowOptions,
                          &switches.PMOptionsStayOnTop);
+
+    // The tuner's window follows "Input-Frequenz"; its boxes repaint with the other views.
+    TunerWindow tunerWindow(core.TunerC(), core.TunerPanel(), binder, optionForms);
+    core.Generator().desktop = &desktop;
+    core.TunerPanel().CopyToClipboard = [](const std::string& text) {
+        QApplication::clipboard()->setText(QString::fromStdString(text));
+    };
+    QObject::connect(&binder.RefreshTimer(), &QTimer::timeout, &tunerWindow,
+                     [&tunerWindow] { tunerWindow.Follow(); });
+    if (cl.showAll) core.TunerC().CBShowInputFreq.SetChecked(true);
 
     KeyRouter keys;
     keys.KeyDown = [&core](int vk) {

@@ -56,6 +56,8 @@ std::vector<GroupSpec> TempoPage() {
          {{"", {"SBPortControl", "CBPorts"}},
           {"", {"CBPortUseInverting", "CBPortUseBothTransitions"}},
           {"CTS, DSR, RLSD, RING:", {"ShapeCTS", "ShapeDSR", "ShapeRLSD", "ShapeRING"}}}},
+        {"Stimmgerät und Stimm-Ton",
+         {{"", {"CBShowInputFreq", "SBGeneratorOpt", "EditGenFreq", "TBGenerLevel", "PanelGenerLevel"}}}},
     };
 }
 

@@ -17,7 +17,6 @@
 #include <QTimer>
 #include <QUrl>
 
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -165,7 +164,8 @@ std::unique_ptr<QFileDialog> MakeFileDialog(QWidget* parent, const FileDialogOpt
     if (!o.filter.empty()) {
         const QStringList filters = QtFileFilter(o.filter).split(QStringLiteral(";;"));
         d->setNameFilters(filters);
-        if (o.filterIndex > 0 && o.filterIndex < filters.size()) d->selectNameFilter(filters.at(o.filterIndex));
+        if (o.filterIndex > 0 && o.filterIndex < filters.size())
+            d->selectNameFilter(filters.at(o.filterIndex));
     }
     QString ext = Q(o.defaultExtension);
     while (ext.startsWith(QLatin1Char('.')))
@@ -322,6 +322,7 @@ bool XdgDesktop::OpenFolder(const std::string& folder) {
 
 bool XdgDesktop::StartSystemMixer() {
     if (StartProgram(QStringLiteral("pavucontrol"), {})) return true;
+    if (StartProgram(QStringLiteral("qpwgraph"), {})) return true;
     if (QStandardPaths::findExecutable(QStringLiteral("alsamixer")).isEmpty()) return false;
     return StartProgram(QStringLiteral("x-terminal-emulator"),
                         {QStringLiteral("-e"), QStringLiteral("alsamixer")}) ||

@@ -86,7 +86,7 @@ class QtDialogs : public Dialogs {
     std::string lastFolder_;
 };
 
-// Folders and help through xdg-open, the system mixer (pavucontrol, else alsamixer in a
+// Folders and help through xdg-open, the system mixer (pavucontrol, qpwgraph, else alsamixer in a
 // terminal), the file type through xdg-mime.
 class XdgDesktop : public Desktop {
   public:

@@ -12,7 +12,8 @@ namespace {
 constexpr std::string_view MemSwitch = "INI_MEMSIZE_PERCENT=";
 
 std::string Upper(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     return s;
 }
 
@@ -23,9 +24,11 @@ void ReadMemSwitch(const std::string& arg, CommandLine& cl) {
     const std::string number = arg.substr(at + MemSwitch.size());
     int value = 0;
     const auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), value);
-    const bool digitsOnly = !number.empty() && number.size() <= 3 &&
-                            std::all_of(number.begin(), number.end(), [](unsigned char c) { return std::isdigit(c); });
-    if (ec == std::errc() && end == number.data() + number.size() && digitsOnly && value >= 1 && value <= 100) {
+    const bool digitsOnly =
+        !number.empty() && number.size() <= 3 &&
+        std::all_of(number.begin(), number.end(), [](unsigned char c) { return std::isdigit(c); });
+    if (ec == std::errc() && end == number.data() + number.size() && digitsOnly && value >= 1 &&
+        value <= 100) {
         cl.memSizePercent = value;
         return;
     }
@@ -37,7 +40,8 @@ void ReadMemSwitch(const std::string& arg, CommandLine& cl) {
 std::optional<double> ReadSeconds(const std::string& text) {
     double v = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (ec != std::errc() || end != text.data() + text.size() || !(v > 0) || v > 24 * 3600) return std::nullopt;
+    if (ec != std::errc() || end != text.data() + text.size() || !(v > 0) || v > 24 * 3600)
+        return std::nullopt;
     return v;
 }
 
@@ -81,9 +85,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             cl.exportFile = *v;
         } else if (auto v = value("--seconds")) {
             cl.seconds = ReadSeconds(*v);
-            if (!cl.seconds && !v->empty()) cl.errors.push_back("--seconds \"" + *v + "\": erwartet eine Zeit in Sekunden über 0.");
+            if (!cl.seconds && !v->empty())
+                cl.errors.push_back("--seconds \"" + *v + "\": erwartet eine Zeit in Sekunden über 0.");
         } else if (auto v = value("--macro")) {
             cl.macroFile = *v;
+        } else if (auto v = value("--tuner-log")) {
+            cl.tunerLog = *v;
         } else if (auto v = value("--export-controls")) {
             cl.exportControls = *v;
         } else if (auto v = value("--screenshot")) {
@@ -105,6 +112,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     }
     if (!cl.headless && (!cl.exportFile.empty() || cl.seconds || cl.fast || !cl.macroFile.empty()) && !cl.help)
         cl.errors.push_back("--export, --seconds, --fast und --macro gelten nur mit --headless.");
+    if (!cl.headless && !cl.tunerLog.empty() && !cl.help)
+        cl.errors.push_back("--tuner-log gilt nur mit --headless.");
     if (cl.fast && !cl.audio.empty() && !ParseAudioChoice(cl.audio).value_or(AudioChoice{}).BuiltIn())
         cl.errors.push_back("--fast geht nur mit dem eingebauten Gerät (--audio silence oder file:…).");
     return cl;
@@ -125,6 +134,8 @@ std::string CommandLineHelp() {
            "  --headless           ohne Fenster: Fragen nehmen sofort ihre Vorgabe-Antwort,\n"
            "                       Meldungen gehen auf die Fehlerausgabe\n"
            "  --export DATEI       (headless) den Ausgang als WAV-Datei aufnehmen\n"
+           "  --tuner-log DATEI    (headless) das Stimmgerät messen lassen und jede stabile\n"
+           "                       Messung (Zeit, Note mit Oktave, Cent, Hz) als Zeile schreiben\n"
            "  --seconds N          (headless) nach N Sekunden enden (ohne: bis das Eingangs-\n"
            "                       WAV zu Ende ist, sonst bis Strg+C)\n"
            "  --fast               (headless, eingebautes Gerät) so schnell wie möglich statt in\n"
@@ -147,7 +158,8 @@ std::string CommandLineHelp() {
            "  kreisel --headless --audio jack Take.lps\n";
 }
 
-std::filesystem::path CompleteFileArgument(const std::string& argument, const std::filesystem::path& dataFolder) {
+std::filesystem::path CompleteFileArgument(const std::string& argument,
+                                           const std::filesystem::path& dataFolder) {
     std::filesystem::path p(argument);
     if (p.filename().string().find('.') == std::string::npos) p += ".lps";
     // A bare name typed in a shell means the file there when it exists; otherwise the data folder's.

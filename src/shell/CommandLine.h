@@ -19,6 +19,7 @@ struct CommandLine {
     bool play = false;    // playback starts once the file named is loaded
     std::string audio;    // raw text of --audio; empty: the sound card
     std::string exportFile;
+    std::string tunerLog; // (headless) every steady note of the tuner as a line of this file
     std::optional<double> seconds;
     std::string screenshotDir;
     std::string exportControls; // write the components file of every window and control, then end
@@ -42,7 +43,8 @@ std::string CommandLineHelp();
 
 // The file a command-line argument names, made absolute: ".lps" appended when the name holds no
 // dot; a bare name is the data folder's file unless the current folder holds one of that name.
-std::filesystem::path CompleteFileArgument(const std::string& argument, const std::filesystem::path& dataFolder);
+std::filesystem::path CompleteFileArgument(const std::string& argument,
+                                           const std::filesystem::path& dataFolder);
 
 // Where the audio comes from and goes to.
 struct AudioChoice {

@@ -34,6 +34,7 @@ KreiselCore::KreiselCore(Host host)
     WireMacros();
     WireKeys();
     SyncEngineSwitches();
+    generator_.dialogs = &host_.dialogs;
 }
 
 KreiselCore::~KreiselCore() {
@@ -53,6 +54,10 @@ void KreiselCore::Start() {
     latency_.AnyOutblocksDelayChange();
     mixer_.SetScrollTarget(0, -1);
     mixer_.Started = true;
+    // The sample rate may have changed: the generator's period and the tuner's window follow it.
+    generator_.SetFrequency(ParseNumber(tunerControls_.EditGenFreq.Text()).value_or(440));
+    generator_.AnyChange_GenFreq(nullptr);
+    tuner_.AnyIFMeasParamsChange(nullptr);
     exporter_.DecimalSeparator = timedStart_.DecimalSeparator;
     // The export's display and its end after a write error are served outside the block path.
     status_.EveryTick = [this] { exporter_.RefreshDisplay(); };

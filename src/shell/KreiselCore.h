@@ -33,6 +33,10 @@
 #include "transport/TapTempo.h"
 #include "transport/TimedStart.h"
 #include "transport/Transport.h"
+#include "tuner/CalibrationScan.h"
+#include "tuner/ToneGenerator.h"
+#include "tuner/Tuner.h"
+#include "tuner/TunerControls.h"
 
 #include <filesystem>
 #include <functional>
@@ -130,6 +134,10 @@ class KreiselCore : public EngineHooks {
     TapTempo& Tap() { return tap_; }
     TimedStart& Prepare() { return timedStart_; }
     Transport& T() { return transport_; }
+    TunerControls& TunerC() { return tunerControls_; }
+    Tuner& TunerPanel() { return tuner_; }
+    ToneGenerator& Generator() { return generator_; }
+    CalibrationScan& Calibration() { return scan_; }
 
     // Settings file and mixer sets. The caller decides where the default files lie.
     KreiselSettings& Settings() { return settings_; }
@@ -191,6 +199,9 @@ class KreiselCore : public EngineHooks {
     void PaintRecordGraph(int loop, int point, int16_t peakL, int16_t peakR) override;
     void MoveLoopCursor(int loop, int point, bool marked) override;
     void MoveGroupCursors(int group, int point) override;
+    int16_t GeneratorWave(int phase) override { return generator_.Wave(phase); }
+    void TunerBlock(const int16_t* l, int frames) override { tuner_.Feed(l, frames); }
+    void TunerAutoSettings() override { tuner_.AutoSettings(); }
 
   private:
     void Wire();
@@ -232,6 +243,10 @@ class KreiselCore : public EngineHooks {
     StatusTimer status_{*engine_, statusControls_, main_.PanelNoSignal, host_.systemInfo, host_.timers};
     bool savedFixedLength_ = false;
     bool savedFirstLoopRule_ = false;
+    TunerControls tunerControls_{main_};
+    ToneGenerator generator_{*engine_, tunerControls_};
+    Tuner tuner_{*engine_, tunerControls_, generator_};
+    CalibrationScan scan_{tunerControls_, tuner_, generator_, host_.pump};
     // Last: they reach into the windows and subsystems above.
     MacroLink macroLink_{*this};
     TFormMacros macros_{macroLink_, host_.clock, host_.pump, host_.dialogs, forms_};

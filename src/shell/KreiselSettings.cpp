@@ -153,6 +153,7 @@ void KreiselSettings::OptionsSection(SettingsPass& p) {
     p.Checked("TapStartMetronom", m.CBTapStartMetronom);
     p.Checked("TapStartRecord", m.CBTapStartRecord);
     p.Checked("TapStartPlay", m.CBTapStartPlay);
+    GeneratorKeys(p);
     p.Bool("DoAddSigsOutLevelCtrl", core_.E().Switches.AddSigsOutLevelCtrl);
     MacroInterpreter& macros = core_.Interpreter();
     bool doMacros = macros.MacrosActive() && macros.MacrosRunning();
@@ -189,6 +190,57 @@ void KreiselSettings::OptionsSection(SettingsPass& p) {
         p.Int(std::string("SendOfPortBit") + kLines[i], port.SendOfPortBit[i]);
     p.Value("KeyLongMinMSec", core_.KeyTiming().TBKeyLongMinMSec);
     p.Value("KeyDistMaxMSec", core_.KeyTiming().TBKeyDistMaxMSec);
+    TunerKeys(p);
+}
+
+void KreiselSettings::GeneratorKeys(SettingsPass& p) {
+    TunerControls& t = core_.TunerC();
+    p.Bool("GeneratorVisible", GeneratorVisible);
+    std::string base = t.EditBaseFrequency.Text();
+    p.String("BaseFrequency", base);
+    if (p.Loading()) t.EditBaseFrequency.SetText(base); // the generator's frequency follows
+    p.Value("GeneratorOctavePos", t.TBGenFreqOctave);
+    p.Value("GeneratorTonPos", t.TBGenFreqTon);
+    std::string freq = p.Loading() ? std::string("440") : t.EditGenFreq.Text();
+    p.String("GeneratorFreq", freq);
+    // A text that is no number leaves the frequency as it is.
+    if (p.Loading() && ParseNumber(freq)) t.EditGenFreq.SetText(freq);
+    p.Value("GeneratorLevelPos", t.TBGenerLevel);
+    p.Checked("GeneratorRecord", t.CBGeneratorRecord);
+    p.Switch("DoGenerator", t.SBGenerator);
+}
+
+void KreiselSettings::TunerKeys(SettingsPass& p) {
+    TunerControls& t = core_.TunerC();
+    p.Value("FreqDec", t.SEFreqDec);
+    p.Value("CentDec", t.SECentDec);
+    p.Checked("ShowMemoMeas", t.CBShowMemoMeas);
+    p.Checked("AutoMeasToMemo", t.CBAutoMeasToMemo);
+    p.Checked("AutoMeasToMemoOnlyOnce", t.CBAutoMeasToMemoOnlyOnce);
+    p.Value("MinStabilityCount", t.SEMinStabilityCount);
+    p.Value("StabilityTolerancePos", t.TBStabilityTolerance);
+    p.Checked("SupressSameLines", t.CBSupressSameLines);
+    p.Value("IFMeastimePos", t.TBIFMeastime);
+    p.Value("IFSensitivityPos", t.TBIFSensitivity);
+    p.Checked("MaxIFAuto", t.CBMaxIFAuto);
+    p.Value("MaxIFPos", t.TBMaxIF);
+    p.Checked("Integration", t.CBIntegration);
+    p.Checked("IntegAutoSmps", t.CBIntegAutoSmps);
+    p.Value("MaxSiNr", t.SEMaxSiNr);
+    p.Checked("IFTrigLevelAuto", t.CBIFTrigLevelAuto);
+    p.Value("IFTrigLevelPos", t.TBIFTrigLevel);
+    p.Checked("PaintWave", t.CBPaintWave);
+    p.Value("IFWaveCount", t.SEIFWaveCount);
+    p.Checked("XZoomAuto", t.CBXZoomAuto);
+    p.Value("XZoom", t.TBXZoom);
+    p.Checked("YZoomAuto", t.CBYZoomAuto);
+    p.Value("YZoom", t.TBYZoom);
+    p.Checked("ControlGenFreq", t.CBControlGenFreq);
+    Tuner& tuner = core_.TunerPanel();
+    int firstPeak = tuner.FirstPeakPercent(), minShare = tuner.MinSharePercent();
+    p.Int("FFTFirstPeakMinProz", firstPeak);
+    p.Int("MinSmpsOverMinMeasSigProz", minShare);
+    if (p.Loading()) tuner.SetShares(std::clamp(firstPeak, 0, 100), std::clamp(minShare, 0, 100));
 }
 
 void KreiselSettings::SpecialSection(SettingsPass& p) {
@@ -262,7 +314,8 @@ void KreiselSettings::ApplyAfterLoad() {
     if (pendingMixSymm_) loops.CBMixSymm.SetChecked(*pendingMixSymm_);
     // Through the combo box as a user would choose: once the program runs, a new mode discards
     // the recordings only after the reset question, and the mode stays when that is refused.
-    if (pendingInputMode_ && *pendingInputMode_ >= 0 && *pendingInputMode_ < static_cast<int>(InputModeNames.size()))
+    if (pendingInputMode_ && *pendingInputMode_ >= 0 &&
+        *pendingInputMode_ < static_cast<int>(InputModeNames.size()))
         loops.ComboBoxInputMode.SetItemIndex(*pendingInputMode_);
 
     Control& pages = core_.Options().PageControlOptions;

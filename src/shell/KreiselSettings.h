@@ -52,6 +52,8 @@ class KreiselSettings {
     std::string CmdExplorer = "Explorer /e,";
     std::string ProgramTitle = "Kreisel";
     std::string ProgramVersion = "0.1";
+    // The tone generator's panel shown (kept for the file; the tuner window shows it always).
+    bool GeneratorVisible = true;
 
   private:
     void WindowSections(SettingsPass& p);
@@ -59,6 +61,8 @@ class KreiselSettings {
     void OptionsSection(SettingsPass& p);
     void SpecialSection(SettingsPass& p);
     void ScrollStepsPerMixer(SettingsPass& p);
+    void GeneratorKeys(SettingsPass& p);
+    void TunerKeys(SettingsPass& p);
 
     KreiselCore& core_;
     Dialogs& dialogs_;

@@ -71,17 +71,19 @@ class Headless : public ::testing::Test {
 };
 
 TEST_F(Headless, PlaysASessionAndExportsTheLoopsMixAtTheirLevels) {
-    std::ofstream(dir / "Take.lps") << "[Soundkarte]\nFreq=44100\nMemBlockLength=4000\n[Options]\nInputMode=0\nUseFixedLoopTime=0\n";
+    std::ofstream(dir / "Take.lps")
+        << "[Soundkarte]\nFreq=44100\nMemBlockLength=4000\n[Options]\nInputMode=0\nUseFixedLoopTime=0\n";
     // A1 at unity; A2 at position 8, 120 level units down (80 units halve).
-    std::ofstream(dir / "Take.mix") << "[Options]\nInputMode=0\n"
-                                       "[Loop1]\nSBLoopMarker=1\nAmpLeft=4\nAmpRight=4\nPanLeft=0\nPanRight=16\n"
-                                       "[Loop2]\nSBLoopMarker=1\nAmpLeft=8\nAmpRight=8\nPanLeft=0\nPanRight=16\n";
+    std::ofstream(dir / "Take.mix")
+        << "[Options]\nInputMode=0\n"
+           "[Loop1]\nSBLoopMarker=1\nAmpLeft=4\nAmpRight=4\nPanLeft=0\nPanRight=16\n"
+           "[Loop2]\nSBLoopMarker=1\nAmpLeft=8\nAmpRight=8\nPanLeft=0\nPanRight=16\n";
     WriteLoop(dir / "Take_A1.wav", 8000, 8000, 44000);
     WriteLoop(dir / "Take_A2.wav", 4000, -4000, 44000);
 
     const fs::path exported = dir / "mix.wav";
-    ASSERT_EQ(Run({"--headless", "--audio", "silence", "--fast", "Take", "--export", exported.string(), "--seconds",
-                   "2"}),
+    ASSERT_EQ(Run({"--headless", "--audio", "silence", "--fast", "Take", "--export", exported.string(),
+                   "--seconds", "2"}),
               0)
         << err.str();
     EXPECT_NE(out.str().find(exported.string()), std::string::npos) << out.str();
@@ -106,7 +108,8 @@ TEST_F(Headless, AFileThatIsNotThereEndsTheRunWithAMessageASettingsFileAloneRuns
     std::ofstream(dir / "Only.lps") << "[Options]\nUseFixedLoopTime=0\n";
     EXPECT_EQ(Run({"--headless", "--audio", "silence", "--fast", "Only.lps", "--seconds", "0.1"}), 0)
         << err.str();
-    EXPECT_NE(Run({"--headless", "--audio", "file:" + (dir / "none.wav").string(), "--fast", "--seconds", "1"}), 0)
+    EXPECT_NE(
+        Run({"--headless", "--audio", "file:" + (dir / "none.wav").string(), "--fast", "--seconds", "1"}), 0)
         << err.str();
 }
 
@@ -126,6 +129,42 @@ TEST_F(Headless, TheFirstRunNamesItsDefaultsOnceAndAMissingFileIsReportedOnce) {
     EXPECT_EQ(Run({"--headless", "--audio", "silence", "--fast", "--seconds", "1"}), 0) << err.str();
     EXPECT_EQ(count("Erster Start"), 0u) << err.str();
     EXPECT_EQ(count("Kreisel.LPS\" nicht gefunden!!"), 1u) << err.str();
+}
+
+// A 440 Hz tone from a file: every steady note goes into the log as the list shows it.
+TEST_F(Headless, TheTunerLogListsEverySteadyNote) {
+    SF_INFO info{};
+    info.samplerate = 44100;
+    info.channels = 2;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* f = sf_open((dir / "a.wav").c_str(), SFM_WRITE, &info);
+    ASSERT_NE(f, nullptr);
+    std::vector<int16_t> v(2 * 44100 * 6);
+    for (size_t i = 0; i < v.size() / 2; ++i)
+        v[2 * i] = v[2 * i + 1] =
+            static_cast<int16_t>(std::lround(9000 * std::sin(2 * M_PI * 440 * i / 44100.0)));
+    sf_writef_short(f, v.data(), static_cast<sf_count_t>(v.size() / 2));
+    sf_close(f);
+    const fs::path log = dir / "noten.txt";
+    ASSERT_EQ(Run({"--headless", "--audio", "file:" + (dir / "a.wav").string(), "--fast", "--tuner-log",
+                   log.string()}),
+              0)
+        << err.str();
+    std::ifstream in(log);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    ASSERT_GE(lines.size(), 2u);
+    double last = 0;
+    for (const std::string& line : lines) {
+        SCOPED_TRACE(line);
+        const double t = std::stod(line);
+        EXPECT_GT(t, last);
+        EXPECT_LE(t, 6.1);
+        last = t;
+        EXPECT_NE(line.find(" Sek.\ta1: \t+-0.0 Cent; \tFFT:    440.00"), std::string::npos);
+    }
+    EXPECT_FALSE(ParseCommandLine({"--tuner-log", "x.txt"}).errors.empty());
 }
 
 } // namespace

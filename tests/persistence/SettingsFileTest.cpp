@@ -58,7 +58,17 @@ TEST_F(SettingsFileTest, ASecondProgramLoadsWhatTheFirstSaved) {
     core->Keys().Settings.PunchingKey = 80;
     T().MemPercent = 30;
     core->Compensation().UpTolerance = 3;
+    TunerControls& t = core->TunerC();
+    t.EditBaseFrequency.SetText("442");
+    t.TBGenFreqTon.SetPosition(0);
+    t.EditGenFreq.SetText("123.5");
+    t.SBGenerator.UserClick();
+    t.TBIFMeastime.SetPosition(-1);
+    t.CBControlGenFreq.SetChecked(true);
+    core->TunerPanel().SetShares(55, 20);
     const std::string changed = SaveText(*core, "changed.lps");
+    EXPECT_TRUE(Has(changed, "GeneratorFreq=123.5"));
+    EXPECT_TRUE(Has(changed, "FFTFirstPeakMinProz=55"));
     EXPECT_TRUE(Has(changed, "UsePrepareTime=1"));
     EXPECT_TRUE(Has(changed, "HoldLoopLength=0"));
     EXPECT_EQ(core->Main().Caption(), "Kreisel V.0.1    changed.lps");
@@ -76,6 +86,10 @@ TEST_F(SettingsFileTest, ASecondProgramLoadsWhatTheFirstSaved) {
     EXPECT_EQ(other.Switches().ScrollStepsPerMixer(), 8);
     EXPECT_EQ(other.Options().PageControlOptions.ItemIndex(), TFormOptions::PageLatency);
     EXPECT_EQ(other.E().OffsetSmps, 1234);
+    EXPECT_NEAR(other.Generator().GenFreq(), 123.5, 0.01);
+    EXPECT_TRUE(other.E().Switches.GeneratorOn);
+    EXPECT_EQ(other.TunerPanel().Meter().Params().WindowLen, other.E().SampleRate / 2);
+    EXPECT_EQ(other.TunerPanel().FirstPeakPercent(), 55);
     // Every key the first program wrote comes back the same from the second.
     EXPECT_EQ(SaveText(other, "again.lps"), changed);
 }
@@ -114,7 +128,8 @@ TEST_F(SettingsFileTest, KeysThatAreOnlyReadSurviveSaves) {
     T().MemPercent = 60;
     ASSERT_TRUE(core->LoadSaveSettings(file, true));
     const std::string text = ReadBytes(file);
-    for (const char* line : {"Limit_ExportFilesize_MB=7", "CmdExplorer=nautilus", "Ini_MemSize_Percent=20", "XZoom=5"})
+    for (const char* line :
+         {"Limit_ExportFilesize_MB=7", "CmdExplorer=nautilus", "Ini_MemSize_Percent=20", "XZoom=5"})
         EXPECT_TRUE(Has(text, line)) << line;
 
     const std::string fresh = SaveText(*core, "fresh.lps");
