@@ -13,7 +13,6 @@
 
 #include <atomic>
 #include <cstdio>
-#include <csignal>
 #include <cmath>
 #include <csignal>
 #include <fstream>
