@@ -1,7 +1,7 @@
 // Runs without windows: a session written by the test is played on the free-running built-in
 // device and its output exported; a file that is not there ends the run with a message, a
 // settings file without loops is loaded and played.
-#include "app/Headless.h"
+#include "app/HeadlessRun.h"
 
 #include "persistence/WavFile.h"
 
@@ -48,26 +48,9 @@ std::vector<int16_t> ReadAll(const fs::path& file, int* rate) {
     return v;
 }
 
-class Headless : public ::testing::Test {
+class Headless : public HeadlessRun {
   protected:
-    Headless() {
-        dir = fs::temp_directory_path() / ("kreisel-headless-" + std::to_string(::getpid()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        folders.program = folders.data = dir;
-    }
-    ~Headless() override { fs::remove_all(dir); }
-
-    int Run(std::vector<std::string> args) {
-        out.str("");
-        err.str("");
-        return RunHeadless(ParseCommandLine(args), folders, out, err);
-    }
-
-    fs::path dir;
-    DataFolders folders;
-    std::ostringstream out;
-    std::ostringstream err;
+    Headless() : HeadlessRun("kreisel-headless") {}
 };
 
 TEST_F(Headless, PlaysASessionAndExportsTheLoopsMixAtTheirLevels) {

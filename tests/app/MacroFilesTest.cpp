@@ -1,7 +1,7 @@
 // Macro files run without windows: the shipped example performance on a synthetic input, whose
 // exported mix must hold the recorded loops where they were played, and the examples of the
 // user guide.
-#include "app/Headless.h"
+#include "app/HeadlessRun.h"
 
 #include "macros/MacroText.h"
 
@@ -34,13 +34,9 @@ int16_t InputRight(int n) {
     return n >= 3 * kRate && n < 7 * kRate ? 5000 : 0;
 }
 
-class MacroFiles : public ::testing::Test {
+class MacroFiles : public HeadlessRun {
   protected:
-    MacroFiles() {
-        dir = fs::temp_directory_path() / ("kreisel-macrofiles-" + std::to_string(::getpid()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        folders.program = folders.data = dir;
+    MacroFiles() : HeadlessRun("kreisel-macrofiles") {
         std::ofstream(dir / "Kreisel.LPS") << "[Soundkarte]\nFreq=44100\nMemBlockLength=4000\n"
                                               "[Options]\nInputMode=0\nFadeFirstLastBlock=0\n";
         // Unity levels, left to left and right to right.
@@ -49,8 +45,6 @@ class MacroFiles : public ::testing::Test {
         for (int n = 1; n <= 4; ++n)
             mix << "[Loop" << n << "]\nAmpLeft=4\nAmpRight=4\nPanLeft=0\nPanRight=16\n";
     }
-    ~MacroFiles() override { fs::remove_all(dir); }
-
     void WriteInput(const fs::path& file, int seconds) {
         SF_INFO info{};
         info.samplerate = kRate;
@@ -67,16 +61,6 @@ class MacroFiles : public ::testing::Test {
         sf_close(f);
     }
 
-    int Run(std::vector<std::string> args) {
-        out.str("");
-        err.str("");
-        return RunHeadless(ParseCommandLine(args), folders, out, err);
-    }
-
-    fs::path dir;
-    DataFolders folders;
-    std::ostringstream out;
-    std::ostringstream err;
 };
 
 TEST_F(MacroFiles, TheExamplePerformanceRecordsOverdubsAndSwitchesGroups) {
