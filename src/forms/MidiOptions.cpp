@@ -136,6 +136,11 @@ void MidiOptions::RefreshPorts() {
         CBMidiPorts.SetItems(midi_.Inputs().List());
     }
     SelectName(keep);
+    // Nothing chosen yet: the first input is the likely pedal.
+    if (keep.empty() && !CBMidiPorts.Items().empty()) {
+        SuppressActions quiet(CBMidiPorts);
+        CBMidiPorts.SetItemIndex(0);
+    }
 }
 
 void MidiOptions::Apply() {

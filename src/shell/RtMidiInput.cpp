@@ -5,6 +5,7 @@
 #include <rtmidi/RtMidi.h>
 
 #include <array>
+#include <unistd.h>
 #include <utility>
 
 namespace kreisel {
@@ -22,6 +23,8 @@ constexpr std::array<Api, 2> kApis{{{RtMidi::UNIX_JACK, "JACK: "}, {RtMidi::LINU
 void Quiet(RtMidiError::Type, const std::string&, void*) {}
 
 std::unique_ptr<RtMidiIn> Client(RtMidi::Api api) {
+    // Without the sequencer device ALSA would only print its complaint.
+    if (api == RtMidi::LINUX_ALSA && access("/dev/snd/seq", R_OK | W_OK) != 0) return nullptr;
     try {
         auto in = std::make_unique<RtMidiIn>(api, "Kreisel");
         in->setErrorCallback(&Quiet);

@@ -25,7 +25,13 @@ class MidiPedal : public Stage {
 };
 
 TEST_F(MidiPedal, ALongAndAShortPressStartTheMacroOfKeySequ21) {
+    M().CBContinuousRecordingLoops.SetChecked(false);
     StartPlain();
+    // With no loop yet a sequence key records; once A1 plays, its presses are timed.
+    Press(M().SBRecord);
+    Blocks(50);
+    Press(M().SBRecord);
+    ASSERT_TRUE(BlocksUntil([this] { return E().Playing && !E().Recording; }, 100));
     core->Macros().MemoMacros.SetLines({"ON KeySequ_21", "SET MEMO_1 7", "RETURN"});
     core->Macros().ButtonStartStopMacros.Click();
     ASSERT_TRUE(core->Interpreter().MacrosActive());

@@ -47,11 +47,12 @@ class JackPedal {
     }
     // Waits until the message has gone out in a cycle.
     bool Send(unsigned char status, unsigned char number, unsigned char value) {
-        pending_.store(0x1000000u | status << 16 | number << 8 | value, std::memory_order_release);
+        pending_.store(0x1000000u | unsigned{status} << 16 | unsigned{number} << 8 | value, std::memory_order_release);
         const auto until = SteadyClock::now() + 2s;
-        while (pending_.load(std::memory_order_acquire) != 0)
+        while (pending_.load(std::memory_order_acquire) != 0) {
             if (SteadyClock::now() > until) return false;
-            else std::this_thread::sleep_for(1ms);
+            std::this_thread::sleep_for(1ms);
+        }
         return true;
     }
 
