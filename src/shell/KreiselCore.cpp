@@ -498,6 +498,7 @@ void KreiselCore::WireKeys() {
         portOptions_.SBPortControl.SetDown(port_.PortEnabled);
     };
     midi_.SendKey = port_.SendKey;
+    keyOverview_.MidiSwitches = [this] { return midi_.SwitchKeys(); };
     midi_.Report = [this](const std::string& text) {
         main_.LabelStatus.SetFontColor(Colors::Red);
         main_.LabelStatus.SetText(text);

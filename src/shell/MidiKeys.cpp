@@ -65,6 +65,15 @@ bool MidiKeys::Reopen(const std::string& name) {
     return true;
 }
 
+std::vector<std::pair<std::string, int>> MidiKeys::SwitchKeys() const {
+    std::vector<std::pair<std::string, int>> keys;
+    if (!MidiEnabled) return keys;
+    for (const MidiMapping& m : Mappings)
+        if (m.Kind != MidiKind::None && m.Key != 0)
+            keys.emplace_back((m.Kind == MidiKind::Note ? "Note " : "Controller ") + std::to_string(m.Number), m.Key);
+    return keys;
+}
+
 void MidiKeys::Learn(int index) { learning_ = index >= 0 && index < kMappings ? index : -1; }
 
 void MidiKeys::Receive(const unsigned char* data, std::size_t size) noexcept {

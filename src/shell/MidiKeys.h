@@ -14,6 +14,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace kreisel {
 
@@ -69,6 +71,9 @@ class MidiKeys : private MidiReceiver {
     // instead of sending a key; -1 stops waiting.
     void Learn(int index);
     int Learning() const { return learning_; }
+
+    // The mappings in use while MIDI control is on, as "Note 36" or "Controller 64" and key.
+    std::vector<std::pair<std::string, int>> SwitchKeys() const;
 
     // Core thread: takes the messages received since the last call and sends their keys.
     void Deliver();

@@ -5,6 +5,7 @@
 #include "core/IniFile.h"
 #include "support/FakeMidi.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <unistd.h>
 
@@ -53,6 +54,14 @@ TEST_F(MidiPedal, ALongAndAShortPressStartTheMacroOfKeySequ21) {
     CardBlocks(core->Keys().Settings.KeyDistMaxMSec / kBlockMs + 2);
     EXPECT_EQ(core->Interpreter().Memo[1], 7);
     EXPECT_EQ(M().LabelStatus.Text(), "Sequenz: 21");
+
+    // The key overview lists the pedal after the serial port's lines.
+    core->KeyOverview().SBShowKeys.UserClick();
+    const auto& lines = core->KeyOverview().MemoKeys.Lines();
+    const auto heading = std::find(lines.begin(), lines.end(), " <<< MIDI-Fußschalter steuern folgende Tasten: >>> ");
+    ASSERT_NE(heading, lines.end());
+    ASSERT_NE(heading + 1, lines.end());
+    EXPECT_EQ(heading[1].rfind("Controller 64:\t RETURN    (ascii=13)", 0), 0u) << heading[1];
 }
 
 TEST_F(MidiPedal, TheMidiSectionSurvivesASaveAndALoad) {
