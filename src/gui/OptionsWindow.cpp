@@ -56,6 +56,12 @@ std::vector<GroupSpec> TempoPage() {
          {{"", {"SBPortControl", "CBPorts"}},
           {"", {"CBPortUseInverting", "CBPortUseBothTransitions"}},
           {"CTS, DSR, RLSD, RING:", {"ShapeCTS", "ShapeDSR", "ShapeRLSD", "ShapeRING"}}}},
+        {"MIDI-Fußschalter",
+         {{"", {"SBMidiKeys", "CBMidiPorts", "ButtonMidiPorts"}},
+          {"Kanal:", {"CBMidiChannel"}},
+          {"Zuordnung:", {"CBMidiMapping"}},
+          {"Nachricht, Nummer, Taste:", {"CBMidiKind", "SEMidiNumber", "SEMidiKey"}},
+          {"", {"ButtonMidiLearn", "LabelMidiState"}}}},
         {"Stimmgerät und Stimm-Ton",
          {{"", {"CBShowInputFreq", "SBGeneratorOpt", "EditGenFreq", "TBGenerLevel", "PanelGenerLevel"}}}},
     };

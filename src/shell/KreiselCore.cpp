@@ -60,7 +60,10 @@ void KreiselCore::Start() {
     tuner_.AnyIFMeasParamsChange(nullptr);
     exporter_.DecimalSeparator = timedStart_.DecimalSeparator;
     // The export's display and its end after a write error are served outside the block path.
-    status_.EveryTick = [this] { exporter_.RefreshDisplay(); };
+    status_.EveryTick = [this] {
+        exporter_.RefreshDisplay();
+        midi_.Deliver(); // pedal keys also while no blocks flow
+    };
     status_.RefreshPosition = [this] { PositionChanged(); };
     status_.SoundCardShown = [this](bool flowing) {
         const char* caption = flowing ? "Stop" : "Start";
@@ -494,11 +497,19 @@ void KreiselCore::WireKeys() {
         SuppressActions quiet(portOptions_.SBPortControl);
         portOptions_.SBPortControl.SetDown(port_.PortEnabled);
     };
+    midi_.SendKey = port_.SendKey;
+    keyOverview_.MidiSwitches = [this] { return midi_.SwitchKeys(); };
+    midi_.Report = [this](const std::string& text) {
+        main_.LabelStatus.SetFontColor(Colors::Red);
+        main_.LabelStatus.SetText(text);
+        midiOptions_.ShowState(text, true);
+    };
     SoundCard& card = soundCard_.Card();
     card.InputDataEvent = [this, input = card.InputDataEvent](const int16_t* block, int bytes) {
         if (input) input(block, bytes);
         port_.PortActions();
         port_.Deliver();
+        midi_.Deliver();
     };
     k.Help = [this] {
         if (Help) Help();

@@ -44,6 +44,7 @@ void KreiselSettings::LoadSaveSections(IniFile& ini, bool save) {
     p.Geometry(core_.Loops().Geometry());
     OptionsSection(p);
     SpecialSection(p);
+    core_.MidiControls().LoadSaveSection(p);
 }
 
 void KreiselSettings::WindowSections(SettingsPass& p) {
