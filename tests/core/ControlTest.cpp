@@ -255,6 +255,9 @@ TEST(ControlValue, SwitchesReadOneAndFieldsClampToTheirRange) {
     sb.SetDown(true);
     for (int p = 0; p <= 4; ++p)
         EXPECT_EQ(GetControlValue(sb, p), 1);
+    sb.SetEnabled(false); // refused here too, not only by the interpreter's own check
+    SetControlValue(sb, 0, false);
+    EXPECT_TRUE(sb.Down());
 
     Control& field = form.Add("SEFixMaxLoopNr", ControlKind::NumberField);
     field.SetRange(1, 32);

@@ -12,9 +12,11 @@ TEST(RoundingTest, HalvesGoToTheEvenNeighbourAndResultsClamp) {
     EXPECT_EQ(RoundHalfEven(2.5), 2);
     EXPECT_EQ(RoundHalfEven(3.5), 4);
     EXPECT_EQ(RoundHalfEven(-2.5), -2);
+    EXPECT_EQ(RoundHalfEven(-3.5), -4);
     EXPECT_EQ(RoundHalfEven(2.5000001), 3);
     EXPECT_EQ(RoundHalfEven(-0.4), 0);
     EXPECT_EQ(RoundHalfEven(1e12), INT_MAX);
+    EXPECT_EQ(RoundHalfEven(-1e12), INT_MIN);
     EXPECT_EQ(RoundHalfEven(2147483646.5), 2147483646);
     EXPECT_EQ(RoundHalfEven64(4503599627370497.0), 4503599627370497LL);
     EXPECT_EQ(RoundHalfEven64(1e30), INT64_MAX);
@@ -23,6 +25,7 @@ TEST(RoundingTest, HalvesGoToTheEvenNeighbourAndResultsClamp) {
 TEST(RoundingTest, DivisionTruncatesTowardZeroAndNeverTraps) {
     EXPECT_EQ(DivTrunc(7, 2), 3);
     EXPECT_EQ(DivTrunc(-7, 2), -3);
+    EXPECT_EQ(DivTrunc(7, -2), -3);
     EXPECT_EQ(DivTrunc(5, 0), 0);
     EXPECT_EQ(DivTrunc(INT_MIN, -1), INT_MAX);
     EXPECT_EQ(DivTrunc64(-9000000000LL, 4), -2250000000LL);
@@ -30,15 +33,21 @@ TEST(RoundingTest, DivisionTruncatesTowardZeroAndNeverTraps) {
 
 TEST(FormatFloatTest, DigitPlaceholders) {
     EXPECT_EQ(FormatFloat("0.##0", 2.268), "2.268");
+    EXPECT_EQ(FormatFloat("0.##0", 1.0), "1.000");
     EXPECT_EQ(FormatFloat("0.##0", 12345.6789), "12345.679");
     EXPECT_EQ(FormatFloat("#.##0", 0.5), ".500");
+    EXPECT_EQ(FormatFloat("#.##0", 1234.5), "1234.500");
     EXPECT_EQ(FormatFloat("0.###0", 0.12), "0.1200");
     EXPECT_EQ(FormatFloat("##0.###", 0.0), "0");
     EXPECT_EQ(FormatFloat("##0.###", -0.05), "-0.05");
+    EXPECT_EQ(FormatFloat("##0.###", 6.25), "6.25");
     EXPECT_EQ(FormatFloat("0.##", 1.0), "1");
+    EXPECT_EQ(FormatFloat("0.##", 440.0), "440");
     EXPECT_EQ(FormatFloat("0.##", 123.456), "123.46");
+    EXPECT_EQ(FormatFloat("0.0", 0.0), "0.0");
     EXPECT_EQ(FormatFloat("0.0", -7.25), "-7.3");
     EXPECT_EQ(FormatFloat("0.", 1.5), "2");
+    EXPECT_EQ(FormatFloat("0.", 0.4), "0");
     EXPECT_EQ(FormatFloat("0", 99.5), "100");
     EXPECT_EQ(FormatFloat("000", 7.0), "007");
     EXPECT_EQ(FormatFloat("0.0 'Hz'", 50.0), "50.0 Hz");
@@ -46,11 +55,13 @@ TEST(FormatFloatTest, DigitPlaceholders) {
 
 TEST(FormatFloatTest, RoundsHalfAwayFromZeroOnTheExactValue) {
     EXPECT_EQ(FormatFloat("0.0", 0.25), "0.3");
+    EXPECT_EQ(FormatFloat("0.0", -0.25), "-0.3");
     EXPECT_EQ(FormatFloat("0.0", 9.96), "10.0");
     EXPECT_EQ(FormatFloat("0.##0", 0.9999), "1.000");
     // 0.0005 is stored a little above, 2.675 a little below the half.
     EXPECT_EQ(FormatFloat("0.##0", 0.0005), "0.001");
     EXPECT_EQ(FormatFloat("0.00", 2.675), "2.67");
+    EXPECT_EQ(FormatFloat("0.0", 1e-300), "0.0");
     EXPECT_EQ(FormatFloat("0", 1e20), "100000000000000000000");
     EXPECT_EQ(FormatFloat("0.0", -1e-9), "0.0");
 }
@@ -58,7 +69,9 @@ TEST(FormatFloatTest, RoundsHalfAwayFromZeroOnTheExactValue) {
 TEST(FormatFloatTest, SectionsForNegativeAndZero) {
     const char* diff = "+0.0;-0.0;+-0";
     EXPECT_EQ(FormatFloat(diff, 3.14), "+3.1");
+    EXPECT_EQ(FormatFloat(diff, -3.14), "-3.1");
     EXPECT_EQ(FormatFloat(diff, 0.0), "+-0");
+    EXPECT_EQ(FormatFloat(diff, 0.04), "+-0");
     EXPECT_EQ(FormatFloat(diff, -0.04), "+-0");
     EXPECT_EQ(FormatFloat("0.0;(0.0)", -2.0), "(2.0)");
     EXPECT_EQ(FormatFloat("0.0;;zero", -2.0), "-2.0");
@@ -67,6 +80,7 @@ TEST(FormatFloatTest, SectionsForNegativeAndZero) {
 
     EXPECT_EQ(CentPattern(0), " +0.; -0.;+-0.");
     EXPECT_EQ(FormatFloat(CentPattern(0), 12.4), " +12");
+    EXPECT_EQ(FormatFloat(CentPattern(0), -12.6), " -13");
     EXPECT_EQ(FormatFloat(CentPattern(0), 0.3), "+-0");
     EXPECT_EQ(FormatFloat(CentPattern(2), -1.005), " -1.00");
     EXPECT_EQ(FormatFloat(CentPattern(1), 0.0), "+-0.0");
@@ -75,7 +89,9 @@ TEST(FormatFloatTest, SectionsForNegativeAndZero) {
 
 TEST(FormatFloatTest, DecimalSeparatorAndSpecialValues) {
     EXPECT_EQ(FormatFloat("0.##0", 2.5, ','), "2,500");
+    EXPECT_EQ(FormatFloat("0.##", 3.0, ','), "3");
     EXPECT_EQ(FormatFloat("0.0", std::numeric_limits<double>::infinity()), "INF");
+    EXPECT_EQ(FormatFloat("0.0", -std::numeric_limits<double>::infinity()), "-INF");
     EXPECT_EQ(FormatFloat("0.0", std::numeric_limits<double>::quiet_NaN()), "NAN");
 }
 
@@ -106,9 +122,11 @@ TEST(FormatFloatTest, FixedTextShowsWhatThePatternShows) {
 TEST(LevelTextTest, TenthsOfADecibelAndOff) {
     EXPECT_EQ(LevelText(0), "0 dB");
     EXPECT_EQ(LevelText(15), "+1.5 dB");
+    EXPECT_EQ(LevelText(1), "+0.1 dB");
     EXPECT_EQ(LevelText(-35), "-3.5 dB");
     EXPECT_EQ(LevelText(-960), "-96 dB");
     EXPECT_EQ(LevelText(-961), "AUS");
+    EXPECT_EQ(LevelText(1200), "+120 dB");
     EXPECT_EQ(LevelText(INT_MIN), "AUS");
     EXPECT_EQ(LevelText(-35, ','), "-3,5 dB");
 }
@@ -116,6 +134,7 @@ TEST(LevelTextTest, TenthsOfADecibelAndOff) {
 TEST(TimeTextTest, SecondsBeatsAndLoopLengths) {
     // A stereo loop of 44100 frames at 44100 Hz, 120 BpM (11025 frames per half-beat).
     EXPECT_EQ(TimeText(88200, 2, 44100, 3), "1.000 Sek.");
+    EXPECT_EQ(TimeText(88200, 2, 44100, 0), "1 Sek.");
     EXPECT_EQ(TimeText(66150, 1, 44100, 1, ','), "1,5 Sek.");
     EXPECT_EQ(TimeText(2, 2, 48000, 6), "0.000021 Sek.");
     EXPECT_EQ(TimeText(-44100, 1, 44100, 1), "-1.0 Sek.");
@@ -124,10 +143,12 @@ TEST(TimeTextTest, SecondsBeatsAndLoopLengths) {
     // 2.5 and 3.5 half-beats: halves go to the even neighbour.
     EXPECT_EQ(BeatText(5, 1, 2), "1.0 beats");
     EXPECT_EQ(BeatText(7, 1, 2), "2.0 beats");
+    EXPECT_EQ(BeatText(16538, 1, 11025, ','), "1,0 beats");
     EXPECT_EQ(LoopTimeText(176400, 2, 44100), "1.000 Sek.");
     EXPECT_EQ(LoopTimeText(100000, 1, 44100), "1.134 Sek.");
     // Settings not known yet must not divide by zero.
     EXPECT_EQ(TimeText(88200, 0, 44100, 1), "0.0 Sek.");
+    EXPECT_EQ(TimeText(88200, 2, 0, 1), "0.0 Sek.");
     EXPECT_EQ(BeatText(88200, 2, 0), "0.0 beats");
     EXPECT_EQ(LoopTimeText(88200, 0, 44100), "0.000 Sek.");
 }
@@ -139,6 +160,7 @@ TEST(EncodingTest, Utf8Validation) {
     EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));     // surrogate
     EXPECT_FALSE(IsValidUtf8("\xF4\x90\x80\x80")); // above U+10FFFF
     EXPECT_FALSE(IsValidUtf8("\xE2\x82"));         // cut short
+    EXPECT_FALSE(IsValidUtf8("\xE2\x28\xAC"));     // bad continuation
 }
 
 TEST(EncodingTest, Windows1252FallbackAndBom) {
@@ -148,4 +170,5 @@ TEST(EncodingTest, Windows1252FallbackAndBom) {
     EXPECT_EQ(DecodeTextFile("\xEF\xBB\xBFGr\xC3\xBC\xC3\x9F"), "Grüß");
     EXPECT_EQ(DecodeTextFile("Gr\xFC\xDF"), "Grüß");
     EXPECT_EQ(DecodeTextFile("\xEF\xBB\xBFGr\xFC\xDF"), "Grüß");
+    EXPECT_EQ(DecodeTextFile("plain"), "plain");
 }
