@@ -93,7 +93,8 @@ std::vector<GroupSpec> SoundCardPage() {
           {"", {"LabelFreqCaption", "SEFreq", "LabelFreqUnit"}},
           {"", {"LabelBlockCaption", "SEMemBlockFrames", "LabelBlockUnit"}},
           {"", {"LabelInfoRestart"}},
-          {"", {"LabelWaveFormat", "ButtonStartSoundKarte", "SpeedButtonSoundkarte"}}}},
+          {"", {"LabelWaveFormat", "ButtonStartSoundKarte", "SpeedButtonSoundkarte"}},
+          {"", {"LabelSndInputCount"}}}},
     };
 }
 

@@ -29,6 +29,7 @@ KreiselCore::KreiselCore(Host host)
     forms_.Add(fadersForm_);
     forms_.Add(soundCard_);
     forms_.Add(options_);
+    forms_.Add(loadSaveForm_);
     Wire();
     WireSessions();
     WireMacros();
@@ -193,6 +194,11 @@ void KreiselCore::Wire() {
     mixer_.OutputLoweringChanged = [this] { LowerOutputChanged(); };
     mixer_.ActivateLoop = [this](int loop) { transport_.SetNextToRecLoopNr(loop); };
     transport_.TellMixer = [this](int group, int loop) { mixer_.SetScrollTarget(group, loop); };
+    loops_.Rows.ArrangeRows = [this] { mixer_.ArrangeRowsByGroup(); };
+    loops_.Rows.SizeRowPanels = [this](int maxLoops) { mixer_.SizeRowPanels(maxLoops); };
+    // The options window follows the metronome and the recording tool buttons.
+    metronome_.OnShowMetronomePage = [this] { options_.CheckOptionsTabSheet(TFormOptions::PageTempo); };
+    transport_.ShowRecordingPage = [this] { options_.CheckOptionsTabSheet(TFormOptions::PageRecording); };
 
     // Meters and graphs
     transport_.ResetOutputMeters = [this] { meters_.ResetOutLevelMeters(); };
@@ -371,6 +377,13 @@ void KreiselCore::LatencyBlockEnd() {
 void KreiselCore::RefreshLatencyLabel() {
     latency_.RefreshInternalLatency();
 }
+void KreiselCore::InputBytesReceived(int64_t totalBytes) {
+    if (!soundCard_.CBUpdateCounters.Checked() ||
+        options_.PageControlOptions.ItemIndex() != TFormOptions::PageSoundCard)
+        return;
+    main_.LabelSndInputCount.AssignText(FixedText().Append("SK:").Append(totalBytes).View());
+}
+
 void KreiselCore::CountersChanged(int bytes) {
     latency_.ShowOutCount();
     if (main_.PMDebugMode.Checked()) ShowCounterIn(bytes);

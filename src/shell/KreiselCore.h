@@ -194,6 +194,7 @@ class KreiselCore : public EngineHooks {
     void LatencyBlockEnd() override;
     void RefreshLatencyLabel() override;
     void CountersChanged(int bytes) override;
+    void InputBytesReceived(int64_t totalBytes) override;
     void ExportBlock(const int16_t* frames, int bytes) override;
     void ExportSwitchFollowsMarker(bool down) override;
     bool MacrosRunning() override { return macros_.Interpreter.MacrosRunning(); }

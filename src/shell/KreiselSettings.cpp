@@ -333,7 +333,7 @@ void KreiselSettings::ApplyAfterLoad() {
 
 void KreiselSettings::ButtonSaveInisClick() {
     Question q;
-    q.caption = "Kreisel";
+    q.caption = "Meldung";
     q.text = "Einstellungen speichern?";
     q.buttons = DialogButtons::OkCancel;
     q.defaultResult = DialogResult::Ok;
