@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QBoxLayout>
 #include <QCloseEvent>
+#include <QKeySequence>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMenuBar>
@@ -20,6 +21,21 @@
 namespace kreisel {
 
 namespace {
+
+// Runs a function when its window is closed by its close box.
+class CloseWatcher : public QObject {
+  public:
+    CloseWatcher(QObject* parent, std::function<void()> closed) : QObject(parent), closed_(std::move(closed)) {}
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Close) closed_();
+        return false;
+    }
+
+  private:
+    std::function<void()> closed_;
+};
 
 QIcon RecordIcon() {
     QPixmap pix(64, 64);
@@ -353,6 +369,35 @@ void MainWindow::AddWindow(FormWindow* window, Control& toolSwitch, Control* men
     Follow();
 }
 
+void MainWindow::AddFollowingWindow(QWidget* window, Control& shownBox, const QString& caption) {
+    QAction* entry = windowMenu_->addAction(caption);
+    entry->setCheckable(true);
+    entry->setChecked(shownBox.Checked());
+    connect(entry, &QAction::triggered, this, [this, &shownBox](bool on) {
+        if (shownBox.Checked() != on) shownBox.UserClick();
+        binder_.Refresh();
+    });
+    window->installEventFilter(new CloseWatcher(window, [this, &shownBox] {
+        if (shownBox.Checked()) shownBox.UserClick();
+        binder_.Refresh();
+    }));
+    following_.push_back({window, &shownBox, entry});
+}
+
+void MainWindow::AddHelpMenu(Control& mouseHelpEntry, std::function<void()> openHelp) {
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Hilfe"));
+    QAction* mouseHelp = binder_.CreateAction(mouseHelpEntry, help);
+    mouseHelp->setShortcut(QKeySequence(Qt::Key_F2));
+    help->addAction(mouseHelp);
+    QAction* guide = help->addAction(QStringLiteral("Benutzerhandbuch"));
+    guide->setShortcut(QKeySequence(Qt::Key_F1));
+    // F1 reaches the key handler first; the entry is for the mouse.
+    guide->setShortcutContext(Qt::WidgetShortcut);
+    connect(guide, &QAction::triggered, this, [openHelp = std::move(openHelp)] {
+        if (openHelp) openHelp();
+    });
+}
+
 void MainWindow::SetStaysOnTop(QWidget* window, bool on) {
     if (window->windowFlags().testFlag(Qt::WindowStaysOnTopHint) == on) return;
     const bool visible = window->isVisible();
@@ -417,6 +462,7 @@ void MainWindow::Follow() {
         shownOnTop_ = onTop;
         SetStaysOnTop(this, onTop != 0);
     }
+    FollowChecks();
     for (Managed& w : windows_) {
         const bool shown = w.window->Model().Visible();
         if (shown != w.window->isVisible()) w.window->setVisible(shown);
@@ -432,6 +478,11 @@ void MainWindow::Follow() {
             SetStaysOnTop(w.window, top);
         }
     }
+}
+
+void MainWindow::FollowChecks() {
+    for (Following& f : following_)
+        if (f.entry->isChecked() != f.shownBox->Checked()) f.entry->setChecked(f.shownBox->Checked());
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
