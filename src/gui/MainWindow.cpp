@@ -22,19 +22,21 @@ namespace kreisel {
 
 namespace {
 
-// Runs a function when its window is closed by its close box.
-class CloseWatcher : public QObject {
+// Runs a function when its widget gets an event of one type (closed by its close box, resized).
+class EventWatcher : public QObject {
   public:
-    CloseWatcher(QObject* parent, std::function<void()> closed) : QObject(parent), closed_(std::move(closed)) {}
+    EventWatcher(QObject* parent, QEvent::Type type, std::function<void()> fn)
+        : QObject(parent), type_(type), fn_(std::move(fn)) {}
 
   protected:
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Close) closed_();
+        if (event->type() == type_) fn_();
         return false;
     }
 
   private:
-    std::function<void()> closed_;
+    QEvent::Type type_;
+    std::function<void()> fn_;
 };
 
 QIcon RecordIcon() {
@@ -208,13 +210,23 @@ QWidget* MainWindow::BuildDisplays() {
     auto* row = new QHBoxLayout(displays);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(6);
+    // The two big displays side by side while the panel is wide (four tenths of its width at
+    // least its height), one above the other when it is narrow.
+    auto* big = new QBoxLayout(QBoxLayout::LeftToRight);
+    big->setSpacing(6);
     for (const char* name : {"LabelDisp1", "LabelDisp2"}) {
         auto* label = new BigLabel(displays);
         if (place_.Bind(name, label))
-            row->addWidget(label, 3);
+            big->addWidget(label, 1);
         else
             delete label;
     }
+    row->addLayout(big, 6);
+    displays->installEventFilter(new EventWatcher(displays, QEvent::Resize, [displays, big] {
+        const bool oneRow = displays->width() * 4 / 10 >= displays->height();
+        const auto direction = oneRow ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom;
+        if (big->direction() != direction) big->setDirection(direction);
+    }));
     auto* side = new QVBoxLayout;
     side->setSpacing(4);
     for (const char* name : {"PanelCountDown", "PanelMetronomDisp", "PanelTapFreqMean"}) {
@@ -377,7 +389,7 @@ void MainWindow::AddFollowingWindow(QWidget* window, Control& shownBox, const QS
         if (shownBox.Checked() != on) shownBox.UserClick();
         binder_.Refresh();
     });
-    window->installEventFilter(new CloseWatcher(window, [this, &shownBox] {
+    window->installEventFilter(new EventWatcher(window, QEvent::Close, [this, &shownBox] {
         if (shownBox.Checked()) shownBox.UserClick();
         binder_.Refresh();
     }));

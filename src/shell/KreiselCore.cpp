@@ -29,6 +29,7 @@ KreiselCore::KreiselCore(Host host)
     forms_.Add(fadersForm_);
     forms_.Add(soundCard_);
     forms_.Add(options_);
+    forms_.Add(mouseHelp_.Window);
     Wire();
     WireSessions();
     WireMacros();

@@ -17,7 +17,6 @@ MouseHelp::MouseHelp(Form& main, FormRegistry& forms, TFormLoops& loops, TFormMa
       macros_(macros), keys_(keys), synonyms_(synonyms) {
     MIMouseHelp.SetHint("Maus-Hilfe ein/aus (F2)");
     MIMouseHelp.SetOnClick([this](Control&) { MIMouseHelpClick(); });
-    forms_.Add(Window);
 }
 
 std::string MouseHelp::ShortPart(const std::string& hint) {

@@ -34,6 +34,7 @@ class MouseHelp {
     MouseHelp(const MouseHelp&) = delete;
     MouseHelp& operator=(const MouseHelp&) = delete;
 
+    // The window; the core registers it after the other windows.
     TFormMouseHelp Window;
     // Menu entry "Assistent (Maus-Hilfe)" of the main window (F2), ticked by default.
     Control& MIMouseHelp;

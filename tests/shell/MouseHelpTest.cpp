@@ -5,6 +5,8 @@
 #include "scenarios/Stage.h"
 #include "shell/ComponentsFile.h"
 
+#include <algorithm>
+
 namespace kreisel::test {
 namespace {
 
