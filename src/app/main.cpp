@@ -31,6 +31,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QDir>
@@ -255,6 +256,9 @@ int main(int argc, char* argv[]) {
         if (cl.play && core.E().LoopCount > 0 && !core.E().Playing) core.Main().SBPlay.UserClick();
         binder.Refresh();
         if (!cl.screenshotDir.empty()) {
+            // The pointer rests on the record button, so the mouse help has something to show.
+            if (QWidget* record = mainWindow.findChild<QWidget*>(QStringLiteral("SBRecord")))
+                QCursor::setPos(record->mapToGlobal(record->rect().center()));
             const QString dir = QString::fromStdString(cl.screenshotDir);
             QTimer::singleShot(cl.screenshotDelayMs, &app, [dir] {
                 GrabWindows(dir);
