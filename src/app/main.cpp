@@ -256,9 +256,11 @@ int main(int argc, char* argv[]) {
         if (cl.play && core.E().LoopCount > 0 && !core.E().Playing) core.Main().SBPlay.UserClick();
         binder.Refresh();
         if (!cl.screenshotDir.empty()) {
-            // The pointer rests on the record button, so the mouse help has something to show.
+            // The pointer rests on the record button, so the mouse help has something to show
+            // (also where moving the pointer brings no enter event).
             if (QWidget* record = mainWindow.findChild<QWidget*>(QStringLiteral("SBRecord")))
                 QCursor::setPos(record->mapToGlobal(record->rect().center()));
+            help.DisplayHelp(core.Main().SBRecord.Hint(), false, false);
             const QString dir = QString::fromStdString(cl.screenshotDir);
             QTimer::singleShot(cl.screenshotDelayMs, &app, [dir] {
                 GrabWindows(dir);

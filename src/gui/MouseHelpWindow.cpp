@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QScreen>
 
 namespace kreisel {
 
@@ -22,6 +23,11 @@ MouseHelpWindow::MouseHelpWindow(MouseHelp& help, Binder& binder, QWidget* paren
     text_->setFocusPolicy(Qt::NoFocus);
     col->addWidget(text_);
     resize(360, 220);
+    // Until a place is saved it stands at the screen's right edge, out of the main window's way.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.right() - width() - 24, area.top() + 80);
+    }
     Closing = [this, &binder] {
         help_.WindowClosed();
         binder.Refresh();
@@ -75,6 +81,8 @@ bool MouseHelpTracker::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::Enter:
     case QEvent::MouseMove: {
         const Control* c = ControlAt(watched, event);
+        // The help window's own text has nothing to explain.
+        if (c != nullptr && c->Owner() == &help_.Window) break;
         if (c != nullptr && c != current_) {
             current_ = c;
             Show(c, QGuiApplication::keyboardModifiers());

@@ -39,7 +39,6 @@ TEST(MouseHelpWindow, ShowsTheHelpOfTheControlUnderThePointer) {
     ASSERT_TRUE(window.isVisible());
     auto* text = window.findChild<QPlainTextEdit*>(QStringLiteral("MemoMouseHelp"));
     ASSERT_NE(text, nullptr);
-    EXPECT_EQ(text->toPlainText(), QStringLiteral("Hilfe ..."));
 
     auto* record = rig.Widget<QToolButton>("SBRecord");
     auto* play = rig.Widget<QToolButton>("SBPlay");
