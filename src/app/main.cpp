@@ -168,10 +168,10 @@ int main(int argc, char* argv[]) {
     MouseHelpTracker helpTracker(help, binder);
     app.installEventFilter(&helpTracker);
     help.FocusMain = [&mainWindow] { mainWindow.activateWindow(); };
-    core.Help = [&desktop, &help, &dialogs] {
-        if (!desktop.OpenHelp(help.HelpContextCurrent))
-            dialogs.ShowMessage("Benutzerhandbuch (Hilfe-Seiten) nicht gefunden!");
+    help.OpenHelp = [&desktop, &dialogs](int context) {
+        if (!desktop.OpenHelp(context)) dialogs.ShowMessage("Benutzerhandbuch (Hilfe-Seiten) nicht gefunden!");
     };
+    core.Help = [&help] { help.OpenHelp(help.HelpContextCurrent); };
     mainWindow.AddHelpMenu(help.MIMouseHelp, core.Help);
 
     // Every window's place and size live in its form, which the settings file keeps.

@@ -81,6 +81,7 @@ WindowSwitches::WindowSwitches(Form& m, FormRegistry& forms, TFormOptions& optio
           Menu(m, "PMAutoSavePreferences", "Allgemeine Einstellungen bei Beenden immer speichern", false)),
       PMAndSaveMixers(Menu(m, "PMAndSaveMixers", "Mixer-Einstellungen immer mitspeichern", false)),
       PMDebugMode(Menu(m, "PMDebugMode", "Debug-Mode", false)),
+      PanelSKCounters(FindOrAdd(m, "PanelSKCounters", ControlKind::Panel)),
       ToolShowLoops(Switch(m, "ToolShowLoops", "Loops", "Loop-Fenster anzeigen")),
       PMShowLoops(Menu(m, "PMShowLoops", "Loops", false)),
       ToolShowFaders(Switch(m, "ToolShowFaders", "Regler", "Haupt-Regler anzeigen")),
@@ -102,7 +103,7 @@ WindowSwitches::WindowSwitches(Form& m, FormRegistry& forms, TFormOptions& optio
     for (Control* c : {&PMShowSubControls, &PMShowAddedControls, &PMShowOtherDisplays, &PMShowAddedDisplays,
                        &PMControlsShowLabels, &PMControlsAutoSize, &PMControlsStayOnTop, &PMLoopsStayOnTop,
                        &PMFadersStayOnTop, &PMOptionsStayOnTop, &PMOptionsFollowing, &PMAutoSavePreferences,
-                       &PMAndSaveMixers})
+                       &PMAndSaveMixers, &PMDebugMode})
         c->SetOnClick([this](Control& sender) { ToolShowingsClick(sender); });
     for (Control* c : {&ToolShowLoops, &PMShowLoops, &ToolShowFaders, &PMShowFaders, &ToolShowOptions,
                        &PMShowOptions, &SpeedButtonSoundkarte, &ToolShowMixers, &ToolShowMacrosKeys,
@@ -137,6 +138,7 @@ void WindowSwitches::ToolShowingsClick(Control& sender) {
     PMShowOtherDisplays.SetEnabled(PMShowAddedControls.Checked());
     PMControlsAutoSize.SetEnabled(PMControlsShowLabels.Checked());
     PMAndSaveMixers.SetEnabled(PMAutoSavePreferences.Checked());
+    PanelSKCounters.SetVisible(PMDebugMode.Checked());
     if (&sender == &PMAutoSavePreferences && AutoSavePreferencesChanged)
         AutoSavePreferencesChanged(PMAutoSavePreferences.Checked());
 }

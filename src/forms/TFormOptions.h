@@ -53,6 +53,8 @@ struct WindowSwitches {
     Control& PMAutoSavePreferences;
     Control& PMAndSaveMixers;
     Control& PMDebugMode;
+    // The sound-card counters in the main window, shown in debug mode.
+    Control& PanelSKCounters;
 
     // Window switches: tool button and menu entry of the menu "Fenster"
     Control& ToolShowLoops;

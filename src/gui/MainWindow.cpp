@@ -75,6 +75,7 @@ MainWindow::MainWindow(KreiselCore& core, WindowSwitches& switches, Binder& bind
     setCentralWidget(BuildDisplays());
     if (auto* status = place_.Make("LabelStatus")) statusBar()->addWidget(status, 1);
     if (auto* macros = place_.Make("LabelMacroDisp")) statusBar()->addPermanentWidget(macros);
+    if (auto* counters = place_.Make("PanelSKCounters")) statusBar()->addPermanentWidget(counters);
     ApplyButtonStyle();
     connect(&binder_, &Binder::Refreshed, this, &MainWindow::Follow);
     resize(1280, 700);
@@ -428,6 +429,12 @@ void MainWindow::Follow() {
         fill = QColor(30, 180, 30);
     progress_->SetProgress(e.PlayPos, e.PlayLoopEnd, fill);
 
+    if (sw_.PanelSKCounters.Visible()) {
+        // Debug mode: the sound card's queue and block counters, as its own window shows them.
+        const TFormThreadSK& sk = core_.SoundCardForm();
+        sw_.PanelSKCounters.AssignText("Puffer " + sk.LabelInQueued.Text() + " / " + sk.LabelOutQueued.Text() +
+                                       "   Blöcke " + sk.LabelInTotal.Text() + " / " + sk.LabelOutTotal.Text());
+    }
     subBar_->setVisible(sw_.PMShowSubControls.Checked());
     addBar_->setVisible(sw_.PMShowAddedControls.Checked());
     addedDisplays_->setVisible(sw_.PMShowAddedDisplays.Checked());

@@ -13,10 +13,15 @@ const std::string MouseHelp::SequenceSeparator = kSequenceSeparator;
 
 MouseHelp::MouseHelp(Form& main, FormRegistry& forms, TFormLoops& loops, TFormMacros& macros,
                      const KeyHandler& keys, const SynonymList& synonyms)
-    : MIMouseHelp(make::Menu(main, "MIMouseHelp", "Assistent (Maus-Hilfe)", true)), forms_(forms), loops_(loops),
+    : MIMouseHelp(make::Menu(main, "MIMouseHelp", "Assistent (Maus-Hilfe)", true)),
+      ButtonHelpMacros(make::Button(macros, "ButtonHelpMacros", "Hilfe+Beispiele", "Hilfe und Beispiele zu Makros")),
+      forms_(forms), loops_(loops),
       macros_(macros), keys_(keys), synonyms_(synonyms) {
     MIMouseHelp.SetHint("Maus-Hilfe ein/aus (F2)");
     MIMouseHelp.SetOnClick([this](Control&) { MIMouseHelpClick(); });
+    ButtonHelpMacros.SetOnClick([this](Control&) {
+        if (OpenHelp) OpenHelp(MacroHelpContext);
+    });
 }
 
 std::string MouseHelp::ShortPart(const std::string& hint) {

@@ -38,6 +38,8 @@ class MouseHelp {
     TFormMouseHelp Window;
     // Menu entry "Assistent (Maus-Hilfe)" of the main window (F2), ticked by default.
     Control& MIMouseHelp;
+    // The macro window's "Hilfe+Beispiele": the help on macros.
+    Control& ButtonHelpMacros;
     // The help link of the control under the mouse pointer (F1 opens the help there).
     int HelpContextCurrent = DefaultHelpContext;
 
@@ -63,6 +65,8 @@ class MouseHelp {
     // the focus back.
     std::function<void()> BringToFront;
     std::function<void()> FocusMain;
+    // Opens the user guide at a help link.
+    std::function<void(int helpContext)> OpenHelp;
 
     // The tool-tip part and the mouse-help part of a hint; the help link ("F1=") of a hint, 0
     // when it has none.

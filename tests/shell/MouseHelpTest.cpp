@@ -114,6 +114,11 @@ TEST_F(Help, ClosingTheWindowClearsTheMenuEntryAndTheEntryShowsItAgain) {
     EXPECT_TRUE(H().Window.Visible());
     EXPECT_EQ(H().HelpContextCurrent, MouseHelp::DefaultHelpContext);
     EXPECT_EQ(fronts, 2);
+
+    int opened = 0;
+    H().OpenHelp = [&opened](int context) { opened = context; };
+    H().ButtonHelpMacros.UserClick();
+    EXPECT_EQ(opened, MouseHelp::MacroHelpContext);
 }
 
 } // namespace

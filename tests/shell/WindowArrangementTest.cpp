@@ -36,8 +36,10 @@ TEST_F(Arrangement, ShownWindowsStayOnTopEntriesAndPlacesSurviveASaveAndARestart
     Press(S().PMShowOptions); // the menu entry moves its tool button along
     EXPECT_TRUE(S().ToolShowOptions.Down());
     for (Control* c : {&S().PMLoopsStayOnTop, &S().PMFadersStayOnTop, &S().PMOptionsStayOnTop,
-                       &S().PMControlsStayOnTop, &S().PMShowAddedDisplays, &S().PMControlsShowLabels})
+                       &S().PMControlsStayOnTop, &S().PMShowAddedDisplays, &S().PMControlsShowLabels,
+                       &S().PMDebugMode})
         Press(*c);
+    EXPECT_TRUE(S().PanelSKCounters.Visible());
     EXPECT_FALSE(S().PMControlsAutoSize.Enabled());
     Press(core->HelpTexts().MIMouseHelp);
     EXPECT_FALSE(core->HelpTexts().Window.Visible());
@@ -60,6 +62,7 @@ TEST_F(Arrangement, ShownWindowsStayOnTopEntriesAndPlacesSurviveASaveAndARestart
                        &S().PMControlsStayOnTop})
         EXPECT_TRUE(c->Checked()) << c->Name();
     EXPECT_FALSE(S().PMShowAddedDisplays.Checked());
+    EXPECT_TRUE(S().PanelSKCounters.Visible());
     EXPECT_FALSE(S().PMControlsShowLabels.Checked());
     EXPECT_FALSE(S().PMControlsAutoSize.Enabled());
     EXPECT_FALSE(core->HelpTexts().MIMouseHelp.Checked());
