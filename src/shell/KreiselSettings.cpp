@@ -165,6 +165,8 @@ void KreiselSettings::OptionsSection(SettingsPass& p) {
     bool doMacros = macros.MacrosActive() && macros.MacrosRunning();
     p.Bool("DoMacros", doMacros);
     p.Switch("ShowMacros", s.ToolShowMacrosKeys);
+    // The tuner's window is shown while its measurement runs.
+    p.Checked("ShowInputFreq", core_.TunerC().CBShowInputFreq);
     p.Checked("ShowMacrosErrors", m.CBShowMacrosErrors);
     if (p.Loading() && doMacros && !macros.MacrosActive()) core_.Macros().ButtonStartStopMacros.Click();
 

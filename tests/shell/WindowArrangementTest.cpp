@@ -33,6 +33,7 @@ TEST_F(Arrangement, ShownWindowsStayOnTopEntriesAndPlacesSurviveASaveAndARestart
     EXPECT_TRUE(S().PMShowMacrosKeys.Checked());
     EXPECT_TRUE(M().SBShowMacros.Down());
     Press(S().ToolShowFaders);
+    Press(core->TunerC().CBShowInputFreq);
     Press(S().PMShowOptions); // the menu entry moves its tool button along
     EXPECT_TRUE(S().ToolShowOptions.Down());
     for (Control* c : {&S().PMLoopsStayOnTop, &S().PMFadersStayOnTop, &S().PMOptionsStayOnTop,
@@ -56,6 +57,7 @@ TEST_F(Arrangement, ShownWindowsStayOnTopEntriesAndPlacesSurviveASaveAndARestart
     EXPECT_TRUE(M().SBShowMacros.Down());
     EXPECT_TRUE(S().PMShowMacrosKeys.Checked());
     EXPECT_TRUE(core->FadersForm().Visible());
+    EXPECT_TRUE(core->TunerC().CBShowInputFreq.Checked());
     EXPECT_TRUE(core->Options().Visible());
     EXPECT_TRUE(S().PMShowOptions.Checked());
     for (Control* c : {&S().PMLoopsStayOnTop, &S().PMFadersStayOnTop, &S().PMOptionsStayOnTop,
