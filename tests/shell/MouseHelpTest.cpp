@@ -4,8 +4,12 @@
 #include "macros/MacroText.h"
 #include "scenarios/Stage.h"
 #include "shell/ComponentsFile.h"
+#include "shell/ProgramLifecycle.h"
 
 #include <algorithm>
+#include <fstream>
+
+#include <unistd.h>
 
 namespace kreisel::test {
 namespace {
@@ -119,6 +123,29 @@ TEST_F(Help, ClosingTheWindowClearsTheMenuEntryAndTheEntryShowsItAgain) {
     H().OpenHelp = [&opened](int context) { opened = context; };
     H().ButtonHelpMacros.UserClick();
     EXPECT_EQ(opened, MouseHelp::MacroHelpContext);
+}
+
+TEST_F(Help, StartUpAppliesTheComponentsFileAndTheProcessorLabelShowsTheClock) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("kreisel-help-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    std::ofstream(dir / "Kreisel.CTR") << "FormKreisel;Kreisel;;\n - SBRecord;Rec;Aufnahme starten;\n"
+                                          " - LabelCPU;Prozessor;;\n";
+    std::ofstream(dir / "Kreisel.tas") << "[Keys]\n";
+    DataFolders folders;
+    folders.program = folders.data = dir;
+    system.clockMHz = 2400;
+    {
+        ProgramLifecycle life(*core, dialogs, folders, ParseCommandLine({}));
+        life.FormCreate();
+        life.FormActivate();
+    }
+    EXPECT_EQ(M().SBRecord.Text(), "Rec");
+    EXPECT_EQ(MouseHelp::ShortPart(M().SBRecord.Hint()), "Aufnahme starten");
+    EXPECT_EQ(core->StatusDisplays().LabelCPU.Text(), "CPU (2400 MHz):");
+    // The menu entry is ticked by default: the window comes up at the end of the start.
+    EXPECT_TRUE(H().Window.Visible());
+    fs::remove_all(dir);
 }
 
 } // namespace
