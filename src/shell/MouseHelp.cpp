@@ -84,6 +84,19 @@ void MouseHelp::CopyPerLoopHints() {
 }
 
 void MouseHelp::AddKeyHints() {
+    // Keys added by an earlier build go first, so that a control the new list leaves out does
+    // not collect its keys twice.
+    for (std::size_t f = 0; f < forms_.FormCount(); ++f) {
+        const Form& form = forms_.FormAt(f);
+        for (std::size_t i = 0; i < form.ControlCount(); ++i) {
+            Control& c = form.ControlAt(i);
+            const std::string& hint = c.Hint();
+            if (hint.find(KeySeparator) == std::string::npos && hint.find(SequenceSeparator) == std::string::npos)
+                continue;
+            const std::size_t mark = hint.find(NameMark);
+            c.SetHint(PlainHint(hint) + (mark == std::string::npos ? std::string() : hint.substr(mark)));
+        }
+    }
     // From the highest key index down, so that the lowest ends up first.
     for (int key = kKeyCount; key >= 1; --key) {
         const std::string& command = keys_.KeyCommand[static_cast<std::size_t>(key)];

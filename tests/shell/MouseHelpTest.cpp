@@ -75,6 +75,8 @@ TEST_F(Help, KeysOfTheKeyFileStandBeforeToolTipAndMouseHelp) {
     core->Keys().KeyCommand[static_cast<std::size_t>(keyA)] = "SBRecord";
     core->Keys().KeyCommand[static_cast<std::size_t>(sequence)] = "sbrecord 1";
     Build("FormKreisel;Kreisel;;\n - SBRecord;Aufnahme;Aufnahme starten;\n\tStartet die Aufnahme\n");
+    // A second list that leaves the control out keeps its keys once.
+    Build("FormKreisel;Kreisel;;\n");
 
     const std::string& hint = M().SBRecord.Hint();
     EXPECT_EQ(MouseHelp::ShortPart(hint), "Taste=[A]    " + MouseHelp::KeySeparator + "Aufnahme starten");
