@@ -2,6 +2,7 @@
 #include "app/Headless.h"
 
 #include "app/AudioSetup.h"
+#include "macros/MacroText.h"
 #include "shell/ComponentsFile.h"
 #include "shell/HeadlessHost.h"
 #include "shell/KreiselCore.h"
@@ -40,6 +41,27 @@ int ExportControls(const std::string& file, std::ostream& err) {
     std::string error;
     if (!WriteComponentsFile(core.Forms(), file, &error)) {
         err << "Kreisel: " << error << '\n';
+        return 1;
+    }
+    return 0;
+}
+
+int UpdateControls(const std::string& file, std::ostream& err) {
+    HeadlessClock clock;
+    HeadlessPump pump(clock);
+    HeadlessDialogs dialogs(err);
+    LinuxSystemInfo systemInfo;
+    KreiselCore core(Host{clock, clock, pump, dialogs, systemInfo});
+    std::vector<std::string> old;
+    if (std::filesystem::exists(file) && !ReadTextLines(file, old)) {
+        err << "Kreisel: Komponenten-Datei \"" << file << "\" kann nicht gelesen werden!\n";
+        return 1;
+    }
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out << UpdatedComponentsFileText(core.Forms(), old);
+    out.flush();
+    if (!out) {
+        err << "Kreisel: Komponenten-Datei \"" << file << "\" kann nicht geschrieben werden!\n";
         return 1;
     }
     return 0;

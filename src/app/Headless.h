@@ -13,6 +13,8 @@ namespace kreisel {
 
 // Writes the components file of every window and control (names for macros, captions, hints).
 int ExportControls(const std::string& file, std::ostream& err);
+// Rewrites a components file for the controls as they are, keeping the texts it already has.
+int UpdateControls(const std::string& file, std::ostream& err);
 
 int RunHeadless(const CommandLine& commandLine, const DataFolders& folders, std::ostream& out, std::ostream& err);
 

@@ -13,6 +13,8 @@
 #include "gui/LoopsWindow.h"
 #include "gui/MacroWindow.h"
 #include "gui/MeterViews.h"
+#include "gui/MouseHelpWindow.h"
+#include "gui/WindowKeeper.h"
 #include "gui/MainWindow.h"
 #include "gui/OptionsWindow.h"
 #include "gui/QtHost.h"
@@ -29,6 +31,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QCursor>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QDir>
@@ -57,6 +60,15 @@ void GrabWindows(const QString& dir) {
     }
 }
 
+// The user guide as HTML pages: beside the program in a build tree, else among the shipped files.
+std::string HelpFolder(const DataFolders& folders) {
+    for (const std::filesystem::path& dir : {folders.program / "hilfe", folders.shipped / "hilfe"}) {
+        std::error_code ec;
+        if (!dir.empty() && std::filesystem::exists(dir / "index.html", ec)) return dir.string();
+    }
+    return {};
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -75,6 +87,7 @@ int main(int argc, char* argv[]) {
         return 0;
     }
     if (!cl.exportControls.empty()) return ExportControls(cl.exportControls, std::cerr);
+    if (!cl.updateControls.empty()) return UpdateControls(cl.updateControls, std::cerr);
     std::string folderError;
     const DataFolders folders = FindDataFolders(ProgramFile(), &folderError);
     if (!folderError.empty()) std::cerr << "Kreisel: " << folderError << '\n';
@@ -89,7 +102,7 @@ int main(int argc, char* argv[]) {
     QtEventPump pump;
     QtDialogs dialogs;
     LinuxSystemInfo systemInfo;
-    XdgDesktop desktop;
+    XdgDesktop desktop(HelpFolder(folders));
 
     // Pictures of the windows are taken with nobody there to answer.
     if (!cl.screenshotDir.empty()) dialogs.SetUnattended(true);
@@ -112,8 +125,7 @@ int main(int argc, char* argv[]) {
     LoadSaveWindow loadSaveWindow(core.LoadSaveForm(), binder, &mainWindow);
     dialogs.SetParentWindow(&mainWindow);
     mainWindow.OpenExplorer = [&] {
-        const std::string folder =
-            dialogs.LastFolder().empty() ? QDir::currentPath().toStdString() : dialogs.LastFolder();
+        const std::string folder = dialogs.LastFolder().empty() ? folders.data.string() : dialogs.LastFolder();
         if (!desktop.OpenFolder(folder))
             dialogs.ShowMessage("Fehler bei Windows-Aufruf \"xdg-open " + folder + "\" !!");
     };
@@ -127,7 +139,7 @@ int main(int argc, char* argv[]) {
     AttachMeterViews(core, binder, loopsWindow, fadersWindow);
     TimedInputWindow timedWindow(timedForm, binder, &timedBox);
     MacroWindow macroWindow(core.Macros(), binder);
-    mainWindow.AddWindow(&macroWindow, core.Main().SBShowMacros, nullptr, nullptr);
+    mainWindow.AddWindow(&macroWindow, switches.ToolShowMacrosKeys, &switches.PMShowMacrosKeys, nullptr);
     SoundCardWindow soundCardWindow(soundCard, binder);
     mainWindow.AddWindow(&soundCardWindow, switches.SpeedButtonSoundkarte, nullptr, nullptr);
 
@@ -147,6 +159,28 @@ int main(int argc, char* argv[]) {
     QObject::connect(&binder.RefreshTimer(), &QTimer::timeout, &tunerWindow,
                      [&tunerWindow] { tunerWindow.Follow(); });
     if (cl.showAll) core.TunerC().CBShowInputFreq.SetChecked(true);
+    mainWindow.AddFollowingWindow(&tunerWindow, core.TunerC().CBShowInputFreq, QStringLiteral("Stimmgerät"));
+
+    // Help: the mouse-help window follows the pointer; F1 opens the user guide where the control
+    // under the pointer links to.
+    MouseHelp& help = core.HelpTexts();
+    MouseHelpWindow mouseHelpWindow(help, binder);
+    MouseHelpTracker helpTracker(help, binder);
+    app.installEventFilter(&helpTracker);
+    help.FocusMain = [&mainWindow] { mainWindow.activateWindow(); };
+    help.OpenHelp = [&desktop, &dialogs](int context) {
+        if (!desktop.OpenHelp(context)) dialogs.ShowMessage("Benutzerhandbuch (Hilfe-Seiten) nicht gefunden!");
+    };
+    core.Help = [&help] { help.OpenHelp(help.HelpContextCurrent); };
+    mainWindow.AddHelpMenu(help.MIMouseHelp, core.Help);
+
+    // Every window's place and size live in its form, which the settings file keeps.
+    WindowKeeper keeper;
+    keeper.Keep(&mainWindow, core.Main());
+    for (FormWindow* w : std::initializer_list<FormWindow*>{&loopsWindow, &fadersWindow, &macroWindow,
+                                                            &soundCardWindow, &optionsWindow, &mouseHelpWindow})
+        keeper.Keep(w, w->Model());
+    keeper.Keep(&loadSaveWindow, core.LoadSaveForm(), false);
 
     KeyRouter keys;
     keys.KeyDown = [&core](int vk) {
@@ -212,6 +246,7 @@ int main(int argc, char* argv[]) {
         if (!audioSetup.Open(audioChoice, folders.SettingsFile().string(), false, &error))
             dialogs.ShowMessage(error);
         life.FormActivate();
+        keeper.ApplyAll();
         if (cl.showAll) {
             switches.ShowWindow(WindowSwitches::FadersForm, true);
             switches.ShowWindow(WindowSwitches::OptionsForm, true);
@@ -221,6 +256,11 @@ int main(int argc, char* argv[]) {
         if (cl.play && core.E().LoopCount > 0 && !core.E().Playing) core.Main().SBPlay.UserClick();
         binder.Refresh();
         if (!cl.screenshotDir.empty()) {
+            // The pointer rests on the record button, so the mouse help has something to show
+            // (also where moving the pointer brings no enter event).
+            if (QWidget* record = mainWindow.findChild<QWidget*>(QStringLiteral("SBRecord")))
+                QCursor::setPos(record->mapToGlobal(record->rect().center()));
+            help.DisplayHelp(core.Main().SBRecord.Hint(), false, false);
             const QString dir = QString::fromStdString(cl.screenshotDir);
             QTimer::singleShot(cl.screenshotDelayMs, &app, [dir] {
                 GrabWindows(dir);

@@ -210,6 +210,10 @@ void TFormMacros::ButtonLoadControlsClick() {
         dialogs_.ShowMessage("Control-Datei \"" + files.front() + "\" kann nicht gelesen werden!");
         return;
     }
+    if (ApplyControlFile) {
+        ApplyControlFile(lines);
+        return;
+    }
     std::vector<std::string> errors = {"Errors:", std::string(50, '=')};
     const int count = ApplyComponentsList(forms_, lines, CBLoadCaptions.Checked(), errors);
     if (count > 0) {

@@ -9,6 +9,7 @@
 #include "macros/MacroInterpreter.h"
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,8 @@ class TFormMacros : public Form {
     Control& MemoCompsErrors;
 
     MacroInterpreter Interpreter;
+    // "Load Controls" hands the file's lines to the help texts when they are there.
+    std::function<void(const std::vector<std::string>& lines)> ApplyControlFile;
 
     // The editor's text at creation: the default macro file, or the built-in template when it
     // is missing or unreadable.

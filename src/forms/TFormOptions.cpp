@@ -81,6 +81,7 @@ WindowSwitches::WindowSwitches(Form& m, FormRegistry& forms, TFormOptions& optio
           Menu(m, "PMAutoSavePreferences", "Allgemeine Einstellungen bei Beenden immer speichern", false)),
       PMAndSaveMixers(Menu(m, "PMAndSaveMixers", "Mixer-Einstellungen immer mitspeichern", false)),
       PMDebugMode(Menu(m, "PMDebugMode", "Debug-Mode", false)),
+      PanelSKCounters(FindOrAdd(m, "PanelSKCounters", ControlKind::Panel)),
       ToolShowLoops(Switch(m, "ToolShowLoops", "Loops", "Loop-Fenster anzeigen")),
       PMShowLoops(Menu(m, "PMShowLoops", "Loops", false)),
       ToolShowFaders(Switch(m, "ToolShowFaders", "Regler", "Haupt-Regler anzeigen")),
@@ -89,19 +90,24 @@ WindowSwitches::WindowSwitches(Form& m, FormRegistry& forms, TFormOptions& optio
       PMShowOptions(Menu(m, "PMShowOptions", "Optionen", false)),
       SpeedButtonSoundkarte(Switch(m, "SpeedButtonSoundkarte", "Soundkarte", "Sound-Karte - Spezielles ...")),
       ToolShowMixers(Switch(m, "ToolShowMixers", "Mixer", "Alle Mixer anzeigen")),
+      ToolShowMacrosKeys(Switch(m, "ToolShowMacrosKeys", "Makros", "Makro- und Tasten-Steuerung anzeigen")),
+      PMShowMacrosKeys(Menu(m, "PMShowMacrosKeys", "Makros und Tasten", false)),
       TBProgressBarSize(Slider(m, "TBProgressBarSize", 4, 100, 20)),
       LabelProgressBarSize(Label(m, "LabelProgressBarSize")),
       TBScrollStepsPerMixer(Slider(m, "TBScrollStepsPerMixer", 1, 6, 6)),
       LabelScrollStepsPerMixer(Label(m, "LabelScrollStepsPerMixer")), forms_(forms), options_(options) {
     options.SetFollowingSwitch(&PMOptionsFollowing);
+    macrosSpeed_ = m.Find("SBShowMacros");
+    if (macrosSpeed_ != nullptr) macrosSpeed_->SetOnClick([this](Control& sender) { OtherControlsClick(sender); });
 
     for (Control* c : {&PMShowSubControls, &PMShowAddedControls, &PMShowOtherDisplays, &PMShowAddedDisplays,
                        &PMControlsShowLabels, &PMControlsAutoSize, &PMControlsStayOnTop, &PMLoopsStayOnTop,
                        &PMFadersStayOnTop, &PMOptionsStayOnTop, &PMOptionsFollowing, &PMAutoSavePreferences,
-                       &PMAndSaveMixers})
+                       &PMAndSaveMixers, &PMDebugMode})
         c->SetOnClick([this](Control& sender) { ToolShowingsClick(sender); });
     for (Control* c : {&ToolShowLoops, &PMShowLoops, &ToolShowFaders, &PMShowFaders, &ToolShowOptions,
-                       &PMShowOptions, &SpeedButtonSoundkarte, &ToolShowMixers})
+                       &PMShowOptions, &SpeedButtonSoundkarte, &ToolShowMixers, &ToolShowMacrosKeys,
+                       &PMShowMacrosKeys})
         c->SetOnClick([this](Control& sender) { OtherControlsClick(sender); });
     TBProgressBarSize.SetOnChange([this](Control&) { TBProgressBarSizeChange(); });
     TBScrollStepsPerMixer.SetOnChange([this](Control&) { TBScrollStepsPerMixerChange(); });
@@ -132,6 +138,7 @@ void WindowSwitches::ToolShowingsClick(Control& sender) {
     PMShowOtherDisplays.SetEnabled(PMShowAddedControls.Checked());
     PMControlsAutoSize.SetEnabled(PMControlsShowLabels.Checked());
     PMAndSaveMixers.SetEnabled(PMAutoSavePreferences.Checked());
+    PanelSKCounters.SetVisible(PMDebugMode.Checked());
     if (&sender == &PMAutoSavePreferences && AutoSavePreferencesChanged)
         AutoSavePreferencesChanged(PMAutoSavePreferences.Checked());
 }
@@ -140,20 +147,22 @@ void WindowSwitches::OtherControlsClick(Control& sender) {
     struct Pair {
         Control* tool;
         Control* menu;
+        Control* speed;
         const char* form;
         int page;
     };
-    const std::array<Pair, 5> pairs{{
-        {&ToolShowLoops, &PMShowLoops, LoopsForm, TFormOptions::PageMixer},
-        {&ToolShowFaders, &PMShowFaders, FadersForm, TFormOptions::PageMixer},
-        {&ToolShowOptions, &PMShowOptions, OptionsForm, -1},
-        {&SpeedButtonSoundkarte, nullptr, SoundCardForm, TFormOptions::PageSoundCard},
-        {&ToolShowMixers, nullptr, nullptr, TFormOptions::PageMixer},
+    const std::array<Pair, 6> pairs{{
+        {&ToolShowLoops, &PMShowLoops, nullptr, LoopsForm, TFormOptions::PageMixer},
+        {&ToolShowFaders, &PMShowFaders, nullptr, FadersForm, TFormOptions::PageMixer},
+        {&ToolShowOptions, &PMShowOptions, nullptr, OptionsForm, -1},
+        {&SpeedButtonSoundkarte, nullptr, nullptr, SoundCardForm, TFormOptions::PageSoundCard},
+        {&ToolShowMixers, nullptr, nullptr, nullptr, TFormOptions::PageMixer},
+        {&ToolShowMacrosKeys, &PMShowMacrosKeys, macrosSpeed_, MacrosForm, -1},
     }};
     for (const Pair& p : pairs) {
-        if (&sender != p.tool && &sender != p.menu) continue;
+        if (&sender != p.tool && &sender != p.menu && (p.speed == nullptr || &sender != p.speed)) continue;
         const bool shown = sender.Down();
-        for (Control* partner : {p.tool, p.menu})
+        for (Control* partner : {p.tool, p.menu, p.speed})
             if (partner != nullptr && partner != &sender) {
                 SuppressActions quiet(*partner);
                 partner->SetDown(shown);
@@ -181,6 +190,7 @@ void WindowSwitches::ShowWindow(const std::string& formName, bool show) {
     if (formName == FadersForm) tool = &ToolShowFaders;
     if (formName == OptionsForm) tool = &ToolShowOptions;
     if (formName == SoundCardForm) tool = &SpeedButtonSoundkarte;
+    if (formName == MacrosForm) tool = &ToolShowMacrosKeys;
     if (tool == nullptr || tool->Down() == show) return;
     tool->SetDown(show);
     tool->Click();

@@ -53,6 +53,8 @@ struct WindowSwitches {
     Control& PMAutoSavePreferences;
     Control& PMAndSaveMixers;
     Control& PMDebugMode;
+    // The sound-card counters in the main window, shown in debug mode.
+    Control& PanelSKCounters;
 
     // Window switches: tool button and menu entry of the menu "Fenster"
     Control& ToolShowLoops;
@@ -63,6 +65,9 @@ struct WindowSwitches {
     Control& PMShowOptions;
     Control& SpeedButtonSoundkarte;
     Control& ToolShowMixers;
+    // The macros and keys window: tool button, menu entry and the speed button SBShowMacros.
+    Control& ToolShowMacrosKeys;
+    Control& PMShowMacrosKeys;
 
     // Display sizes
     Control& TBProgressBarSize;
@@ -75,6 +80,7 @@ struct WindowSwitches {
     static constexpr const char* FadersForm = "FormFaders";
     static constexpr const char* OptionsForm = "FormOptions";
     static constexpr const char* SoundCardForm = "FormThreadSK";
+    static constexpr const char* MacrosForm = "FormMacros";
 
     // Scroll steps per mixer row from the slider (0: the mixer does not scroll by itself).
     int ScrollStepsPerMixer() const { return scrollSteps_; }
@@ -102,6 +108,7 @@ struct WindowSwitches {
     int scrollSteps_ = 1;
     Control* mixersMirror_ = nullptr;
     Control* fadersMirror_ = nullptr;
+    Control* macrosSpeed_ = nullptr;
 };
 
 } // namespace kreisel

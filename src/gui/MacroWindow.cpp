@@ -58,7 +58,7 @@ MacroWindow::MacroWindow(TFormMacros& form, Binder& binder, QWidget* parent)
     place.Bind(form.PanelMacroStatus.Name(), panel);
     auto* panelRow = new QVBoxLayout(panel);
     auto* controlsRow = new QHBoxLayout;
-    place.AddTo(*controlsRow, {"ButtonSaveControls", "ButtonLoadControls", "CBLoadCaptions"});
+    place.AddTo(*controlsRow, {"ButtonSaveControls", "ButtonLoadControls", "CBLoadCaptions", "ButtonHelpMacros"});
     controlsRow->addStretch(1);
     panelRow->addLayout(controlsRow);
     place.AddTo(*panelRow, {"MemoComps", "MemoCompsErrors"});

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QBoxLayout>
 #include <QCloseEvent>
+#include <QKeySequence>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMenuBar>
@@ -20,6 +21,23 @@
 namespace kreisel {
 
 namespace {
+
+// Runs a function when its widget gets an event of one type (closed by its close box, resized).
+class EventWatcher : public QObject {
+  public:
+    EventWatcher(QObject* parent, QEvent::Type type, std::function<void()> fn)
+        : QObject(parent), type_(type), fn_(std::move(fn)) {}
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == type_) fn_();
+        return false;
+    }
+
+  private:
+    QEvent::Type type_;
+    std::function<void()> fn_;
+};
 
 QIcon RecordIcon() {
     QPixmap pix(64, 64);
@@ -57,6 +75,7 @@ MainWindow::MainWindow(KreiselCore& core, WindowSwitches& switches, Binder& bind
     setCentralWidget(BuildDisplays());
     if (auto* status = place_.Make("LabelStatus")) statusBar()->addWidget(status, 1);
     if (auto* macros = place_.Make("LabelMacroDisp")) statusBar()->addPermanentWidget(macros);
+    if (auto* counters = place_.Make("PanelSKCounters")) statusBar()->addPermanentWidget(counters);
     ApplyButtonStyle();
     connect(&binder_, &Binder::Refreshed, this, &MainWindow::Follow);
     resize(1280, 700);
@@ -192,13 +211,23 @@ QWidget* MainWindow::BuildDisplays() {
     auto* row = new QHBoxLayout(displays);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(6);
+    // The two big displays side by side while the panel is wide (four tenths of its width at
+    // least its height), one above the other when it is narrow.
+    auto* big = new QBoxLayout(QBoxLayout::LeftToRight);
+    big->setSpacing(6);
     for (const char* name : {"LabelDisp1", "LabelDisp2"}) {
         auto* label = new BigLabel(displays);
         if (place_.Bind(name, label))
-            row->addWidget(label, 3);
+            big->addWidget(label, 1);
         else
             delete label;
     }
+    row->addLayout(big, 6);
+    displays->installEventFilter(new EventWatcher(displays, QEvent::Resize, [displays, big] {
+        const bool oneRow = displays->width() * 4 / 10 >= displays->height();
+        const auto direction = oneRow ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom;
+        if (big->direction() != direction) big->setDirection(direction);
+    }));
     auto* side = new QVBoxLayout;
     side->setSpacing(4);
     for (const char* name : {"PanelCountDown", "PanelMetronomDisp", "PanelTapFreqMean"}) {
@@ -353,6 +382,35 @@ void MainWindow::AddWindow(FormWindow* window, Control& toolSwitch, Control* men
     Follow();
 }
 
+void MainWindow::AddFollowingWindow(QWidget* window, Control& shownBox, const QString& caption) {
+    QAction* entry = windowMenu_->addAction(caption);
+    entry->setCheckable(true);
+    entry->setChecked(shownBox.Checked());
+    connect(entry, &QAction::triggered, this, [this, &shownBox](bool on) {
+        if (shownBox.Checked() != on) shownBox.UserClick();
+        binder_.Refresh();
+    });
+    window->installEventFilter(new EventWatcher(window, QEvent::Close, [this, &shownBox] {
+        if (shownBox.Checked()) shownBox.UserClick();
+        binder_.Refresh();
+    }));
+    following_.push_back({window, &shownBox, entry});
+}
+
+void MainWindow::AddHelpMenu(Control& mouseHelpEntry, std::function<void()> openHelp) {
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Hilfe"));
+    QAction* mouseHelp = binder_.CreateAction(mouseHelpEntry, help);
+    mouseHelp->setShortcut(QKeySequence(Qt::Key_F2));
+    help->addAction(mouseHelp);
+    QAction* guide = help->addAction(QStringLiteral("Benutzerhandbuch"));
+    guide->setShortcut(QKeySequence(Qt::Key_F1));
+    // F1 reaches the key handler first; the entry is for the mouse.
+    guide->setShortcutContext(Qt::WidgetShortcut);
+    connect(guide, &QAction::triggered, this, [openHelp = std::move(openHelp)] {
+        if (openHelp) openHelp();
+    });
+}
+
 void MainWindow::SetStaysOnTop(QWidget* window, bool on) {
     if (window->windowFlags().testFlag(Qt::WindowStaysOnTopHint) == on) return;
     const bool visible = window->isVisible();
@@ -371,6 +429,12 @@ void MainWindow::Follow() {
         fill = QColor(30, 180, 30);
     progress_->SetProgress(e.PlayPos, e.PlayLoopEnd, fill);
 
+    if (sw_.PanelSKCounters.Visible()) {
+        // Debug mode: the sound card's queue and block counters, as its own window shows them.
+        const TFormThreadSK& sk = core_.SoundCardForm();
+        sw_.PanelSKCounters.AssignText("Puffer " + sk.LabelInQueued.Text() + " / " + sk.LabelOutQueued.Text() +
+                                       "   Blöcke " + sk.LabelInTotal.Text() + " / " + sk.LabelOutTotal.Text());
+    }
     subBar_->setVisible(sw_.PMShowSubControls.Checked());
     addBar_->setVisible(sw_.PMShowAddedControls.Checked());
     addedDisplays_->setVisible(sw_.PMShowAddedDisplays.Checked());
@@ -417,6 +481,7 @@ void MainWindow::Follow() {
         shownOnTop_ = onTop;
         SetStaysOnTop(this, onTop != 0);
     }
+    FollowChecks();
     for (Managed& w : windows_) {
         const bool shown = w.window->Model().Visible();
         if (shown != w.window->isVisible()) w.window->setVisible(shown);
@@ -432,6 +497,11 @@ void MainWindow::Follow() {
             SetStaysOnTop(w.window, top);
         }
     }
+}
+
+void MainWindow::FollowChecks() {
+    for (Following& f : following_)
+        if (f.entry->isChecked() != f.shownBox->Checked()) f.entry->setChecked(f.shownBox->Checked());
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -29,6 +29,11 @@ class MainWindow : public QMainWindow {
     // joins the system tool bar; the window follows its form's shown-state, and its stay-on-top
     // entry when given. Its close box turns the switch off.
     void AddWindow(FormWindow* window, Control& toolSwitch, Control* menuSwitch, Control* stayOnTop);
+    // A window shown while a check box is ticked (the tuner with "Input-Frequenz"): an entry of
+    // "Fenster" ticks and unticks it, and the window's close box unticks it.
+    void AddFollowingWindow(QWidget* window, Control& shownBox, const QString& caption);
+    // The menu "Hilfe": the mouse-help entry (F2) and the user guide (F1).
+    void AddHelpMenu(Control& mouseHelpEntry, std::function<void()> openHelp);
 
     // Shows, hides and rearranges everything as the models say now (the binder's refresh does
     // this after every copy into the widgets).
@@ -58,6 +63,7 @@ class MainWindow : public QMainWindow {
     QToolButton* TransportButton(const char* name, QToolBar* bar);
     void ApplyButtonStyle();
     static void SetStaysOnTop(QWidget* window, bool on);
+    void FollowChecks();
 
     KreiselCore& core_;
     TFormKreisel& m_;
@@ -77,6 +83,12 @@ class MainWindow : public QMainWindow {
     ProgressView* progress_ = nullptr;
     std::vector<QToolButton*> toolButtons_;
     std::vector<Managed> windows_;
+    struct Following {
+        QWidget* window;
+        Control* shownBox;
+        QAction* entry;
+    };
+    std::vector<Following> following_;
 
     // What Follow applied last, so that it only touches what changed.
     int shownProgressSize_ = -1;

@@ -93,6 +93,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             cl.tunerLog = *v;
         } else if (auto v = value("--export-controls")) {
             cl.exportControls = *v;
+        } else if (auto v = value("--update-controls")) {
+            cl.updateControls = *v;
         } else if (auto v = value("--screenshot")) {
             cl.screenshotDir = *v;
         } else if (auto v = value("--screenshot-delay")) {
@@ -145,6 +147,8 @@ std::string CommandLineHelp() {
            "  --list-devices       Audio-Schnittstellen und Geräte auflisten\n"
            "  --export-controls DATEI  alle Fenster und Bedienelemente mit Beschriftung und\n"
            "                       Hinweis in eine Komponenten-Datei schreiben\n"
+           "  --update-controls DATEI  die Komponenten-Datei auf den Stand der Bedienelemente\n"
+           "                       bringen; ihre Texte bleiben erhalten\n"
            "  --show-all           alle Fenster zeigen\n"
            "  --play               die geladene Sitzung gleich abspielen\n"
            "  --screenshot DIR     jedes Fenster als DIR/<Name>.png speichern und enden\n"

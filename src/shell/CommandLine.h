@@ -23,6 +23,7 @@ struct CommandLine {
     std::optional<double> seconds;
     std::string screenshotDir;
     std::string exportControls; // write the components file of every window and control, then end
+    std::string updateControls; // the same, keeping the texts that file already gives its controls
     std::string macroFile;      // (headless) macros loaded into the editor and started after loading
     int screenshotDelayMs = 2000;
     // The first free argument: a settings or session file to open, unless it is the memory switch.

@@ -3,9 +3,41 @@
 
 #include <algorithm>
 #include <fstream>
+#include <map>
 #include <system_error>
 
 namespace kreisel {
+
+const std::string kHintNameMark = "\r\n$$";
+const std::string kKeySeparator = "\r\n" + std::string(33, '-') + "\r\n";
+const std::string kSequenceSeparator = "\r\n" + std::string(37, '-') + "  \r\n";
+
+std::string PlainHint(const std::string& hint) {
+    std::string h = hint.substr(0, hint.find(kHintNameMark));
+    const std::size_t bar = h.find('|');
+    std::string shortPart = h.substr(0, bar);
+    std::string longPart = bar == std::string::npos ? std::string() : h.substr(bar + 1);
+    if (const std::size_t k = shortPart.find(kKeySeparator); k != std::string::npos)
+        shortPart.erase(0, k + kKeySeparator.size());
+    if (const std::size_t k = longPart.find(kSequenceSeparator); k != std::string::npos)
+        longPart.erase(0, k + kSequenceSeparator.size());
+    return bar == std::string::npos ? shortPart : shortPart + '|' + longPart;
+}
+
+int HelpLinkOf(const std::string& text) {
+    const std::size_t at = text.find("F1=");
+    if (at == std::string::npos) return 0;
+    std::string digits = text.substr(at + 3, 9);
+    digits = digits.substr(0, digits.find('\r'));
+    int value = 0;
+    bool any = false;
+    for (const char c : digits) {
+        if (c < '0' || c > '9') break;
+        value = value * 10 + (c - '0');
+        any = true;
+    }
+    return any ? value : 0;
+}
 
 namespace {
 
@@ -35,10 +67,11 @@ bool HasCaption(ControlKind kind) {
 
 void Entry(std::string& out, const std::string& indent, const std::string& name, const std::string& caption,
            const std::string& hint) {
-    const std::size_t bar = hint.find('|');
-    out += indent + Field(name) + ';' + Field(caption) + ';' + Field(hint.substr(0, bar)) + ";\n";
+    const std::string plain = PlainHint(hint);
+    const std::size_t bar = plain.find('|');
+    out += indent + Field(name) + ';' + Field(caption) + ';' + Field(plain.substr(0, bar)) + ";\n";
     if (bar == std::string::npos) return;
-    std::string help = hint.substr(bar + 1);
+    std::string help = plain.substr(bar + 1);
     std::size_t start = 0;
     while (start <= help.size()) {
         std::size_t end = help.find('\n', start);
@@ -67,6 +100,93 @@ std::string ComponentsFileText(const FormRegistry& forms) {
             const std::string caption =
                 DynamicCaption(control.Kind()) ? "[dyn]" : HasCaption(control.Kind()) ? control.Text() : "";
             Entry(out, " - ", control.Name(), caption, control.Hint());
+        }
+    }
+    return out;
+}
+
+namespace {
+
+struct OldEntry {
+    std::string caption;
+    std::string shortHint;
+    std::vector<std::string> helpLines; // with their leading tab
+};
+
+std::string EntryKey(const std::string& form, const std::string& name) {
+    return ControlNameKey(form) + '\n' + ControlNameKey(name);
+}
+
+std::map<std::string, OldEntry> ReadOldEntries(const std::vector<std::string>& lines) {
+    std::map<std::string, OldEntry> entries;
+    std::string form;
+    OldEntry* last = nullptr;
+    for (const std::string& raw : lines) {
+        std::string line = raw;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line[0] == '#') continue;
+        if (line[0] == '\t') {
+            if (last != nullptr) last->helpLines.push_back(line);
+            continue;
+        }
+        bool component = false;
+        while (line.rfind(" - ", 0) == 0) {
+            line.erase(0, 3);
+            component = true;
+        }
+        line += ";;;";
+        const std::size_t a = line.find(';');
+        const std::size_t b = line.find(';', a + 1);
+        const std::size_t c = line.find(';', b + 1);
+        const std::string name = line.substr(0, a);
+        if (!component) form = name;
+        last = &entries[EntryKey(form, component ? name : std::string())];
+        *last = OldEntry{line.substr(a + 1, b - a - 1), line.substr(b + 1, c - b - 1), {}};
+    }
+    return entries;
+}
+
+void UpdatedEntry(std::string& out, const std::map<std::string, OldEntry>& old, const std::string& formName,
+                  const std::string& indent, const std::string& name, const std::string& caption,
+                  const std::string& hint) {
+    const auto it = old.find(EntryKey(formName, indent.empty() ? std::string() : name));
+    if (it == old.end()) {
+        Entry(out, indent, name, caption, hint);
+        return;
+    }
+    // Built-in texts fill only what the earlier file left empty.
+    std::string builtIn;
+    Entry(builtIn, indent, name, caption, hint);
+    const OldEntry& e = it->second;
+    const std::string plain = PlainHint(hint);
+    const std::string shortHint = e.shortHint.empty() ? Field(plain.substr(0, plain.find('|'))) : e.shortHint;
+    out += indent + Field(name) + ';' + e.caption + ';' + shortHint + ";\n";
+    if (!e.helpLines.empty()) {
+        for (const std::string& line : e.helpLines)
+            out += line + '\n';
+    } else if (const std::size_t nl = builtIn.find('\n'); nl + 1 < builtIn.size()) {
+        out += builtIn.substr(nl + 1);
+    }
+}
+
+} // namespace
+
+std::string UpdatedComponentsFileText(const FormRegistry& forms, const std::vector<std::string>& oldLines) {
+    const std::map<std::string, OldEntry> old = ReadOldEntries(oldLines);
+    std::string out = "# Kreisel: Fenster und Bedienelemente mit Beschriftung und Hinweis.\n"
+                      "# Eintrag: Name;Beschriftung;Kurz-Hinweis;  Bedienelemente eingerückt mit \" - \".\n"
+                      "# Zeilen mit Tabulator am Anfang sind Maus-Hilfe (\"F1=\" und eine Nummer: Hilfe-Seite);\n"
+                      "# \"[dyn]\" lässt die Beschriftung, die das Programm selbst setzt.\n";
+    for (std::size_t f = 0; f < forms.FormCount(); ++f) {
+        const Form& form = forms.FormAt(f);
+        out += '\n';
+        UpdatedEntry(out, old, form.Name(), "", form.Name(), form.Caption(), "");
+        for (std::size_t c = 0; c < form.ControlCount(); ++c) {
+            const Control& control = form.ControlAt(c);
+            if (control.Name().empty()) continue;
+            const std::string caption =
+                DynamicCaption(control.Kind()) ? "[dyn]" : HasCaption(control.Kind()) ? control.Text() : "";
+            UpdatedEntry(out, old, form.Name(), " - ", control.Name(), caption, control.Hint());
         }
     }
     return out;
@@ -187,11 +307,14 @@ int ApplyComponentsList(FormRegistry& forms, const std::vector<std::string>& lin
             continue;
         }
         if (control->Tag() == -8888) continue;
+        if (const int link = HelpLinkOf(help); link > 0) control->SetHelpContext(link);
         if (captions && control->Tag() != -9999 && fields[1] != "[dyn]" && control->Kind() != ControlKind::Slider &&
             control->Kind() != ControlKind::NumberField)
             control->SetText(fields[1]);
-        std::string hint = fields[2] + "|" + (hasHelp ? help : std::string());
-        control->SetHint(hint);
+        std::string hint = fields[2];
+        if (hasHelp) hint += "|" + help;
+        if (hint.find('|') == std::string::npos) hint += '|';
+        control->SetHint(hint + kHintNameMark + control->Name());
     }
     return count;
 }

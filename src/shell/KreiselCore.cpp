@@ -30,6 +30,7 @@ KreiselCore::KreiselCore(Host host)
     forms_.Add(soundCard_);
     forms_.Add(options_);
     forms_.Add(loadSaveForm_);
+    forms_.Add(mouseHelp_.Window);
     Wire();
     WireSessions();
     WireMacros();
@@ -448,7 +449,6 @@ void KreiselCore::WireMacros() {
         if (m.MacrosRunning()) m.ContinueWaitingMacrosForMetronomTick();
     };
     m.SynonymFile = ProgramFolder / "Kreisel.syn";
-    main_.SBShowMacros.SetOnClick([this](Control& c) { macros_.SetVisible(c.Down()); });
     auto state = m.OnState;
     m.OnState = [this, state](bool active, bool running) {
         if (state) state(active, running);
@@ -527,6 +527,7 @@ void KreiselCore::WireKeys() {
     k.Help = [this] {
         if (Help) Help();
     };
+    macros_.ApplyControlFile = [this](const std::vector<std::string>& lines) { mouseHelp_.BuildHelpTexts(lines); };
     k.Close = [this](bool saveFirst) {
         if (saveFirst) LoadSaveSession(StartFile.empty() ? ProgramFolder / "F4Backup" : StartFile, true);
         if (CloseProgram) CloseProgram();

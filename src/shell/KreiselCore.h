@@ -29,6 +29,7 @@
 #include "shell/LoadSaveDialog.h"
 #include "shell/KreiselSettings.h"
 #include "shell/MacroLink.h"
+#include "shell/MouseHelp.h"
 #include "shell/StatusTimer.h"
 #include "transport/Metronome.h"
 #include "transport/TapTempo.h"
@@ -85,6 +86,8 @@ class KreiselCore : public EngineHooks {
     MidiKeys& Midi() { return midi_; }
     MidiOptions& MidiControls() { return midiOptions_; }
     KeyOverviewControls& KeyOverview() { return keyOverview_; }
+    // Help texts from the components file, the key hints and the mouse-help window.
+    MouseHelp& HelpTexts() { return mouseHelp_; }
     // F1 and Alt+F4 (with Ctrl the session is saved first, under StartFile, the file opened
     // from the command line, or "F4Backup" in the program folder).
     std::function<void()> Help;
@@ -266,6 +269,7 @@ class KreiselCore : public EngineHooks {
     MidiKeys midi_{*midiInputs_};
     MidiOptions midiOptions_{main_, midi_};
     KeyOverviewControls keyOverview_{macros_, keys_, port_.SendOfPortBit};
+    MouseHelp mouseHelp_{main_, forms_, loops_, macros_, keys_, macros_.Interpreter.Synonyms};
     MixerSet mixerSet_{*engine_, loops_, mixer_, host_.dialogs};
     KreiselSettings settings_{*this, host_.dialogs};
 };

@@ -94,6 +94,12 @@ void KreiselSettings::ControlsSection(SettingsPass& p) {
     // Without its click: the click writes the key into the default file at once.
     p.Checked("AutoSavePreferences", s.PMAutoSavePreferences);
     p.Checked("AndSaveMixers", s.PMAndSaveMixers);
+    MouseHelp& help = core_.HelpTexts();
+    p.Checked("MouseHelp", help.MIMouseHelp);
+    p.Section("WindowMouseHelp");
+    p.Geometry(help.Window.Geometry());
+    p.Int("FontSize", help.Window.FontSize);
+    if (p.Loading()) help.ApplyMouseHelpSetting();
     // The menus that depend on others are enabled accordingly (this entry's handler only does that).
     if (p.Loading()) s.PMShowSubControls.Click();
 }
@@ -159,6 +165,9 @@ void KreiselSettings::OptionsSection(SettingsPass& p) {
     MacroInterpreter& macros = core_.Interpreter();
     bool doMacros = macros.MacrosActive() && macros.MacrosRunning();
     p.Bool("DoMacros", doMacros);
+    p.Switch("ShowMacros", s.ToolShowMacrosKeys);
+    // The tuner's window is shown while its measurement runs.
+    p.Checked("ShowInputFreq", core_.TunerC().CBShowInputFreq);
     p.Checked("ShowMacrosErrors", m.CBShowMacrosErrors);
     if (p.Loading() && doMacros && !macros.MacrosActive()) core_.Macros().ButtonStartStopMacros.Click();
 

@@ -64,7 +64,7 @@ bool ProgramLifecycle::FormActivate() {
     core_.CheckFileTypeLink();
     std::error_code ec;
     const fs::path components = folders_.UserOrShipped(folders_.ComponentsFile().filename().string());
-    if (!fs::exists(components, ec))
+    if (!fs::exists(components, ec) || !core_.HelpTexts().LoadComponentsFile(components))
         dialogs_.ShowMessage("Komponenten-Datei \"" + folders_.ComponentsFile().string() +
                              "\" (Texte,Maus-Hilfe,usw.) nicht gefunden!!");
 
@@ -86,6 +86,8 @@ bool ProgramLifecycle::FormActivate() {
     Wait("");
     started_ = true;
     if (firstStart_) WriteDefaults();
+    // The processor label, whatever the components file gave it.
+    if (core_.StatusDisplays().CBShowSystemInfos.Checked()) core_.Status().CBShowSystemInfosClick();
 
     bool fileLoaded = true;
     if (!commandLine_.file.empty()) {
@@ -106,6 +108,7 @@ bool ProgramLifecycle::FormActivate() {
     }
 
     Loading("");
+    core_.HelpTexts().ApplyMouseHelpSetting();
     inStartUp_ = false;
     return fileLoaded;
 }

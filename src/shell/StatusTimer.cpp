@@ -129,8 +129,8 @@ void StatusTimer::CBShowSystemInfosClick() {
     if (on && clockMHz_ < 0 && !e_.Playing && !e_.Recording) {
         c_.LabelCPU.SetText("(Moment bitte)");
         clockMHz_ = std::max(info_.ProcessorClockMHz(), 0);
-        c_.LabelCPU.SetText("CPU (" + std::to_string(clockMHz_) + " MHz):");
     }
+    if (on && clockMHz_ >= 0) c_.LabelCPU.SetText("CPU (" + std::to_string(clockMHz_) + " MHz):");
     UpdateSystemInfo();
 }
 

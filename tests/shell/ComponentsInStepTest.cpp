@@ -1,0 +1,98 @@
+// The shipped components file and help pages against the program as it is: every control has its
+// entry, every entry its control, and every help link its section of the user guide.
+#include "core/Text.h"
+#include "macros/MacroText.h"
+#include "scenarios/Stage.h"
+#include "shell/ComponentsFile.h"
+#include "shell/HelpPages.h"
+
+#include <fstream>
+#include <set>
+#include <sstream>
+
+namespace kreisel::test {
+namespace {
+
+const std::filesystem::path kSource = KREISEL_SOURCE_DIR;
+
+std::string ReadAll(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class ShippedHelp : public Stage {};
+
+TEST_F(ShippedHelp, ComponentsFileNamesExactlyTheControlsAndGivesThemTheirTexts) {
+    const std::filesystem::path file = kSource / "data" / "Kreisel.CTR";
+    std::vector<std::string> lines;
+    ASSERT_TRUE(ReadTextLines(file, lines)) << file;
+    // Exported from the controls as they are, with the file's texts kept, it must read the same.
+    const std::vector<std::string> shipped = SplitLines(ReadAll(file));
+    const std::vector<std::string> wanted = SplitLines(UpdatedComponentsFileText(core->Forms(), lines));
+    std::size_t same = 0;
+    while (same < shipped.size() && same < wanted.size() && shipped[same] == wanted[same])
+        ++same;
+    EXPECT_TRUE(same == shipped.size() && same == wanted.size())
+        << "data/Kreisel.CTR is not in step with the controls; first difference in line " << same + 1 << ":\n"
+        << "  file:     " << (same < shipped.size() ? shipped[same] : "(end)") << "\n"
+        << "  controls: " << (same < wanted.size() ? wanted[same] : "(end)") << "\n"
+        << "Regenerate it (its texts are kept) with\n"
+           "    cmake --build build --target update-components\n"
+           "or  build/kreisel --update-controls data/Kreisel.CTR\n"
+           "and write captions, tool tips and mouse help for the new entries.";
+
+    // Captions the program leaves empty (loop switches) are the program's to set.
+    std::set<const Control*> captionedBefore;
+    for (std::size_t f = 0; f < core->Forms().FormCount(); ++f)
+        for (std::size_t i = 0; i < core->Forms().FormAt(f).ControlCount(); ++i)
+            if (!core->Forms().FormAt(f).ControlAt(i).Text().empty())
+                captionedBefore.insert(&core->Forms().FormAt(f).ControlAt(i));
+    EXPECT_EQ(core->HelpTexts().BuildHelpTexts(lines), 0);
+    int withoutToolTip = 0;
+    int shown = 0;
+    for (std::size_t f = 0; f < core->Forms().FormCount(); ++f) {
+        const Form& form = core->Forms().FormAt(f);
+        for (std::size_t i = 0; i < form.ControlCount(); ++i) {
+            const Control& c = form.ControlAt(i);
+            if (c.Name().empty() || c.Tag() == -8888) continue;
+            // The hint came from the file when it carries the control's name.
+            EXPECT_NE(c.Hint().find(kHintNameMark + c.Name()), std::string::npos) << form.Name() << '.' << c.Name();
+            const ControlKind k = c.Kind();
+            const bool captioned = k == ControlKind::SwitchButton || k == ControlKind::Button ||
+                                   k == ControlKind::CheckBox || k == ControlKind::RadioButton ||
+                                   k == ControlKind::MenuEntry;
+            if (!c.Visible() || !captioned) continue;
+            ++shown;
+            if (captionedBefore.count(&c) != 0) {
+                EXPECT_FALSE(c.Text().empty()) << "no caption: " << form.Name() << '.' << c.Name();
+            }
+            if (c.Hint().rfind('|', 0) == 0) ++withoutToolTip;
+        }
+    }
+    // Buttons, switches, check boxes and menu entries explain themselves in their tool tip.
+    EXPECT_EQ(withoutToolTip, 0) << "of " << shown << " shown buttons, switches, check boxes and menu entries";
+}
+
+TEST_F(ShippedHelp, EveryHelpLinkLeadsToASectionOfTheGuide) {
+    std::vector<std::string> links;
+    ASSERT_TRUE(ReadTextLines(kSource / "docs" / "hilfe-links.txt", links));
+    const std::map<int, std::string> anchors = ReadHelpLinks(links);
+    ASSERT_TRUE(anchors.count(1000) && anchors.count(1600)); // the default and the macro help
+    const std::string html = MarkdownToHtml(ReadAll(kSource / "docs" / "Benutzerhandbuch.md"), "Kreisel");
+    for (const auto& [link, anchor] : anchors)
+        EXPECT_NE(html.find("id=\"" + anchor + "\""), std::string::npos) << link << " = " << anchor;
+
+    std::vector<std::string> components;
+    ASSERT_TRUE(ReadTextLines(kSource / "data" / "Kreisel.CTR", components));
+    for (const std::string& line : components) {
+        const int link = HelpLinkOf(line);
+        if (link > 0) {
+            EXPECT_TRUE(anchors.count(link)) << "F1=" << link << " has no entry in docs/hilfe-links.txt";
+        }
+    }
+}
+
+} // namespace
+} // namespace kreisel::test
