@@ -59,6 +59,9 @@ class CycleHooks : public EngineHooks {
     void TunerAutoSettings() override {
         if (TunerPanel != nullptr) TunerPanel->AutoSettings();
     }
+    void TunerResults() override {
+        if (TunerPanel != nullptr) TunerPanel->DeliverResults();
+    }
 
   private:
     Engine& e_;

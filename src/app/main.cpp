@@ -30,7 +30,6 @@
 #include "shell/TimedInputBox.h"
 
 #include <QApplication>
-#include <QClipboard>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QLabel>
@@ -153,9 +152,7 @@ int main(int argc, char* argv[]) {
     // The tuner's window follows "Input-Frequenz"; its boxes repaint with the other views.
     TunerWindow tunerWindow(core.TunerC(), core.TunerPanel(), binder, optionForms);
     core.Generator().desktop = &desktop;
-    core.TunerPanel().CopyToClipboard = [](const std::string& text) {
-        QApplication::clipboard()->setText(QString::fromStdString(text));
-    };
+    core.TunerPanel().desktop = &desktop;
     QObject::connect(&binder.RefreshTimer(), &QTimer::timeout, &tunerWindow,
                      [&tunerWindow] { tunerWindow.Follow(); });
     if (cl.showAll) core.TunerC().CBShowInputFreq.SetChecked(true);

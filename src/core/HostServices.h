@@ -145,6 +145,8 @@ class Desktop {
     virtual bool OpenHelp(int helpContext) = 0;
     // Lets the desktop open files with this extension (".lps") in the program.
     virtual bool RegisterFileType(const std::string& extension, const std::string& description) = 0;
+    // Puts the text on the system clipboard; false where there is none.
+    virtual bool SetClipboardText(const std::string& /*text*/) { return false; }
 };
 
 } // namespace kreisel

@@ -575,6 +575,7 @@ void Engine::DoPrcBlock(const int16_t* buffer, int bytes) {
         PunchFadeOut = false;
     }
     hooks_->CountersChanged(bytes);
+    hooks_->TunerResults();
     hooks_->PortActions();
     hooks_->ContinueWaitingMacros();
     hooks_->StepScroll();

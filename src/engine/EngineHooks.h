@@ -54,6 +54,8 @@ class EngineHooks {
 
     // -- block end
     virtual void TunerAutoSettings() {}
+    // After the block, outside the block processor: the tuner's spectra and results of the block.
+    virtual void TunerResults() {}
     virtual void LatencyBlockEnd() {}
     virtual void TapInput(int16_t /*peakL*/) {}
     virtual void InputMeters(int16_t /*peakL*/, int16_t /*peakR*/) {}

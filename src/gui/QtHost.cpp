@@ -1,7 +1,9 @@
 // Qt and Linux implementations of the host services.
 #include "gui/QtHost.h"
 
+#include <QClipboard>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QEventLoop>
@@ -363,6 +365,13 @@ bool XdgDesktop::RegisterFileType(const std::string& extension, const std::strin
     if (installed != 0) return false;
     return QProcess::execute(QStringLiteral("xdg-mime"),
                              {QStringLiteral("default"), QStringLiteral("kreisel.desktop"), mime}) == 0;
+}
+
+bool XdgDesktop::SetClipboardText(const std::string& text) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (clipboard == nullptr) return false;
+    clipboard->setText(QString::fromStdString(text));
+    return true;
 }
 
 } // namespace kreisel

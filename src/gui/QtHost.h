@@ -97,6 +97,7 @@ class XdgDesktop : public Desktop {
     bool StartSystemMixer() override;
     bool OpenHelp(int helpContext) override;
     bool RegisterFileType(const std::string& extension, const std::string& description) override;
+    bool SetClipboardText(const std::string& text) override;
 
   private:
     std::string helpFolder_;

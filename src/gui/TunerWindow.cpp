@@ -3,6 +3,8 @@
 #include <QBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPlainTextEdit>
+#include <QTextCursor>
 
 #include <algorithm>
 
@@ -169,9 +171,20 @@ TunerWindow::TunerWindow(TunerControls& controls, Tuner& tuner, Binder& binder, 
                 {"CBShowMemoMeas", "CBAutoMeasToMemo", "CBAutoMeasToMemoOnlyOnce", "CBSupressSameLines"});
     left->addLayout(listButtons);
     auto* listButtons2 = new QHBoxLayout;
-    place.AddTo(*listButtons2, {"ButtonMeasToMemo", "ButtonMemoMeasClear", "ButtonMemoMeasCopyAll"});
+    place.AddTo(*listButtons2, {"ButtonMeasToMemo", "ButtonMemoMeasClear", "ButtonMemoMeasCopyAll",
+                                  "ButtonMemoMeasCopySel"});
     left->addLayout(listButtons2);
-    if (QWidget* memo = place.Make("MemoMeas")) left->addWidget(memo, 1);
+    if (QWidget* memo = place.Make("MemoMeas")) {
+        left->addWidget(memo, 1);
+        // The selection for "Copy Sel", in the characters of the list's text.
+        if (auto* edit = qobject_cast<QPlainTextEdit*>(memo))
+            connect(edit, &QPlainTextEdit::selectionChanged, this, [edit, &tuner] {
+                const QTextCursor c = edit->textCursor();
+                const QString text = edit->toPlainText();
+                tuner.SetMemoSelection(text.left(c.selectionStart()).toStdString().size(),
+                                       text.left(c.selectionEnd()).toStdString().size());
+            });
+    }
 
     row->addWidget(BuildGroups(place, SettingsGroups(), this), 2);
     resize(1100, 680);

@@ -212,6 +212,7 @@ class KreiselCore : public EngineHooks {
     int16_t GeneratorWave(int phase) override { return generator_.Wave(phase); }
     void TunerBlock(const int16_t* l, int frames) override { tuner_.Feed(l, frames); }
     void TunerAutoSettings() override { tuner_.AutoSettings(); }
+    void TunerResults() override { tuner_.DeliverResults(); }
 
   private:
     void Wire();

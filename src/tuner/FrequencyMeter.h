@@ -1,8 +1,10 @@
-// The tuner's measurement: fed one input value per frame by the block processor, it works in
-// windows of W samples and finds the frequency of each window either by timing the rising
+// The tuner's measurement: fed the input values of each block by the block processor, it works
+// in windows of W samples and finds the frequency of each window either by timing the rising
 // crossings of a trigger level or from a spectrum of the window, where the first strong peak is
-// taken so that a strong harmonic does not pass for the note. Everything the per-frame path
-// touches is allocated when the parameters are set, never while samples are fed.
+// taken so that a strong harmonic does not pass for the note. Everything the block path touches
+// is allocated when the parameters are set, never while samples are fed. The block path only
+// collects: the spectra and the events of a block (window start, timeout, window end) wait in a
+// small queue until Deliver() hands them out between blocks, in the order they happened.
 #pragma once
 
 #include <cstdint>
@@ -73,8 +75,15 @@ class FrequencyMeter {
     const MeterParams& Params() const { return p_; }
     void SetEvents(MeterEvents* events) { events_ = events != nullptr ? events : &noEvents_; }
 
+    // Block path: takes the samples, queues what happened. Allocates, locks and throws nothing.
+    void FeedBlock(const int16_t* x, int n);
+    // Between blocks: analyses the queued spectra and reports the queued events, in order.
+    void Deliver();
+    // Both, a window at a time, for callers outside the block processor.
     void Feed(const int16_t* x, int n);
-    void Sample(int16_t x);
+    void Sample(int16_t x) { Feed(&x, 1); }
+    // Events and spectra lost because more windows ended in one block than the queue holds.
+    int Overflows() const { return overflows_; }
     // Starts a new window and drops the samples taken for the spectrum.
     void ResetWindow();
     void ClearSpectrumBuffers();
@@ -104,10 +113,26 @@ class FrequencyMeter {
     const std::vector<double>& RawSpectrum() const { return drawnRaw_; }
 
   private:
+    // What the block path queues for Deliver().
+    struct Pending {
+        enum class Kind : uint8_t { None, Started, Spectrum, TimedOut, Ended };
+        Kind What = Kind::None;
+        int Slot = 0;          // Spectrum: the buffer pair that holds the window
+        int SamplesA = 0;      // and how many samples each of its buffers took
+        int SamplesB = 0;
+        uint32_t Generation = 0; // the slot's generation when queued
+        bool Draw = false;
+        WindowEnd End;
+    };
+    // Samples per pass: the scratch arrays of a pass live on the stack.
+    static constexpr int kPass = 256;
+
     void Prepare();
     void WindowStart();
     void FeedChunk(const int16_t* x, int n);
+    void FeedPass(const int16_t* x, int n);
     void EndWindow();
+    void Queue(const Pending& p);
     double Refine(int k, int m) const;
 
     MeterParams p_;
@@ -132,9 +157,21 @@ class FrequencyMeter {
     int ringPos_ = 0;
     bool restart_ = true;
 
-    std::vector<int16_t> bufA_, bufB_;
+    // Window buffers in slots: the block path fills one while the windows before wait for their
+    // spectra, as many as the longest block can end. Only the first half of the largest power of
+    // two within the window is ever transformed, so that much is kept (storeCap_), while
+    // nA_/nB_ count up to cap_.
+    std::vector<std::vector<int16_t>> bufA_, bufB_;
+    std::vector<uint32_t> generation_;
+    int slot_ = 0;
     int nA_ = 0, nB_ = 0;
     int cap_ = 0;
+    int storeCap_ = 0;
+
+    std::vector<Pending> queue_;
+    int queued_ = 0;
+    int delivered_ = 0;
+    int overflows_ = 0;
 
     // FFT: one real-input plan per power of two up to the largest buffer, on shared arrays.
     double* in_ = nullptr;

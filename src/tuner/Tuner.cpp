@@ -63,12 +63,8 @@ Tuner::Tuner(Engine& engine, TunerControls& controls, ToneGenerator& generator)
         });
     c_.ButtonMeasToMemo.SetOnClick([this](Control&) { ButtonMeasToMemoClick(); });
     c_.ButtonMemoMeasClear.SetOnClick([this](Control&) { ButtonMemoMeasClearClick(); });
-    c_.ButtonMemoMeasCopyAll.SetOnClick([this](Control&) {
-        std::string text;
-        for (const std::string& line : c_.MemoMeas.Lines())
-            text += line + "\n";
-        if (CopyToClipboard) CopyToClipboard(text);
-    });
+    c_.ButtonMemoMeasCopyAll.SetOnClick([this](Control&) { ButtonMemoMeasCopyAllClick(); });
+    c_.ButtonMemoMeasCopySel.SetOnClick([this](Control&) { ButtonMemoMeasCopySelClick(); });
     AnyIFMeasParamsChange(nullptr);
     ClearShowInputFreq();
 }
@@ -197,9 +193,41 @@ void Tuner::ButtonMeasToMemoClick() {
     AppendLine(ListLine());
 }
 
+std::string Tuner::MemoText() const {
+    std::string text;
+    const std::vector<std::string>& lines = c_.MemoMeas.Lines();
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0) text += '\n';
+        text += lines[i];
+    }
+    return text;
+}
+
+void Tuner::SetMemoSelection(size_t start, size_t end) {
+    selStart_ = std::min(start, end);
+    selEnd_ = std::max(start, end);
+}
+
+void Tuner::ButtonMemoMeasCopyAllClick() {
+    std::string text;
+    for (const std::string& line : c_.MemoMeas.Lines())
+        text += line + "\n";
+    SetMemoSelection(0, text.empty() ? 0 : text.size() - 1);
+    if (desktop != nullptr) desktop->SetClipboardText(text);
+}
+
+void Tuner::ButtonMemoMeasCopySelClick() {
+    // The list may have changed under a selection made before: what is left of it counts.
+    const std::string text = MemoText();
+    const size_t start = std::min(selStart_, text.size());
+    const size_t end = std::min(selEnd_, text.size());
+    if (end > start && desktop != nullptr) desktop->SetClipboardText(text.substr(start, end - start));
+}
+
 void Tuner::ButtonMemoMeasClearClick() {
     c_.MemoMeas.SetLines({});
     lastListLine_.clear();
+    selStart_ = selEnd_ = 0;
 }
 
 void Tuner::ShowInactive() {
@@ -267,26 +295,46 @@ void Tuner::AutoSettings() {
     }
 }
 
+namespace {
+// The cent pattern " +f; -f;+-f" with `decimals` decimals, built in place.
+void AppendCents(FixedText& text, double cents, int decimals, char sep) {
+    FixedText magnitude;
+    magnitude.AppendFixed(std::abs(cents), decimals, sep);
+    // The zero section when the value rounds to zero at these decimals.
+    const bool zero = magnitude.View().find_first_of("123456789") == std::string_view::npos;
+    text.Append(zero ? "+-" : cents > 0 ? " +" : " -").Append(magnitude.View());
+}
+} // namespace
+
+// Between blocks, after every window with a result: nothing here allocates once the texts have
+// been as long as they get, unless the result is listed.
 void Tuner::ShowResult(double f) {
     for (Control* c : {&c_.LabelInputFreqHz, &c_.LabelInputFreqAsNote, &c_.LabelInputFreqDevCent})
         c->SetFontColor(TunerColors::Blue);
     ++measNr_;
     lastFrequency_ = f;
-    const std::string prefix = c_.CBUseFFT.Checked() ? "FFT:    " : "ATr:    ";
-    c_.LabelInputFreqHz.SetText(
-        prefix + FormatFloat(DecimalsPattern(c_.SEFreqDec.Value()), f, DecimalSeparator) + " Hz");
+    FixedText hz;
+    hz.Append(c_.CBUseFFT.Checked() ? "FFT:    " : "ATr:    ")
+        .AppendFixed(f, c_.SEFreqDec.Value(), DecimalSeparator)
+        .Append(" Hz");
+    c_.LabelInputFreqHz.AssignText(hz.View());
     if (f < 2) return;
     const NoteReading note = ReadNote(f, gen_.BaseFrequency());
     if (note.Underflow) {
-        c_.LabelInputFreqAsNote.SetText("Unterlauf!");
+        c_.LabelInputFreqAsNote.AssignText("Unterlauf!");
         return;
     }
-    c_.LabelInputFreqAsNote.SetText(note.Name);
+    c_.LabelInputFreqAsNote.AssignText(note.Name);
     if (c_.CBControlGenFreq.Checked()) gen_.FollowNote(note.NameIndex, note.Octave);
 
-    const std::string centText = FormatFloat(CentPattern(c_.SECentDec.Value()), note.Cents, DecimalSeparator);
-    c_.LabelInputFreqDevCent.SetText(centText + " Cent");
-    c_.LabelMeasNr.SetText(std::to_string(measNr_));
+    FixedText cents;
+    AppendCents(cents, note.Cents, c_.SECentDec.Value(), DecimalSeparator);
+    const std::string_view centText = cents.View(); // the text stays in place as more is appended
+    cents.Append(" Cent");
+    c_.LabelInputFreqDevCent.AssignText(cents.View());
+    FixedText number;
+    number.Append(int64_t{measNr_});
+    c_.LabelMeasNr.AssignText(number.View());
     measuringBlink_ = !measuringBlink_;
     c_.LabelMeasuring.SetColor(measuringBlink_ ? std::optional<Rgb>(kAqua)
                                                : std::optional<Rgb>(TunerColors::Grey));
@@ -329,7 +377,7 @@ void Tuner::ShowResult(double f) {
             OnSteady(s);
         }
         if (c_.CBAutoMeasToMemo.Checked()) {
-            const std::string key = note.Name + "/" + centText;
+            const std::string key = note.Name + "/" + std::string(centText);
             if (key == lastListLine_ && c_.CBSupressSameLines.Checked()) {
                 c_.CBSupressSameLines.SetColor(kRed);
             } else {

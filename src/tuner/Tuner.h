@@ -45,8 +45,9 @@ class Tuner : private MeterEvents {
     int FirstPeakPercent() const { return meter_.Params().FirstPeakPercent; }
     int MinSharePercent() const { return meter_.Params().MinSharePercent; }
 
-    // Block processor.
-    void Feed(const int16_t* l, int frames) { meter_.Feed(l, frames); }
+    // Block processor: the samples; after the block: what they gave (spectra, results).
+    void Feed(const int16_t* l, int frames) { meter_.FeedBlock(l, frames); }
+    void DeliverResults() { meter_.Deliver(); }
     void AutoSettings();
 
     // A window's result.
@@ -68,8 +69,17 @@ class Tuner : private MeterEvents {
 
     // Every steady note, whether or not it is listed (the headless log).
     std::function<void(const SteadyNote&)> OnSteady;
-    // "Copy All": the list's text for the clipboard.
-    std::function<void(const std::string&)> CopyToClipboard;
+    // The measurement list's text as its view shows it (lines joined by line feeds), and the
+    // selection the view reports in it (character offsets, end excluded).
+    std::string MemoText() const;
+    void SetMemoSelection(size_t start, size_t end);
+    size_t MemoSelStart() const { return selStart_; }
+    size_t MemoSelEnd() const { return selEnd_; }
+    // "Copy All" selects the whole list and copies it, "Copy Sel" copies the selection.
+    void ButtonMemoMeasCopyAllClick();
+    void ButtonMemoMeasCopySelClick();
+    // The clipboard of "Copy All" and "Copy Sel".
+    Desktop* desktop = nullptr;
     char DecimalSeparator = '.';
 
   private:
@@ -102,6 +112,7 @@ class Tuner : private MeterEvents {
     int firstPeakPercent_ = 40;
     int minSharePercent_ = 20;
     bool inParams_ = false;
+    size_t selStart_ = 0, selEnd_ = 0;
 };
 
 } // namespace kreisel

@@ -161,6 +161,32 @@ TEST(BlockPath, WiredCoreWithEveryDisplayAllocatesNothing) {
         ADD_FAILURE() << line;
 }
 
+// The tuner with either method and the tone generator playing: its spectra and results come
+// after each block, and neither they nor the block path allocate once the automatic settings
+// have found the tone (the crossings climb from the lowest highest frequency, some 250 blocks)
+// and the texts have been as long as they get. The automatic list, which grows, stays off, and
+// so do the status timer's once-a-second system figures.
+TEST(BlockPath, TunerAndGeneratorAllocateNothing) {
+    for (const bool fft : {true, false}) {
+        CoreRig rig;
+        rig.core->StatusDisplays().CBShowSystemInfos.SetChecked(false);
+        TunerControls& t = rig.core->TunerC();
+        t.CBUseFFT.SetChecked(fft);
+        t.CBAutoMeasToMemo.SetChecked(false);
+        t.CBShowInputFreq.SetChecked(true);
+        t.SBGenerator.UserClick();
+        rig.Start();
+        rig.Cycle(400);
+        const int before = rig.core->TunerPanel().MeasurementNumber();
+        counting = true;
+        rig.Cycle(100);
+        counting = false;
+        EXPECT_EQ(allocations.exchange(0), 0) << (fft ? "FFT" : "ATr");
+        EXPECT_GE(rig.core->TunerPanel().MeasurementNumber() - before, 8) << (fft ? "FFT" : "ATr");
+        EXPECT_TRUE(rig.E().Switches.GeneratorOn);
+    }
+}
+
 } // namespace
 } // namespace kreisel::test
 

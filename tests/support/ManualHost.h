@@ -153,7 +153,7 @@ class FakeSystemInfo : public SystemInfo {
 };
 
 // Records each request as "OpenFolder /x", "StartSystemMixer", "OpenHelp 1200",
-// "RegisterFileType .lps Beschreibung"; answers with `succeed`.
+// "RegisterFileType .lps Beschreibung"; answers with `succeed`. The clipboard keeps its text.
 class FakeDesktop : public Desktop {
   public:
     std::vector<std::string> calls;
@@ -163,6 +163,11 @@ class FakeDesktop : public Desktop {
     bool StartSystemMixer() override;
     bool OpenHelp(int helpContext) override;
     bool RegisterFileType(const std::string& extension, const std::string& description) override;
+    std::string clipboard;
+    bool SetClipboardText(const std::string& text) override {
+        clipboard = text;
+        return succeed;
+    }
 };
 
 } // namespace kreisel

@@ -134,5 +134,34 @@ TEST_F(TunerTest, InstrumentNotesAreNamedWithTheirOctave) {
     std::filesystem::remove_all(dir);
 }
 
+// The list's buttons put its text on the desktop's clipboard: "Copy All" every line (and selects
+// them), "Copy Sel" only what is selected, also across lines; a selection the list has since
+// shrunk under is cut to what is left, and an empty one copies nothing.
+TEST_F(TunerTest, CopyButtonsPutTheListOrItsSelectionOnTheClipboard) {
+    FakeDesktop desktop;
+    core->TunerPanel().desktop = &desktop;
+    C().MemoMeas.SetLines({"a1: \t +0.5 Cent; \tFFT:    440.127 Hz", "e2: \t -1.0 Cent; \tFFT:    657.364 Hz"});
+    C().ButtonMemoMeasCopyAll.UserClick();
+    EXPECT_EQ(desktop.clipboard, C().MemoMeas.Lines()[0] + "\n" + C().MemoMeas.Lines()[1] + "\n");
+    EXPECT_EQ(core->TunerPanel().MemoSelEnd() - core->TunerPanel().MemoSelStart(),
+              core->TunerPanel().MemoText().size());
+
+    const std::string text = core->TunerPanel().MemoText();
+    const size_t from = text.find("+0.5"), to = text.find("e2:") + 3;
+    core->TunerPanel().SetMemoSelection(to, from); // selected upwards
+    C().ButtonMemoMeasCopySel.UserClick();
+    EXPECT_EQ(desktop.clipboard, "+0.5 Cent; \tFFT:    440.127 Hz\ne2:");
+
+    core->TunerPanel().SetMemoSelection(text.find("440"), text.size());
+    C().MemoMeas.SetLines({C().MemoMeas.Lines()[0]});
+    C().ButtonMemoMeasCopySel.UserClick();
+    EXPECT_EQ(desktop.clipboard, "440.127 Hz");
+
+    desktop.clipboard = "before";
+    C().ButtonMemoMeasClear.UserClick();
+    C().ButtonMemoMeasCopySel.UserClick();
+    EXPECT_EQ(desktop.clipboard, "before");
+}
+
 } // namespace
 } // namespace kreisel::test
