@@ -219,6 +219,10 @@ int main(int argc, char* argv[]) {
             if (!switches.ToolShowMixers.Down()) switches.ToolShowMixers.UserClick();
         }
         if (cl.play && core.E().LoopCount > 0 && !core.E().Playing) core.Main().SBPlay.UserClick();
+        if (cl.play && cl.punch && core.Main().SBPunch.Enabled()) {
+            core.Main().SBPunch.UserClick();
+            core.T().PunchKeyDown();
+        }
         binder.Refresh();
         if (!cl.screenshotDir.empty()) {
             const QString dir = QString::fromStdString(cl.screenshotDir);

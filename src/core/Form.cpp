@@ -34,6 +34,7 @@ bool Form::Rename(Control& control, std::string newName) {
     if (existing != byName_.end() && existing->second != &control) return false;
     if (!control.name_.empty()) byName_.erase(ControlNameKey(control.name_));
     control.name_ = std::move(newName);
+    ++control.revision_;
     byName_[newKey] = &control;
     return true;
 }
