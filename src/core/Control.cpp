@@ -158,6 +158,7 @@ void Control::AssignText(std::string_view text) {
 }
 
 void Control::SetItems(std::vector<std::string> items) {
+    if (items == items_) return;
     items_ = std::move(items);
     ++revision_;
     if (value_ >= static_cast<long long>(items_.size())) SetItemIndex(-1);

@@ -44,6 +44,8 @@ class Binder : public QObject {
     static constexpr int RefreshIntervalMs = 33;
     // Refreshes in a row with a new text after which a label keeps its size.
     static constexpr int LiveLabelStreak = 3;
+    // Such labels are copied on every LiveLabelPace-th refresh only (about 10 Hz).
+    static constexpr int LiveLabelPace = 3;
 
     explicit Binder(QObject* parent = nullptr);
     ~Binder() override;
