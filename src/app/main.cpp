@@ -222,6 +222,7 @@ int main(int argc, char* argv[]) {
         if (cl.play && cl.punch && core.Main().SBPunch.Enabled()) {
             core.Main().SBPunch.UserClick();
             core.T().PunchKeyDown();
+            core.Mixer().SetScrollTarget(-1, core.E().RecLoopNr); // its row in view
         }
         binder.Refresh();
         if (!cl.screenshotDir.empty()) {
