@@ -251,6 +251,11 @@ int main(int argc, char* argv[]) {
             if (!switches.ToolShowMixers.Down()) switches.ToolShowMixers.UserClick();
         }
         if (cl.play && core.E().LoopCount > 0 && !core.E().Playing) core.Main().SBPlay.UserClick();
+        if (cl.play && cl.punch && core.Main().SBPunch.Enabled()) {
+            core.Main().SBPunch.UserClick();
+            core.T().PunchKeyDown();
+            core.Mixer().SetScrollTarget(-1, core.E().RecLoopNr); // its row in view
+        }
         binder.Refresh();
         if (!cl.screenshotDir.empty()) {
             // The pointer rests on the record button, so the mouse help has something to show

@@ -82,6 +82,7 @@ void Control::SetValue(int v) {
     int clamped = Clamp(v);
     if (clamped == value_) return;
     value_ = clamped;
+    ++revision_;
     RunChange();
 }
 
@@ -89,16 +90,19 @@ void Control::SetItemIndex(int index) {
     if (index < -1 || index >= static_cast<long long>(items_.size())) index = -1;
     if (index == value_) return;
     value_ = index;
+    ++revision_;
     RunChange();
 }
 
 void Control::SetRange(int min, int max) {
+    if (min != min_ || std::max(min, max) != max_) ++revision_;
     min_ = min;
     max_ = std::max(min, max);
     if (kind_ == ControlKind::ComboBox) return;
     int clamped = Clamp(value_);
     if (clamped == value_) return;
     value_ = clamped;
+    ++revision_;
     RunChange();
 }
 
@@ -106,13 +110,18 @@ void Control::ReleaseGroupPeers() {
     if (owner_ == nullptr) return;
     for (std::size_t i = 0; i < owner_->ControlCount(); ++i) {
         Control& peer = owner_->ControlAt(i);
-        if (&peer != this && peer.kind_ == kind_ && peer.groupIndex_ == groupIndex_) peer.on_ = false;
+        if (&peer != this && peer.kind_ == kind_ && peer.groupIndex_ == groupIndex_ &&
+            peer.on_) {
+            peer.on_ = false;
+            ++peer.revision_;
+        }
     }
 }
 
 void Control::SetOn(bool on) {
     if (on == on_) return;
     on_ = on;
+    ++revision_;
     // The partners of a group let go without running their actions, as speed buttons and
     // radio buttons do.
     bool exclusive =
@@ -137,28 +146,34 @@ int Control::ZeroPosition() const {
 void Control::SetText(std::string text) {
     if (text == text_) return;
     text_ = std::move(text);
+    ++revision_;
     if (kind_ == ControlKind::Edit) RunChange();
 }
 
 void Control::AssignText(std::string_view text) {
     if (text == text_) return;
     text_.assign(text);
+    ++revision_;
     if (kind_ == ControlKind::Edit) RunChange();
 }
 
 void Control::SetItems(std::vector<std::string> items) {
+    if (items == items_) return;
     items_ = std::move(items);
+    ++revision_;
     if (value_ >= static_cast<long long>(items_.size())) SetItemIndex(-1);
 }
 
 void Control::SetLines(std::vector<std::string> lines) {
     if (lines == lines_) return;
     lines_ = std::move(lines);
+    ++revision_;
     RunChange();
 }
 
 void Control::AddLine(std::string line) {
     lines_.push_back(std::move(line));
+    ++revision_;
     RunChange();
 }
 

@@ -89,23 +89,23 @@ class Control {
     void SetChecked(bool checked);
 
     int GroupIndex() const { return groupIndex_; }
-    void SetGroupIndex(int group) { groupIndex_ = group; }
+    void SetGroupIndex(int group) { Change(groupIndex_, group); }
     bool AllowAllUp() const { return allowAllUp_; }
-    void SetAllowAllUp(bool allow) { allowAllUp_ = allow; }
+    void SetAllowAllUp(bool allow) { Change(allowAllUp_, allow); }
     // Menu entries: whether a user's click toggles the check mark.
     bool AutoCheck() const { return autoCheck_; }
-    void SetAutoCheck(bool autoCheck) { autoCheck_ = autoCheck; }
+    void SetAutoCheck(bool autoCheck) { Change(autoCheck_, autoCheck); }
 
     Orientation SliderOrientation() const { return orientation_; }
-    void SetOrientation(Orientation o) { orientation_ = o; }
+    void SetOrientation(Orientation o) { Change(orientation_, o); }
     // TrackBarNorm of the current name unless overridden for this control.
     int ZeroPosition() const;
-    void SetZeroPosition(std::optional<int> zero) { zero_ = zero; }
+    void SetZeroPosition(std::optional<int> zero) { Change(zero_, zero); }
 
     bool Enabled() const { return enabled_; }
-    void SetEnabled(bool enabled) { enabled_ = enabled; }
+    void SetEnabled(bool enabled) { Change(enabled_, enabled); }
     bool Visible() const { return visible_; }
-    void SetVisible(bool visible) { visible_ = visible; }
+    void SetVisible(bool visible) { Change(visible_, visible); }
 
     // Caption of buttons, labels, panels, menu entries; the text of an edit field (where a change
     // runs the change action, as typing does).
@@ -115,7 +115,11 @@ class Control {
     // nothing once its text has been as long as it gets.
     void AssignText(std::string_view text);
     const std::string& Hint() const { return hint_; }
-    void SetHint(std::string hint) { hint_ = std::move(hint); }
+    void SetHint(std::string hint) {
+        if (hint == hint_) return;
+        hint_ = std::move(hint);
+        ++revision_;
+    }
     int Tag() const { return tag_; }
     void SetTag(int tag) { tag_ = tag; }
     int HelpContext() const { return helpContext_; }
@@ -123,9 +127,9 @@ class Control {
 
     // Unset colours mean the platform's default.
     std::optional<Rgb> Color() const { return color_; }
-    void SetColor(std::optional<Rgb> color) { color_ = color; }
+    void SetColor(std::optional<Rgb> color) { Change(color_, color); }
     std::optional<Rgb> FontColor() const { return fontColor_; }
-    void SetFontColor(std::optional<Rgb> color) { fontColor_ = color; }
+    void SetFontColor(std::optional<Rgb> color) { Change(fontColor_, color); }
 
     // Combo box items. Replacing them drops a selection that no longer exists.
     const std::vector<std::string>& Items() const { return items_; }
@@ -154,6 +158,10 @@ class Control {
 
     bool ActionsSuppressed() const;
 
+    // Moves on with every change of what a view shows (state, texts, colours, items, lines,
+    // name), so that views skip the controls that did not change since they last looked.
+    uint64_t Revision() const { return revision_; }
+
   private:
     friend class Form;
     friend class SuppressActions;
@@ -163,6 +171,11 @@ class Control {
     void RunClick();
     int Clamp(long long v) const;
     void ReleaseGroupPeers();
+    template <typename T> void Change(T& field, const T& value) {
+        if (field == value) return;
+        field = value;
+        ++revision_;
+    }
 
     std::string name_;
     ControlKind kind_;
@@ -190,6 +203,7 @@ class Control {
     Action onChange_;
     Action onDblClick_;
     int suppressDepth_ = 0;
+    uint64_t revision_ = 0;
 };
 
 // While a guard lives, no action of its control (or of every control of its form) runs: the

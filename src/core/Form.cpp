@@ -33,6 +33,7 @@ bool Form::Rename(Control& control, std::string newName) {
     auto existing = byName_.find(newKey);
     if (existing != byName_.end() && existing->second != &control) return false;
     if (!control.name_.empty()) byName_.erase(ControlNameKey(control.name_));
+    if (control.name_ != newName) ++control.revision_;
     control.name_ = std::move(newName);
     byName_[newKey] = &control;
     return true;

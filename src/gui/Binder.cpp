@@ -112,6 +112,13 @@ struct Binder::Binding {
     QPointer<QObject> target;
     QPointer<QAction> visibilityAction;
     bool fresh = true;
+    uint64_t revision = 0; // of the control when last copied
+    // Labels whose text changes on refresh after refresh (times, counters) get a fixed size, so
+    // that a new text repaints the label alone instead of laying out its window again.
+    int textStreak = 0;
+    uint64_t textRefresh = 0;
+    bool live = false;
+    std::size_t widestText = 0; // the longest text (in characters) that the fixed size was made for
     std::string name;
     std::string text;
     std::string hint;
@@ -353,6 +360,7 @@ void Binder::Sync(Binding& b) {
     auto* a = qobject_cast<QAction*>(t);
     const bool all = b.fresh;
     b.fresh = false;
+    b.revision = c.Revision();
 
     if (all || b.name != c.Name()) {
         b.name = c.Name();
@@ -393,6 +401,7 @@ void Binder::Sync(Binding& b) {
             button->setText(text);
         } else if (auto* label = qobject_cast<QLabel*>(t)) {
             label->setText(text);
+            if (!all) FollowLiveLabel(b, *label);
         } else if (auto* edit = qobject_cast<QLineEdit*>(t)) {
             if (edit->text() != text) {
                 QSignalBlocker quiet(edit);
@@ -472,10 +481,36 @@ void Binder::Sync(Binding& b) {
     }
 }
 
+void Binder::FollowLiveLabel(Binding& b, QLabel& label) {
+    b.textStreak = b.textRefresh + 1 == refreshes_ ? b.textStreak + 1 : 1;
+    b.textRefresh = refreshes_;
+    if ((!b.live && b.textStreak < LiveLabelStreak) || !label.isVisible() || label.wordWrap()) return;
+    // Measuring a text costs as much as drawing it: only a text longer than the longest so far
+    // is measured (digits are equally wide; a character's width to spare covers the rest).
+    if (b.live && b.text.size() <= b.widestText) return;
+    b.live = true;
+    b.widestText = b.text.size();
+    // The widest text so far sets the width; the size only ever grows, so that a count going
+    // up and down does not make its neighbours dance.
+    const QSize hint = label.sizeHint();
+    const QSize fixed(std::max(label.width(), hint.width() + label.fontMetrics().averageCharWidth()),
+                      std::max(label.height(), hint.height()));
+    if (label.minimumSize() == fixed && label.maximumSize() == fixed) return;
+    label.setFixedSize(fixed);
+    // Opaque, so that its parent (a group box) is not painted under every new text.
+    if (!b.color) label.setAutoFillBackground(true);
+}
+
 void Binder::Refresh() {
     std::erase_if(bindings_, [](const std::unique_ptr<Binding>& b) { return b->target.isNull(); });
-    for (std::size_t i = 0; i < bindings_.size(); ++i)
-        Sync(*bindings_[i]);
+    ++refreshes_;
+    // Only what changed since the last look is copied: most controls stand still.
+    for (std::size_t i = 0; i < bindings_.size(); ++i) {
+        Binding& b = *bindings_[i];
+        // A text that changes all the time is read at a third of the pace: nobody reads faster.
+        if (b.live && refreshes_ % LiveLabelPace != 0) continue;
+        if (b.fresh || b.revision != b.control->Revision()) Sync(b);
+    }
     emit Refreshed();
 }
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 class QAction;
+class QLabel;
 class QWidget;
 
 namespace kreisel {
@@ -41,6 +42,10 @@ class Binder : public QObject {
     Q_OBJECT
   public:
     static constexpr int RefreshIntervalMs = 33;
+    // Refreshes in a row with a new text after which a label keeps its size.
+    static constexpr int LiveLabelStreak = 3;
+    // Such labels are copied on every LiveLabelPace-th refresh only (about 10 Hz).
+    static constexpr int LiveLabelPace = 3;
 
     explicit Binder(QObject* parent = nullptr);
     ~Binder() override;
@@ -86,9 +91,11 @@ class Binder : public QObject {
     void Connect(Binding& b);
     void Sync(Binding& b);
     void SyncNow(const Control* control);
+    void FollowLiveLabel(Binding& b, QLabel& label);
 
     std::vector<std::unique_ptr<Binding>> bindings_;
     QTimer timer_;
+    uint64_t refreshes_ = 0;
 };
 
 } // namespace kreisel

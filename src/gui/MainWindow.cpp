@@ -440,8 +440,12 @@ void MainWindow::Follow() {
     addedDisplays_->setVisible(sw_.PMShowAddedDisplays.Checked());
     if (actLoopTime_ != nullptr) {
         // 120 pixels in the old toolkit's font; as wide as a loop time in ours.
-        const int wide = std::max(
-            120, actLoopTime_->fontMetrics().horizontalAdvance(QStringLiteral("A10: 00.000 Sek.")) + 12);
+        // Measured once per font: measuring a text costs as much as drawing it.
+        if (loopTimeFont_ != actLoopTime_->font() || loopTimeWidth_ < 0) {
+            loopTimeFont_ = actLoopTime_->font();
+            loopTimeWidth_ = actLoopTime_->fontMetrics().horizontalAdvance(QStringLiteral("A10: 00.000 Sek."));
+        }
+        const int wide = std::max(120, loopTimeWidth_ + 12);
         const int width = sw_.PMShowOtherDisplays.Checked() ? wide : 2;
         if (actLoopTime_->minimumWidth() != width) actLoopTime_->setFixedWidth(width);
     }

@@ -9,6 +9,7 @@
 #include "gui/ViewParts.h"
 #include "shell/KreiselCore.h"
 
+#include <QFont>
 #include <QMainWindow>
 
 #include <functional>
@@ -77,6 +78,8 @@ class MainWindow : public QMainWindow {
     QMenu* windowMenu_ = nullptr;
     QWidget* addedDisplays_ = nullptr;
     QWidget* actLoopTime_ = nullptr;
+    QFont loopTimeFont_;
+    int loopTimeWidth_ = -1;
     QWidget* progressLabel_ = nullptr;
     QWidget* progressPanel_ = nullptr;
     QToolButton* stopAtLoopEnd_ = nullptr;

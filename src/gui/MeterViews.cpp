@@ -35,19 +35,13 @@ int GraphView::CursorX(int block) const {
     return LoopGraphs::X(block, graphs_.LastBlockForX(row_), width());
 }
 
-void GraphView::DrawCurve() {
-    curve_ = QPixmap(std::max(width(), 1), std::max(height(), 1));
-    curve_.fill(Qt::black);
-    const int last = graphs_.LastPoint(row_);
-    if (last < 0) return;
-    QPainter p(&curve_);
-    p.setRenderHint(QPainter::Antialiasing, false);
+void GraphView::DrawPoints(QPainter& p, int from, int to) {
     const bool punched = engine_.PunchActive && engine_.RecLoopNr == row_;
     const QColor colors[2] = {punched ? QColor(Qt::cyan) : QColor(0, 220, 0),
                               punched ? QColor(Qt::yellow) : QColor(230, 0, 0)};
     const int lastX = graphs_.LastBlockForX(row_);
     std::vector<QPoint> line;
-    line.reserve(static_cast<size_t>(last + 1));
+    line.reserve(static_cast<size_t>(to - from + 1));
     for (int c = 0; c < (graphs_.Stereo() ? 2 : 1); ++c) {
         p.setPen(QPen(colors[c], graphs_.PenWidth));
         line.clear();
@@ -56,7 +50,7 @@ void GraphView::DrawCurve() {
             if (line.size() > 1) p.drawPolyline(line.data(), static_cast<int>(line.size()));
             line.clear();
         };
-        for (int i = 0; i <= last; ++i) {
+        for (int i = from; i <= to; ++i) {
             const uint8_t point = graphs_.Point(row_, c, i);
             if (point == 0) { // a gap: the curve starts anew after it
                 flush();
@@ -77,35 +71,108 @@ void GraphView::DrawCurve() {
     }
 }
 
+void GraphView::DrawCurve() {
+    curve_ = QPixmap(std::max(width(), 1), std::max(height(), 1));
+    curve_.fill(Qt::black);
+    const int last = graphs_.LastPoint(row_);
+    for (int c = 0; c < 2; ++c) {
+        drawn_[static_cast<size_t>(c)].resize(static_cast<size_t>(last + 1));
+        for (int i = 0; i <= last; ++i)
+            drawn_[static_cast<size_t>(c)][static_cast<size_t>(i)] = graphs_.Point(row_, c, i);
+    }
+    if (last < 0) return;
+    QPainter p(&curve_);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    DrawPoints(p, 0, last);
+}
+
+bool GraphView::DrawChangedPoints() {
+    const int last = graphs_.LastPoint(row_);
+    if (last < 0 || drawn_[0].size() != static_cast<size_t>(last + 1)) return false;
+    int lo = last + 1;
+    int hi = -1;
+    for (int c = 0; c < 2; ++c) {
+        const std::vector<uint8_t>& drawn = drawn_[static_cast<size_t>(c)];
+        for (int i = 0; i <= last; ++i)
+            if (graphs_.Point(row_, c, i) != drawn[static_cast<size_t>(i)]) {
+                lo = std::min(lo, i);
+                hi = std::max(hi, i);
+            }
+    }
+    if (hi < 0) return true;
+    if (hi - lo > last / 2) return false;
+    // The strip from the point before the first change to the point after the last one, widened
+    // by the pen, holds every pixel of the segments that changed; the segments reaching into it
+    // are drawn again over a black strip.
+    const int lastX = graphs_.LastBlockForX(row_);
+    const int pw = graphs_.PenWidth;
+    auto x = [&](int i) { return LoopGraphs::X(i, lastX, width()); };
+    const int left = lo == 0 ? 0 : x(lo - 1) - pw - 1;
+    const int right = hi == last ? width() : x(hi + 1) + pw + 1;
+    int from = std::max(lo - 1, 0);
+    while (from > 0 && x(from) >= left - pw - 2)
+        --from;
+    int to = std::min(hi + 1, last);
+    while (to < last && x(to) <= right + pw + 2)
+        ++to;
+    const QRect strip(left, 0, right - left + 1, height());
+    {
+        QPainter p(&curve_);
+        p.setRenderHint(QPainter::Antialiasing, false);
+        p.setClipRect(strip);
+        p.fillRect(strip, Qt::black);
+        DrawPoints(p, from, to);
+    }
+    for (int c = 0; c < 2; ++c)
+        for (int i = lo; i <= hi; ++i)
+            drawn_[static_cast<size_t>(c)][static_cast<size_t>(i)] = graphs_.Point(row_, c, i);
+    update(strip);
+    return true;
+}
+
 void GraphView::Follow() {
     if (!isVisible()) return;
     const bool punch = engine_.PunchActive && engine_.RecLoopNr == row_;
     const int lastX = graphs_.LastBlockForX(row_);
-    if (graphs_.PointsGeneration(row_) != shownPoints_ || lastX != shownLastBlock_ ||
-        graphs_.PenWidth != shownPen_ || punch != shownPunch_ || curve_.size() != size()) {
-        shownPoints_ = graphs_.PointsGeneration(row_);
+    bool whole = false;
+    if (lastX != shownLastBlock_ || graphs_.PenWidth != shownPen_ || punch != shownPunch_ ||
+        curve_.size() != size()) {
         shownLastBlock_ = lastX;
         shownPen_ = graphs_.PenWidth;
         shownPunch_ = punch;
+        shownPoints_ = graphs_.PointsGeneration(row_);
         DrawCurve();
+        whole = true;
+    } else if (graphs_.PointsGeneration(row_) != shownPoints_) {
+        shownPoints_ = graphs_.PointsGeneration(row_);
+        if (!DrawChangedPoints()) {
+            DrawCurve();
+            whole = true;
+        }
+    }
+    const int play = graphs_.PlayCursorAt(row_);
+    const int record = graphs_.RecordCursorAt(row_);
+    const bool marked = graphs_.PlayCursorMarked(row_);
+    if (whole) {
         update();
-    } else if (graphs_.Generation(row_) != shownGeneration_) {
+    } else if (play != shownPlay_ || record != shownRecord_ || marked != shownMarked_) {
         // Only the cursors moved: the strips of their old and new places.
         const int pad = graphs_.PenWidth + 2;
-        for (int block : {shownPlay_, shownRecord_, graphs_.PlayCursorAt(row_), graphs_.RecordCursorAt(row_)})
+        for (int block : {shownPlay_, shownRecord_, play, record})
             if (block >= 0) update(CursorX(block) - pad, 0, 2 * pad + 1, height());
     }
-    shownGeneration_ = graphs_.Generation(row_);
+    // The paint draws the cursors where they stood now, whenever it comes.
+    shownPlay_ = play;
+    shownRecord_ = record;
+    shownMarked_ = marked;
 }
 
 void GraphView::paintEvent(QPaintEvent* event) {
     QPainter p(this);
     p.drawPixmap(event->rect(), curve_, event->rect());
     const int pw = graphs_.PenWidth;
-    const int play = graphs_.PlayCursorAt(row_);
-    const int record = graphs_.RecordCursorAt(row_);
-    shownPlay_ = play;
-    shownRecord_ = record;
+    const int play = shownPlay_;
+    const int record = shownRecord_;
     if (play >= 0) {
         // The play cursor leaves gaps around the curve's points so that the curve stays visible.
         const int x = CursorX(play);
@@ -114,7 +181,7 @@ void GraphView::paintEvent(QPaintEvent* event) {
             if (const uint8_t point = graphs_.Point(row_, c, play))
                 gaps.push_back(LoopGraphs::Y(LoopGraphs::HeightOfPoint(point), height()));
         std::sort(gaps.begin(), gaps.end());
-        p.setPen(QPen(graphs_.PlayCursorMarked(row_) ? QColor(Qt::yellow) : QColor(Qt::white), pw));
+        p.setPen(QPen(shownMarked_ ? QColor(Qt::yellow) : QColor(Qt::white), pw));
         int top = 0;
         for (int y : gaps) {
             if (y - pw > top) p.drawLine(x, top, x, y - pw);
@@ -131,12 +198,12 @@ void GraphView::paintEvent(QPaintEvent* event) {
 
 void GraphView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    shownPoints_ = ~0u; // drawn anew at the next refresh
+    shownLastBlock_ = -2; // drawn anew at the next refresh
     if (isVisible()) Follow();
 }
 
 void GraphView::mousePressEvent(QMouseEvent* event) {
-    shownPoints_ = ~0u; // a click repaints the graph
+    shownLastBlock_ = -2; // a click repaints the graph
     Follow();
     QWidget::mousePressEvent(event);
 }
@@ -153,6 +220,25 @@ MeterView::MeterView(LevelMeters& meters, LevelMeters::Side side, int channel, Q
 void MeterView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (meters_.PanelHeight() != height()) meters_.SetPanelHeight(height());
+    shownCover_ = -1; // the whole meter at the next refresh
+}
+
+void MeterView::Follow() {
+    const Meter& m = meters_.State(side_).Meters[static_cast<size_t>(channel_)];
+    const int h = height();
+    const int cover = std::clamp(m.CoverHeight, 0, h);
+    const int marker = meters_.Smooth ? -1 : std::clamp(m.MarkerTop, 0, std::max(h - 4, 0));
+    if (shownCover_ < 0 || meters_.Smooth != shownSmooth_) {
+        update();
+    } else {
+        if (cover != shownCover_) update(0, std::min(cover, shownCover_), width(), std::abs(cover - shownCover_));
+        if (marker != shownMarker_)
+            for (int top : {shownMarker_, marker})
+                if (top >= 0) update(0, top, width(), 4);
+    }
+    shownCover_ = cover;
+    shownMarker_ = marker;
+    shownSmooth_ = meters_.Smooth;
 }
 
 void MeterView::paintEvent(QPaintEvent*) {
@@ -162,9 +248,9 @@ void MeterView::paintEvent(QPaintEvent*) {
     const int redBottom = h / 5;
     p.fillRect(0, 0, w, redBottom, QColor(230, 0, 0));
     p.fillRect(0, redBottom, w, h - redBottom, QColor(0, 200, 0));
-    const Meter& m = meters_.State(side_).Meters[static_cast<size_t>(channel_)];
-    p.fillRect(0, 0, w, std::clamp(m.CoverHeight, 0, h), Qt::black);
-    if (!meters_.Smooth) p.fillRect(0, std::clamp(m.MarkerTop, 0, h - 4), w, 4, QColor(255, 200, 0));
+    // What Follow saw: the band it repaints matches what is drawn around it.
+    p.fillRect(0, 0, w, std::max(shownCover_, 0), Qt::black);
+    if (shownMarker_ >= 0) p.fillRect(0, shownMarker_, w, 4, QColor(255, 200, 0));
     p.setPen(Qt::gray);
     p.drawRect(0, 0, w - 1, h - 1);
 }
@@ -173,6 +259,13 @@ LampView::LampView(Control& lamp, QWidget* parent) : QWidget(parent), lamp_(lamp
     setFixedSize(14, 14);
     setObjectName(QString::fromStdString(lamp.Name()));
     setToolTip(QStringLiteral("Klick: Übersteuerungsanzeige zurücksetzen"));
+}
+
+void LampView::Follow() {
+    if (painted_ && shown_ == lamp_.Color()) return;
+    shown_ = lamp_.Color();
+    painted_ = true;
+    update();
 }
 
 void LampView::paintEvent(QPaintEvent*) {
@@ -238,7 +331,8 @@ void AttachMeterViews(KreiselCore& core, Binder& binder, QWidget& loopsWindow, Q
         graphs->push_back(view);
     }
 
-    auto meters = std::make_shared<std::vector<QWidget*>>();
+    auto meters = std::make_shared<std::vector<MeterView*>>();
+    auto lampViews = std::make_shared<std::vector<LampView*>>();
     MeterGraphControls& mc = core.MeterControls();
     Control* lamps[2][2] = {{&mc.ShapeCutInpLeft, &mc.ShapeCutInpRight},
                             {&mc.ShapeCutOutLeft, &mc.ShapeCutOutRight}};
@@ -257,7 +351,7 @@ void AttachMeterViews(KreiselCore& core, Binder& binder, QWidget& loopsWindow, Q
         for (int c = 0; c < 2; ++c) {
             auto* l = new LampView(*lamps[side][c], boxes[side]);
             lampCol->addWidget(l);
-            meters->push_back(l);
+            lampViews->push_back(l);
         }
         lampCol->addStretch(1);
         line->addLayout(lampCol);
@@ -265,16 +359,18 @@ void AttachMeterViews(KreiselCore& core, Binder& binder, QWidget& loopsWindow, Q
         col->insertLayout(1, line);
     }
 
-    auto shownMeters = std::make_shared<uint32_t>(~0u);
     QObject::connect(&binder, &Binder::Refreshed, &loopsWindow,
-                     [&mg, &fadersWindow, &loopsWindow, graphs, meters, shownMeters] {
-                         mg.Meters.WindowVisible = fadersWindow.isVisible();
-                         if (mg.Meters.WindowVisible && mg.Meters.Generation() != *shownMeters) {
-                             *shownMeters = mg.Meters.Generation();
-                             for (QWidget* w : *meters)
-                                 w->update();
+                     [&mg, &fadersWindow, &loopsWindow, graphs, meters, lampViews] {
+                         // A minimised window is not drawn, so its meters need not be followed.
+                         mg.Meters.WindowVisible = fadersWindow.isVisible() && !fadersWindow.isMinimized();
+                         // The views compare with what they drew: a few integers each.
+                         if (mg.Meters.WindowVisible) {
+                             for (MeterView* m : *meters)
+                                 m->Follow();
+                             for (LampView* l : *lampViews)
+                                 l->Follow();
                          }
-                         if (!loopsWindow.isVisible()) return;
+                         if (!loopsWindow.isVisible() || loopsWindow.isMinimized()) return;
                          for (GraphView* g : *graphs) {
                              g->setVisible(mg.Graphs.Shown);
                              if (mg.Graphs.Shown) g->Follow();

@@ -12,6 +12,7 @@
 #include <QSlider>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cmath>
 
 namespace kreisel {
@@ -151,6 +152,7 @@ void BigLabel::paintEvent(QPaintEvent*) {
 ProgressView::ProgressView(QWidget* parent) : QWidget(parent) {
     setMinimumSize(40, 4);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    setAttribute(Qt::WA_OpaquePaintEvent); // the paint covers every pixel
     setCursor(Qt::PointingHandCursor);
 }
 
@@ -158,11 +160,14 @@ void ProgressView::SetProgress(qint64 position, qint64 end, QColor fill) {
     double f = 0;
     if (end > 0 && end < 2147483647)
         f = std::clamp(static_cast<double>(position) / static_cast<double>(end), 0.0, 1.0);
-    const bool moved = std::lround(f * width()) != std::lround(fraction_ * width());
+    const int from = static_cast<int>(std::lround(fraction_ * width()));
+    const int to = static_cast<int>(std::lround(f * width()));
     fraction_ = f;
-    if (moved || fill != fill_) {
+    if (fill != fill_) {
         fill_ = fill;
         update();
+    } else if (from != to) {
+        update(std::min(from, to), 0, std::abs(to - from) + 1, height()); // the band that changed
     }
 }
 

@@ -75,6 +75,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             cl.showAll = true;
         } else if (a == "--play") {
             cl.play = true;
+        } else if (a == "--punch") {
+            cl.punch = true;
         } else if (auto v = value("--audio")) {
             cl.audio = *v;
             if (!ParseAudioChoice(cl.audio))
@@ -151,6 +153,7 @@ std::string CommandLineHelp() {
            "                       bringen; ihre Texte bleiben erhalten\n"
            "  --show-all           alle Fenster zeigen\n"
            "  --play               die geladene Sitzung gleich abspielen\n"
+           "  --punch              (mit --play) in den aktiven Loop einstanzen, bis zum Ende\n"
            "  --screenshot DIR     jedes Fenster als DIR/<Name>.png speichern und enden\n"
            "  --screenshot-delay MS  Wartezeit vor den Bildern (2000)\n"
            "  --help               diese Hilfe\n"

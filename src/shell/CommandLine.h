@@ -17,6 +17,7 @@ struct CommandLine {
     bool fast = false;    // the built-in device runs as fast as the core takes blocks
     bool showAll = false; // every window shown at start
     bool play = false;    // playback starts once the file named is loaded
+    bool punch = false;   // with play: a punch-in into the active loop that never ends (load tests)
     std::string audio;    // raw text of --audio; empty: the sound card
     std::string exportFile;
     std::string tunerLog; // (headless) every steady note of the tuner as a line of this file

@@ -1,6 +1,7 @@
 // Named controls: lookup and renaming, when actions run, group rules, and the values macros read
 // and set.
 #include <climits>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -270,6 +271,47 @@ TEST(ControlValue, SwitchesReadOneAndFieldsClampToTheirRange) {
     combo.SetItems({"a", "b"});
     SetControlValue(combo, 1, false); // not settable by macros
     EXPECT_EQ(combo.ItemIndex(), -1);
+}
+
+// Views copy only controls whose revision moved: every change a view shows moves it, a setter
+// that changes nothing leaves it, and a group partner released by a press moves too.
+TEST(ControlRevision, MovesWithEveryVisibleChangeOnly) {
+    Form form("FormTest");
+    Control& c = form.Add("CBx", ControlKind::ComboBox);
+    Control& a = form.Add("SBa", ControlKind::SwitchButton);
+    Control& b = form.Add("SBb", ControlKind::SwitchButton);
+    const std::vector<std::pair<const char*, std::function<void()>>> changes = {
+        {"items", [&] { c.SetItems({"eins", "zwei"}); }},
+        {"item index", [&] { c.SetItemIndex(1); }},
+        {"text", [&] { c.SetText("neu"); }},
+        {"assigned text", [&] { c.AssignText("neuer"); }},
+        {"hint", [&] { c.SetHint("Hinweis"); }},
+        {"enabled", [&] { c.SetEnabled(false); }},
+        {"visible", [&] { c.SetVisible(false); }},
+        {"colour", [&] { c.SetColor(Rgb{1, 2, 3}); }},
+        {"font colour", [&] { c.SetFontColor(Rgb{4, 5, 6}); }},
+        {"range", [&] { c.SetRange(0, 9); }},
+        {"lines", [&] { c.SetLines({"a"}); }},
+        {"orientation", [&] { c.SetOrientation(Orientation::Vertical); }},
+        {"down", [&] { c.SetDown(true); }},
+        {"name", [&] { form.Rename(c, "CBy"); }},
+    };
+    for (const auto& [what, change] : changes) {
+        uint64_t before = c.Revision();
+        change();
+        EXPECT_NE(c.Revision(), before) << what;
+        before = c.Revision();
+        change(); // the same again changes nothing
+        EXPECT_EQ(c.Revision(), before) << what << " again";
+    }
+
+    a.SetGroupIndex(1);
+    b.SetGroupIndex(1);
+    a.SetDown(true);
+    const uint64_t partner = a.Revision();
+    b.SetDown(true);
+    EXPECT_FALSE(a.Down());
+    EXPECT_NE(a.Revision(), partner);
 }
 
 } // namespace

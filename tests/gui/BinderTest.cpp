@@ -6,9 +6,12 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QBoxLayout>
 #include <QLabel>
 #include <QSlider>
 #include <QToolButton>
+
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -138,6 +141,41 @@ TEST(Binder, ModelChangesReachTheWidgetsOnRefresh) {
     a->trigger();
     EXPECT_FALSE(menu.Checked());
     EXPECT_FALSE(a->isChecked());
+}
+
+// A label whose text changes on every refresh (a running time) is fixed at the size of its
+// longest text so far, so that no new text lays out its window again, and it still shows the
+// newest text within a few refreshes.
+TEST(Binder, RunningTextKeepsItsLabelsSizeAndShowsTheNewestText) {
+    Form form("FormTest");
+    Control& time = form.Add("LabelUsedTime", ControlKind::Label);
+    Binder binder;
+    binder.RefreshTimer().stop();
+    QWidget window;
+    auto* layout = new QHBoxLayout(&window);
+    auto* label = qobject_cast<QLabel*>(binder.Create(time, &window));
+    ASSERT_NE(label, nullptr);
+    layout->addWidget(label);
+    layout->addStretch(1);
+    window.show();
+
+    auto settle = [&](const QString& text) {
+        time.SetText(text.toStdString());
+        for (int r = 0; r < Binder::LiveLabelPace; ++r)
+            binder.Refresh();
+        EXPECT_EQ(label->text(), text);
+    };
+    for (int r = 0; r < 4 * Binder::LiveLabelStreak; ++r) { // a new text at every refresh
+        time.SetText(std::to_string(r * 7));
+        binder.Refresh();
+    }
+    EXPECT_EQ(label->minimumSize(), label->maximumSize());
+    settle(QStringLiteral("12.75 Sek."));
+    const int wide = label->fontMetrics().horizontalAdvance(label->text());
+    EXPECT_GE(label->width(), wide);
+    EXPECT_EQ(label->minimumSize(), label->maximumSize());
+    settle(QStringLiteral("3")); // shorter texts keep the width of the longest
+    EXPECT_GE(label->width(), wide);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "GuiRig.h"
 
 #include <QImage>
+#include <QScreen>
 #include <QToolButton>
 
 namespace kreisel {
@@ -59,6 +60,76 @@ TEST(MeterViews, RecordedCurveAndCursorAreDrawnInTheRow) {
     ASSERT_NE(lamp, nullptr);
     const QImage lit = lamp->grab().toImage().convertToFormat(QImage::Format_RGB32);
     EXPECT_GT(CountColor(lit, qRgb(255, 0, 0)), 10);
+}
+
+// The columns of an image that hold at least `min` pixels of a colour.
+std::vector<int> ColumnsWith(const QImage& image, QRgb color, int min) {
+    std::vector<int> columns;
+    for (int x = 0; x < image.width(); ++x) {
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y)
+            n += image.pixel(x, y) == color;
+        if (n >= min) columns.push_back(x);
+    }
+    return columns;
+}
+
+// After a stop the play cursor of each loop stands at the loop's last block, in the window as
+// painted (not a fresh grab); with the adapted scale that is the right end of the graph, for a
+// loop played past its middle as for one stopped at the first block of a new cycle; the record
+// cursor is gone.
+TEST(MeterViews, StopPutsThePlayCursorOnTheLastBlock) {
+    for (const int variant : {0, 1, 2, 3}) {
+        const bool nextCycle = variant % 2 == 1;
+        const bool adapt = variant < 2;
+        SCOPED_TRACE(variant);
+        GuiRig rig;
+        LoopsWindow loops(rig.core.Loops(), rig.binder, rig.core.E(), &rig.mixer, nullptr);
+        FadersWindow faders(rig.core.FadersForm(), rig.binder);
+        AttachMeterViews(rig.core, rig.binder, loops, faders);
+        loops.resize(800, 500);
+        loops.show();
+        rig.core.MeterControls().CBAdaptGraphs.SetChecked(adapt);
+        rig.core.Main().CBContinuousRecordingLoops.SetChecked(false);
+        rig.Widget<QToolButton>("SBRecord")->click();
+        const Engine& e = rig.core.E();
+        for (int b = 0; b < 200 && e.Recording; ++b) // to the end of the loop's set length
+            Feed(rig, 12000);
+        ASSERT_FALSE(e.Recording);
+        ASSERT_TRUE(e.Playing);
+        const int last = e.Slots[1].LoopLastBlock;
+        ASSERT_GT(last, 4);
+        const int playedBlocks = nextCycle ? last + 2 : last / 2 + 3;
+        for (int b = 0; b < playedBlocks; ++b)
+            Feed(rig, 0);
+        RunEvents(3 * Binder::RefreshIntervalMs);
+        auto* graph = loops.findChild<GraphView*>(QStringLiteral("GraphView_1"));
+        ASSERT_NE(graph, nullptr);
+        const QRgb white = qRgb(255, 255, 255);
+        const int tall = graph->height() / 2;
+        // What the window shows, as painted by the views' own updates (a grab would paint anew).
+        auto shown = [&] {
+            const QPoint at = graph->mapTo(&loops, QPoint(0, 0));
+            return loops.screen()
+                ->grabWindow(loops.winId(), at.x(), at.y(), graph->width(), graph->height())
+                .toImage()
+                .convertToFormat(QImage::Format_RGB32);
+        };
+        // Unadapted, the whole loop takes the first pixels of the scale of the longest loop
+        // possible, under the record cursor that stays at the last block recorded.
+        if (adapt) {
+            ASSERT_EQ(ColumnsWith(shown(), white, tall).size(), 1u) << "one play cursor while playing";
+        }
+
+        rig.Widget<QToolButton>("ButtonStop")->click();
+        ASSERT_FALSE(e.Playing);
+        for (int b = 0; b < 3; ++b) // blocks go on flowing while the transport stands
+            Feed(rig, 0);
+        RunEvents(3 * Binder::RefreshIntervalMs);
+        const std::vector<int> at = ColumnsWith(shown(), white, tall);
+        ASSERT_EQ(at.size(), 1u);
+        EXPECT_EQ(at[0], LoopGraphs::X(last, rig.core.MetersGraphs().Graphs.LastBlockForX(1), graph->width()));
+    }
 }
 
 } // namespace
