@@ -60,7 +60,6 @@ const fs::path& Scratch() {
 }
 
 FuzzRig::FuzzRig() : folder(Scratch()) {
-    fs::current_path(folder);
     core = std::make_unique<KreiselCore>(Host{clock, clock, pump, dialogs, system});
     core->ProgramFolder = folder;
     core->SetDefaultFiles(folder / "Kreisel.LPS", folder / "Kreisel.mix");

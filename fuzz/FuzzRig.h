@@ -1,6 +1,6 @@
 // The whole core for fuzz targets: a clock that moves only when the core waits, dialogs that
-// take every default answer and keep nothing, and a scratch folder that the process works in,
-// so that whatever a file makes the program write stays there.
+// take every default answer and keep nothing, and a scratch folder as the program folder, so
+// that whatever a file makes the program write stays there.
 #pragma once
 
 #include "shell/KreiselCore.h"
@@ -87,7 +87,7 @@ struct FuzzRig {
     // Before each input: the budget refilled, the macros stopped, the recordings gone.
     void Fresh();
 
-    std::filesystem::path folder; // the scratch folder, also the working directory
+    std::filesystem::path folder; // the scratch folder, also the program folder
     FuzzClock clock;
     FuzzPump pump{clock};
     QuietDialogs dialogs;

@@ -71,7 +71,9 @@ class FullDisk : public Stage {
     Outcome InChild(Place place, const std::function<bool()>& save) {
         int fds[2];
         EXPECT_EQ(::pipe(fds), 0);
-        if (place == Place::ReadOnlyFolder) EXPECT_EQ(::chmod(dir.Path().c_str(), 0555), 0);
+        if (place == Place::ReadOnlyFolder) {
+            EXPECT_EQ(::chmod(dir.Path().c_str(), 0555), 0);
+        }
         const pid_t pid = ::fork();
         if (pid == 0) {
             ::close(fds[0]);
@@ -205,6 +207,8 @@ TEST_F(FullDisk, NoFailedWriteCostsATakeOrAnEarlierFileAndThePerformanceGoesOn) 
     // The earlier session is whole and loads.
     ASSERT_TRUE(core->LoadSaveSession(take, false));
     ASSERT_EQ(E().LoopCount, 2);
+    EXPECT_EQ(Audio(1).size(), a1.size());
+    EXPECT_EQ(Audio(2).size(), a2.size());
     EXPECT_TRUE(Audio(1) == a1);
     EXPECT_TRUE(Audio(2) == a2);
 }
