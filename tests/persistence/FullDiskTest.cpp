@@ -148,6 +148,8 @@ TEST_F(FullDisk, NoFailedWriteCostsATakeOrAnEarlierFileAndThePerformanceGoesOn) 
     ASSERT_TRUE(core->LoadSaveMixerSet(dir / "Kreisel.mix", true, false));
     std::string error;
     ASSERT_TRUE(WriteLoopWav(E(), 1, dir / "Loop.wav", &error)) << error;
+    // The loops as that session gives them back (the settings file brings its own rate).
+    ASSERT_TRUE(core->LoadSaveSession(take, false));
     const std::string a1 = Audio(1), a2 = Audio(2);
     const std::map<std::string, std::string> earlier = Files();
     Press(M().SBPlay);
@@ -207,8 +209,6 @@ TEST_F(FullDisk, NoFailedWriteCostsATakeOrAnEarlierFileAndThePerformanceGoesOn) 
     // The earlier session is whole and loads.
     ASSERT_TRUE(core->LoadSaveSession(take, false));
     ASSERT_EQ(E().LoopCount, 2);
-    EXPECT_EQ(Audio(1).size(), a1.size());
-    EXPECT_EQ(Audio(2).size(), a2.size());
     EXPECT_TRUE(Audio(1) == a1);
     EXPECT_TRUE(Audio(2) == a2);
 }
