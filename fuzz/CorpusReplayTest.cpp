@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <ostream>
 #include <iterator>
 
 #define KREISEL_DECLARE_TARGET(name) int FuzzTarget_##name(const uint8_t* data, size_t size);
@@ -24,6 +25,10 @@ struct Target {
     const char* name;
     int (*run)(const uint8_t*, size_t);
 };
+
+void PrintTo(const Target& target, std::ostream* out) {
+    *out << target.name;
+}
 
 class CorpusReplay : public ::testing::TestWithParam<Target> {};
 
