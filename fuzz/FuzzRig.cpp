@@ -46,16 +46,24 @@ void FuzzPump::Step(int ms) {
     if (++calls_ == 20000 && OverBudget) OverBudget();
 }
 
+namespace {
+
+void RemoveScratch() {
+    std::error_code ec;
+    fs::remove_all(Scratch(), ec);
+}
+
+} // namespace
+
 const fs::path& Scratch() {
     static const fs::path folder = [] {
         std::string pattern = (fs::temp_directory_path() / "kreisel-fuzz-XXXXXX").string();
         if (mkdtemp(pattern.data()) == nullptr) std::abort();
-        std::atexit([] {
-            std::error_code ec;
-            fs::remove_all(Scratch(), ec);
-        });
         return fs::path(pattern);
     }();
+    // Registered once the folder is made, so it runs before the folder's name is destroyed.
+    static const bool removedAtExit = std::atexit(RemoveScratch) == 0;
+    (void)removedAtExit;
     return folder;
 }
 
