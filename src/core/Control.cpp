@@ -166,6 +166,10 @@ void Control::Click() {
     RunClick();
 }
 
+void Control::DblClick() {
+    if (enabled_ && onDblClick_ && !ActionsSuppressed()) onDblClick_(*this);
+}
+
 void Control::UserClick() {
     if (!enabled_) return;
     switch (kind_) {

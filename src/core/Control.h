@@ -139,6 +139,9 @@ class Control {
     // --- Actions.
     void SetOnClick(Action action) { onClick_ = std::move(action); }
     void SetOnChange(Action action) { onChange_ = std::move(action); }
+    // A double click (labels and panels that have one); a disabled control ignores it.
+    void SetOnDblClick(Action action) { onDblClick_ = std::move(action); }
+    void DblClick();
     // Runs the click action, as program code calling a handler does; the state is left alone.
     void Click();
     // What a user's mouse press does: switch buttons go down or up (group rules above), check
@@ -185,6 +188,7 @@ class Control {
     std::vector<std::string> lines_;
     Action onClick_;
     Action onChange_;
+    Action onDblClick_;
     int suppressDepth_ = 0;
 };
 

@@ -50,7 +50,8 @@ void KeyOverviewControls::Refresh() {
     if (!shown) return;
     // Built from scratch each time: macros and the key file may have changed.
     std::vector<std::string> lines;
-    const std::string text = keys_.Overview(CBKeysAll.Checked(), portKeys_);
+    const std::string text =
+        keys_.Overview(CBKeysAll.Checked(), portKeys_, MidiSwitches ? MidiSwitches() : decltype(MidiSwitches())());
     std::size_t start = 0;
     for (std::size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', start)) {
         lines.push_back(text.substr(start, end - start));

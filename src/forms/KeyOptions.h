@@ -5,6 +5,8 @@
 #include "core/Form.h"
 #include "macros/KeyHandler.h"
 
+#include <functional>
+
 namespace kreisel {
 
 class KeyOptions {
@@ -33,6 +35,8 @@ class KeyOverviewControls {
     Control& MemoKeys;
 
     void Refresh();
+    // The MIDI pedal's messages and their keys, for the overview; may be left empty.
+    std::function<std::vector<std::pair<std::string, int>>()> MidiSwitches;
 
   private:
     const KeyHandler& keys_;

@@ -156,7 +156,7 @@ void TFormMacros::AnyLoadSaveClick(const Control& sender) {
     const bool empty = std::all_of(lines.begin(), lines.end(), [](const std::string& l) { return l.empty(); });
     if (!empty) {
         Question q;
-        q.caption = "Kreisel";
+        q.caption = "Meldung";
         q.text = "bestehende Makros vorher entfernen ?";
         q.buttons = DialogButtons::OkNoCancel;
         q.defaultResult = DialogResult::Cancel;

@@ -318,6 +318,14 @@ void Binder::Connect(Binding& b) {
 }
 
 bool Binder::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonDblClick &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        if (Control* c = ControlOf(watched)) {
+            c->DblClick();
+            SyncNow(c);
+        }
+        return false;
+    }
     if (event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         if (Control* c = ControlOf(watched)) {

@@ -199,17 +199,21 @@ int LoopsWindow::VisibleRowArea() const {
 
 void LoopsWindow::PlaceRows() {
     const int first = form_.CBInputMixer.Checked() ? 0 : 1;
-    const int last = std::clamp(engine_.MaxLoopCount, 0, LoopSlotCapacity);
     const int offset = mixer_ != nullptr ? mixer_->ScrollOffset() * RowPixels / LoopMixer::RowHeight
                                          : (bar_->value() - bar_->minimum()) * RowPixels;
-    for (int n = 0; n <= LoopSlotCapacity; ++n) {
+    // Rows stand in the mixer's order (group by group); slots beyond "Max.Anz. Loops" are thin.
+    int y = -offset;
+    for (int place = 0; place <= LoopSlotCapacity; ++place) {
+        const int n = mixer_ != nullptr ? mixer_->RowAt(place) : place;
         QWidget* frame = rows_.at(static_cast<std::size_t>(n)).frame;
-        if (n > last) {
+        if (place < first) {
             frame->hide();
             continue;
         }
-        if (n >= first) frame->show();
-        frame->setGeometry(0, (n - first) * RowPixels - offset, area_->width(), RowPixels - 2);
+        const int height = mixer_ != nullptr ? mixer_->PanelHeight(n) * RowPixels / LoopMixer::RowHeight : RowPixels;
+        frame->setGeometry(0, y, area_->width(), std::max(height - 2, 2));
+        frame->show();
+        y += height;
     }
 }
 
@@ -227,8 +231,10 @@ void LoopsWindow::Follow() {
     const int first = form_.CBInputMixer.Checked() ? 0 : 1;
     const int last = std::clamp(engine_.MaxLoopCount, 0, LoopSlotCapacity);
     const int offset = mixer_ != nullptr ? mixer_->ScrollOffset() : bar_->value();
+    const int layout = mixer_ != nullptr ? mixer_->LayoutGeneration() : 0;
     if (offset != placedOffset_ || first != placedFirstRow_ || last != placedLastRow_ ||
-        area_->width() != placedWidth_) {
+        area_->width() != placedWidth_ || layout != placedLayout_) {
+        placedLayout_ = layout;
         placedOffset_ = offset;
         placedFirstRow_ = first;
         placedLastRow_ = last;

@@ -58,6 +58,7 @@ class LoopsWindow : public FormWindow {
     int placedFirstRow_ = -1;
     int placedShowMixers_ = -1;
     int placedWidth_ = -1;
+    int placedLayout_ = -1;
 };
 
 } // namespace kreisel

@@ -56,6 +56,12 @@ std::vector<GroupSpec> TempoPage() {
          {{"", {"SBPortControl", "CBPorts"}},
           {"", {"CBPortUseInverting", "CBPortUseBothTransitions"}},
           {"CTS, DSR, RLSD, RING:", {"ShapeCTS", "ShapeDSR", "ShapeRLSD", "ShapeRING"}}}},
+        {"MIDI-Fußschalter",
+         {{"", {"SBMidiKeys", "CBMidiPorts", "ButtonMidiPorts"}},
+          {"Kanal:", {"CBMidiChannel"}},
+          {"Zuordnung:", {"CBMidiMapping"}},
+          {"Nachricht, Nummer, Taste:", {"CBMidiKind", "SEMidiNumber", "SEMidiKey"}},
+          {"", {"ButtonMidiLearn", "LabelMidiState"}}}},
         {"Stimmgerät und Stimm-Ton",
          {{"", {"CBShowInputFreq", "SBGeneratorOpt", "EditGenFreq", "TBGenerLevel", "PanelGenerLevel"}}}},
     };
@@ -87,7 +93,8 @@ std::vector<GroupSpec> SoundCardPage() {
           {"", {"LabelFreqCaption", "SEFreq", "LabelFreqUnit"}},
           {"", {"LabelBlockCaption", "SEMemBlockFrames", "LabelBlockUnit"}},
           {"", {"LabelInfoRestart"}},
-          {"", {"LabelWaveFormat", "ButtonStartSoundKarte", "SpeedButtonSoundkarte"}}}},
+          {"", {"LabelWaveFormat", "ButtonStartSoundKarte", "SpeedButtonSoundkarte"}},
+          {"", {"LabelSndInputCount"}}}},
     };
 }
 

@@ -175,7 +175,8 @@ std::string KeyHandler::KeyLine(const std::string& label, int code) const {
     return line + "\n";
 }
 
-std::string KeyHandler::Overview(bool all, const std::array<int, 4>& portKeys) const {
+std::string KeyHandler::Overview(bool all, const std::array<int, 4>& portKeys,
+                                 const std::vector<std::pair<std::string, int>>& midiKeys) const {
     std::string out = " <<< Einzelbefehls-Tasten: >>> \n";
     for (int k = 1; k < kFirstSequenceKey; ++k) {
         const std::string& command = KeyCommand[static_cast<std::size_t>(k)];
@@ -191,6 +192,11 @@ std::string KeyHandler::Overview(bool all, const std::array<int, 4>& portKeys) c
     static const std::array<const char*, 4> kLines{"CTS:", "DSR:", "RLSD:", "RING:"};
     for (std::size_t i = 0; i < portKeys.size(); ++i)
         if (portKeys[i] != 0) out += KeyLine(kLines[i], portKeys[i]);
+    if (!midiKeys.empty()) {
+        out += kRule + "\n <<< MIDI-Fußschalter steuern folgende Tasten: >>> \n";
+        for (const auto& [label, key] : midiKeys)
+            out += KeyLine(label + ":", key);
+    }
     out += kRule + "\n <<< Punch-In-Aufnahmetaste: >>> \n" + KeyLine("", Settings.PunchingKey);
     out += kRule + "\n <<< Tap-Taste: >>> \n" + KeyLine("", Settings.TappingKey);
     out += kRule + "\n <<< Sequenz-Taste(n): >>> \n";

@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace kreisel {
 
@@ -69,8 +71,10 @@ class KeyHandler {
 
     // The key overview: all single commands, switch lines, punch, tap and sequence keys, the
     // sequences and the keys that macros use. `all` also lists keys without an assignment.
-    // portKeys: the keys sent by the modem-status lines CTS, DSR, RLSD, RING.
-    std::string Overview(bool all, const std::array<int, 4>& portKeys) const;
+    // portKeys: the keys sent by the modem-status lines CTS, DSR, RLSD, RING; midiKeys: the
+    // MIDI pedal's messages (label) and their keys, listed after them when there are any.
+    std::string Overview(bool all, const std::array<int, 4>& portKeys,
+                         const std::vector<std::pair<std::string, int>>& midiKeys = {}) const;
 
   private:
     void FinishSequence();

@@ -25,6 +25,10 @@ void ShowPlayState(Control& play, bool on) {
 
 LoopMixer::LoopMixer(Engine& engine, MixerControls& controls) : engine_(engine), c_(controls) {
     for (int n = 0; n <= LoopSlotCapacity; ++n) {
+        placeOf_[static_cast<size_t>(n)] = rowAt_[static_cast<size_t>(n)] = n;
+        panelHeight_[static_cast<size_t>(n)] = RowHeight;
+    }
+    for (int n = 0; n <= LoopSlotCapacity; ++n) {
         MixerRowControls& r = c_.MixerRows[static_cast<size_t>(n)];
         for (Control* slider : {r.AmpLeft, r.AmpRight, r.PanLeft, r.PanRight})
             slider->SetOnChange([this](Control& s) { SliderChange(s); });
@@ -133,10 +137,8 @@ bool LoopMixer::Concerned(int loop) const {
 }
 
 void LoopMixer::TakeOverMarks() {
-    // As at the loop end: the active group's loops, or every loop while all are marked together;
-    // a marked loop of another group must not start sounding in this group's cycle.
-    for (int m = 1; m <= std::min(engine_.LoopCount, LastRow()); ++m) {
-        if (!Concerned(m)) continue;
+    // Every loop in use, whatever its group: the marks say what sounds from now on.
+    for (int m = 1; m <= std::min(engine_.LoopCount, LoopSlotCapacity); ++m) {
         MixerRowControls& r = c_.MixerRows[static_cast<size_t>(m)];
         const bool on = r.Marker->Down();
         engine_.Rows[static_cast<size_t>(m)].LoopOn = on;
@@ -305,7 +307,7 @@ std::string LoopMixer::RowName(int row) const {
 
 void LoopMixer::ShowTopRow() {
     const int top = std::min(FirstShownRow() + ScrollOffset() / RowHeight, LastRow());
-    c_.LabelChanges.SetText("Loop " + RowName(top));
+    c_.LabelChanges.SetText("Loop " + RowName(RowAt(top)));
 }
 
 void LoopMixer::ScrollBarChange() {
@@ -323,23 +325,28 @@ void LoopMixer::StepScrollToGroupIDXOrLoopNr(int maxSteps) {
     if (ScrollStepsPerMixer <= 0 || !ScrollTargetSet()) return;
     const int lastRow = LastRow();
     if (lastRow < 1) return;
+    // In places from the top: a group's rows stand together.
     int first = -1, last = -1;
     if (targetLoop_ >= 1) {
-        first = last = std::min(targetLoop_, lastRow);
+        first = last = PlaceOf(std::min(targetLoop_, lastRow));
     } else {
-        for (int m = 1; m <= std::min(engine_.LoopCount, lastRow); ++m) {
+        for (int m = 1; m <= std::min(engine_.LoopCount, LoopSlotCapacity); ++m) {
             if (engine_.Slots[static_cast<size_t>(m)].LoopGroup != targetGroup_) continue;
-            if (first < 0) first = m;
-            last = m;
+            const int place = PlaceOf(m);
+            if (first < 0 || place < first) first = place;
+            last = std::max(last, place);
         }
         // A group without loops yet: where its first loop will go.
-        if (first < 0) first = last = std::clamp(engine_.LoopCount + 1, 1, lastRow);
+        if (first < 0) first = last = PlaceOf(std::clamp(engine_.LoopCount + 1, 1, lastRow));
+        first = std::min(first, lastRow);
+        last = std::min(last, lastRow);
         // With a row of margin above and below, the group's end matters more than its start.
         const int fit = VisibleHeight / RowHeight;
         if (last - first + 3 > fit) first = std::clamp(last + 3 - fit, first, last);
     }
     const int above = std::max(first - 1, FirstShownRow());
     const int below = std::min(last + 1, lastRow);
+    auto top = [this](int place) { return (place - FirstShownRow()) * RowHeight; };
     Control& bar = c_.ScrollBarLoops;
     auto step = [this, &bar](int by) {
         programScroll_ = true;
@@ -349,7 +356,7 @@ void LoopMixer::StepScrollToGroupIDXOrLoopNr(int maxSteps) {
 
     bool done = true;
     int steps = 0;
-    while (RowTop(above) < ScrollOffset() && bar.Position() > bar.Min()) {
+    while (top(above) < ScrollOffset() && bar.Position() > bar.Min()) {
         if (steps++ == maxSteps) {
             done = false;
             break;
@@ -359,7 +366,7 @@ void LoopMixer::StepScrollToGroupIDXOrLoopNr(int maxSteps) {
     }
     if (downPassAllowed_) {
         steps = 0;
-        while (RowTop(below) + RowHeight > ScrollOffset() + VisibleHeight && bar.Position() < bar.Max()) {
+        while (top(below) + RowHeight > ScrollOffset() + VisibleHeight && bar.Position() < bar.Max()) {
             if (steps++ == maxSteps) {
                 done = false;
                 break;
@@ -368,6 +375,32 @@ void LoopMixer::StepScrollToGroupIDXOrLoopNr(int maxSteps) {
         }
     }
     if (done) targetGroup_ = targetLoop_ = -1;
+}
+
+// -- Row panels
+
+void LoopMixer::ArrangeRowsByGroup() {
+    std::array<int, LoopSlotCapacity + 1> order{};
+    for (int n = 0; n <= LoopSlotCapacity; ++n)
+        order[static_cast<size_t>(n)] = n;
+    // Empty slots (no group) after every group; within a group the slots keep their order.
+    auto key = [this](int row) {
+        const int group = engine_.Slots[static_cast<size_t>(row)].LoopGroup;
+        return group < 0 ? 1 << 20 : group;
+    };
+    std::stable_sort(order.begin() + 1, order.end(), [&key](int a, int b) { return key(a) < key(b); });
+    for (int place = 0; place <= LoopSlotCapacity; ++place) {
+        const int row = order[static_cast<size_t>(place)];
+        rowAt_[static_cast<size_t>(place)] = row;
+        placeOf_[static_cast<size_t>(row)] = place;
+    }
+    ++layoutGeneration_;
+}
+
+void LoopMixer::SizeRowPanels(int maxLoops) {
+    for (int n = 2; n <= LoopSlotCapacity; ++n)
+        panelHeight_[static_cast<size_t>(n)] = n > maxLoops ? 2 : RowHeight;
+    ++layoutGeneration_;
 }
 
 } // namespace kreisel

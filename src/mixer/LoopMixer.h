@@ -8,6 +8,7 @@
 #include "engine/Engine.h"
 #include "mixer/MixerControls.h"
 
+#include <array>
 #include <functional>
 #include <string>
 
@@ -82,11 +83,24 @@ class LoopMixer {
     int ScrollOffset() const;
     int LargeScrollStep() const { return 4 * Steps(); }
 
+    // -- Row panels
+    // Rows stand in this order: the input row, then the loops group by group (a group's loops
+    // in slot order), then the empty slots. Re-arranged when a loop joins a group that is not
+    // the last one.
+    void ArrangeRowsByGroup();
+    // Slots beyond "Max.Anz. Loops" shrink to a thin line; slot 1 and the input row never do.
+    void SizeRowPanels(int maxLoops);
+    int PanelHeight(int row) const { return panelHeight_[static_cast<size_t>(row)]; }
+    // Place of a row from the top (the input row is place 0) and the row at a place.
+    int PlaceOf(int row) const { return placeOf_[static_cast<size_t>(row)]; }
+    int RowAt(int place) const { return rowAt_[static_cast<size_t>(place)]; }
+    // Counts every change of order or height, so that views re-place the rows.
+    int LayoutGeneration() const { return layoutGeneration_; }
+
   private:
     int LastRow() const;
     int FirstShownRow() const;
     int Steps() const { return ScrollStepsPerMixer > 0 ? ScrollStepsPerMixer : 1; }
-    int RowTop(int row) const { return (row - FirstShownRow()) * RowHeight; }
     bool LoopInActiveGroup(int loop) const;
     bool Concerned(int loop) const;
     void SetRowPositions(int row, int ampLeft, int ampRight, int panLeft, int panRight);
@@ -105,6 +119,10 @@ class LoopMixer {
     bool programScroll_ = false;
     bool resetPending_ = false; // an input mode change waits for its reset
     int pendingMode_ = 0;
+    std::array<int, LoopSlotCapacity + 1> placeOf_{};
+    std::array<int, LoopSlotCapacity + 1> rowAt_{};
+    std::array<int, LoopSlotCapacity + 1> panelHeight_{};
+    int layoutGeneration_ = 0;
 };
 
 } // namespace kreisel

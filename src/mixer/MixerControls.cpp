@@ -2,6 +2,8 @@
 // the renaming of a row when its loop gets a name.
 #include "mixer/MixerControls.h"
 
+#include <algorithm>
+
 namespace kreisel {
 
 namespace {
@@ -80,7 +82,7 @@ MixerControls::MixerControls(Form& form)
         suffix_[static_cast<size_t>(n)] = num;
         r.Panel = &form.Add("", ControlKind::Panel);
         r.Marker = &Make(form, "SBLoopMarker_" + num, ControlKind::SwitchButton);
-        r.Marker->SetText(n == 0 ? "Inp" : num);
+        r.Marker->SetText(n == 0 ? "Inp" : num + ":");
         r.Play = &Make(form, "SBLoop_" + num, ControlKind::SwitchButton);
         r.AmpLeft = &RowSlider(form, "TBAmpLeft_" + num, Orientation::Vertical, 4, n);
         r.AmpRight = &RowSlider(form, "TBAmpRight_" + num, Orientation::Vertical, 4, n);
@@ -121,10 +123,12 @@ void MixerControls::RenameRow(int row, const std::string& suffix) {
     for (int other = 1; other <= LoopSlotCapacity; ++other)
         if (other != row && SameControlName(suffix_[static_cast<size_t>(other)], suffix) &&
             ApplySuffix(other, std::to_string(other)))
-            MixerRows[static_cast<size_t>(other)].Marker->SetText(std::to_string(other));
+            MixerRows[static_cast<size_t>(other)].Marker->SetText(std::to_string(other) + ":");
     const std::string old = suffix_[static_cast<size_t>(row)];
     if (ApplySuffix(row, suffix))
-        MixerRows[static_cast<size_t>(row)].Marker->SetText(suffix);
+        MixerRows[static_cast<size_t>(row)].Marker->SetText(
+            std::all_of(suffix.begin(), suffix.end(), [](char ch) { return ch >= '0' && ch <= '9'; }) ? suffix + ":"
+                                                                                                      : suffix);
     else
         ApplySuffix(row, old); // never leave a row with names of two suffixes
 }

@@ -62,7 +62,9 @@ void SettingsPass::Switch(std::string_view key, Control& control) {
 }
 
 void SettingsPass::Geometry(WindowGeometry& g, bool withSize) {
-    if (save_ && !g.Known()) return;
+    // A window whose size the views never reported keeps what the file holds; one stored by
+    // its position alone always has one.
+    if (save_ && withSize && !g.Known()) return;
     // A window never loads a size it could not be shown at.
     WindowGeometry read = g;
     Int("Left", read.Left);

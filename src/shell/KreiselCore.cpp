@@ -29,6 +29,7 @@ KreiselCore::KreiselCore(Host host)
     forms_.Add(fadersForm_);
     forms_.Add(soundCard_);
     forms_.Add(options_);
+    forms_.Add(loadSaveForm_);
     Wire();
     WireSessions();
     WireMacros();
@@ -60,7 +61,10 @@ void KreiselCore::Start() {
     tuner_.AnyIFMeasParamsChange(nullptr);
     exporter_.DecimalSeparator = timedStart_.DecimalSeparator;
     // The export's display and its end after a write error are served outside the block path.
-    status_.EveryTick = [this] { exporter_.RefreshDisplay(); };
+    status_.EveryTick = [this] {
+        exporter_.RefreshDisplay();
+        midi_.Deliver(); // pedal keys also while no blocks flow
+    };
     status_.RefreshPosition = [this] { PositionChanged(); };
     status_.SoundCardShown = [this](bool flowing) {
         const char* caption = flowing ? "Stop" : "Start";
@@ -190,6 +194,11 @@ void KreiselCore::Wire() {
     mixer_.OutputLoweringChanged = [this] { LowerOutputChanged(); };
     mixer_.ActivateLoop = [this](int loop) { transport_.SetNextToRecLoopNr(loop); };
     transport_.TellMixer = [this](int group, int loop) { mixer_.SetScrollTarget(group, loop); };
+    loops_.Rows.ArrangeRows = [this] { mixer_.ArrangeRowsByGroup(); };
+    loops_.Rows.SizeRowPanels = [this](int maxLoops) { mixer_.SizeRowPanels(maxLoops); };
+    // The options window follows the metronome and the recording tool buttons.
+    metronome_.OnShowMetronomePage = [this] { options_.CheckOptionsTabSheet(TFormOptions::PageTempo); };
+    transport_.ShowRecordingPage = [this] { options_.CheckOptionsTabSheet(TFormOptions::PageRecording); };
 
     // Meters and graphs
     transport_.ResetOutputMeters = [this] { meters_.ResetOutLevelMeters(); };
@@ -368,6 +377,13 @@ void KreiselCore::LatencyBlockEnd() {
 void KreiselCore::RefreshLatencyLabel() {
     latency_.RefreshInternalLatency();
 }
+void KreiselCore::InputBytesReceived(int64_t totalBytes) {
+    if (!soundCard_.CBUpdateCounters.Checked() ||
+        options_.PageControlOptions.ItemIndex() != TFormOptions::PageSoundCard)
+        return;
+    main_.LabelSndInputCount.AssignText(FixedText().Append("SK:").Append(totalBytes).View());
+}
+
 void KreiselCore::CountersChanged(int bytes) {
     latency_.ShowOutCount();
     if (main_.PMDebugMode.Checked()) ShowCounterIn(bytes);
@@ -494,11 +510,19 @@ void KreiselCore::WireKeys() {
         SuppressActions quiet(portOptions_.SBPortControl);
         portOptions_.SBPortControl.SetDown(port_.PortEnabled);
     };
+    midi_.SendKey = port_.SendKey;
+    keyOverview_.MidiSwitches = [this] { return midi_.SwitchKeys(); };
+    midi_.Report = [this](const std::string& text) {
+        main_.LabelStatus.SetFontColor(Colors::Red);
+        main_.LabelStatus.SetText(text);
+        midiOptions_.ShowState(text, true);
+    };
     SoundCard& card = soundCard_.Card();
     card.InputDataEvent = [this, input = card.InputDataEvent](const int16_t* block, int bytes) {
         if (input) input(block, bytes);
         port_.PortActions();
         port_.Deliver();
+        midi_.Deliver();
     };
     k.Help = [this] {
         if (Help) Help();

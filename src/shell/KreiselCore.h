@@ -16,6 +16,7 @@
 #include "forms/TFormOptions.h"
 #include "forms/KeyOptions.h"
 #include "forms/PortOptions.h"
+#include "forms/MidiOptions.h"
 #include "forms/TFormThreadSK.h"
 #include "macros/KeyHandler.h"
 #include "mixer/Faders.h"
@@ -79,6 +80,10 @@ class KreiselCore : public EngineHooks {
     // keyboard's way.
     PortControl& Port() { return port_; }
     PortOptions& PortControls() { return portOptions_; }
+    // Foot switches on a MIDI input: their messages are taken after every input block and on
+    // the status timer, and their keys take the keyboard's way too.
+    MidiKeys& Midi() { return midi_; }
+    MidiOptions& MidiControls() { return midiOptions_; }
     KeyOverviewControls& KeyOverview() { return keyOverview_; }
     // F1 and Alt+F4 (with Ctrl the session is saved first, under StartFile, the file opened
     // from the command line, or "F4Backup" in the program folder).
@@ -154,6 +159,7 @@ class KreiselCore : public EngineHooks {
     void ApplyAfterLoad() {
         settings_.ApplyAfterLoad();
         portOptions_.Apply();
+        midiOptions_.Apply();
     }
     // Loads or saves a mixer set (valuesOnly: the slider positions alone).
     bool LoadSaveMixerSet(const std::filesystem::path& file, bool save, bool valuesOnly) {
@@ -188,6 +194,7 @@ class KreiselCore : public EngineHooks {
     void LatencyBlockEnd() override;
     void RefreshLatencyLabel() override;
     void CountersChanged(int bytes) override;
+    void InputBytesReceived(int64_t totalBytes) override;
     void ExportBlock(const int16_t* frames, int bytes) override;
     void ExportSwitchFollowsMarker(bool down) override;
     bool MacrosRunning() override { return macros_.Interpreter.MacrosRunning(); }
@@ -255,6 +262,9 @@ class KreiselCore : public EngineHooks {
     std::unique_ptr<SerialPorts> serialPorts_ = MakeSystemSerialPorts();
     PortControl port_{*serialPorts_};
     PortOptions portOptions_{main_, port_, *serialPorts_};
+    std::unique_ptr<MidiInputs> midiInputs_ = MakeSystemMidiInputs();
+    MidiKeys midi_{*midiInputs_};
+    MidiOptions midiOptions_{main_, midi_};
     KeyOverviewControls keyOverview_{macros_, keys_, port_.SendOfPortBit};
     MixerSet mixerSet_{*engine_, loops_, mixer_, host_.dialogs};
     KreiselSettings settings_{*this, host_.dialogs};

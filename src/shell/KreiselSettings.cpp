@@ -44,6 +44,7 @@ void KreiselSettings::LoadSaveSections(IniFile& ini, bool save) {
     p.Geometry(core_.Loops().Geometry());
     OptionsSection(p);
     SpecialSection(p);
+    core_.MidiControls().LoadSaveSection(p);
 }
 
 void KreiselSettings::WindowSections(SettingsPass& p) {
@@ -332,7 +333,7 @@ void KreiselSettings::ApplyAfterLoad() {
 
 void KreiselSettings::ButtonSaveInisClick() {
     Question q;
-    q.caption = "Kreisel";
+    q.caption = "Meldung";
     q.text = "Einstellungen speichern?";
     q.buttons = DialogButtons::OkCancel;
     q.defaultResult = DialogResult::Ok;

@@ -41,6 +41,9 @@ void ProgramLifecycle::FormCreate() {
     core_.ProgramFile = folders_.programFile;
     core_.SetDefaultFiles(folders_.SettingsFile(), folders_.MixerSetFile());
     core_.SetMacroFolder(folders_.data);
+    // "multiple Loop-Längen" is offered only where its marker file lies beside the program.
+    std::error_code ec;
+    core_.Loops().SBAllowMultipleLoopLength.SetVisible(fs::exists(folders_.program / "_version11.txt", ec));
     core_.Macros().LoadDefaultMacros(folders_.UserOrShipped("Kreisel.mak"));
     core_.LoadKeyFile(folders_.UserOrShipped("Kreisel.tas"));
     // The loop mixer comes up with the default mixer set; the settings loaded later win over it.
@@ -93,7 +96,7 @@ bool ProgramLifecycle::FormActivate() {
             fileLoaded = core_.LoadSaveSession(commandLineFile_, false);
         } else {
             Question q;
-            q.caption = "Kreisel";
+            q.caption = "Meldung";
             q.text = "Aufruf-Parameter:  Datei \"" + commandLine_.file + "\" nicht gefunden !!";
             q.buttons = DialogButtons::Ok;
             q.timeoutMs = 4000;

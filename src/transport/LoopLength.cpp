@@ -34,6 +34,8 @@ void Transport::AnyChange_MaxLoopInputSmps(const Control* sender) {
         c_.ToolUseFixedLoopTime.SetDown(c_.CBUseFixedLoopTime.Checked());
         c_.ToolReRecordCyclic.SetDown(c_.CBReRecordCyclic.Checked());
     }
+    if ((sender == &c_.ToolUseFixedLoopTime || sender == &c_.ToolReRecordCyclic) && ShowRecordingPage)
+        ShowRecordingPage();
     const bool fixed = FixedLengthOn();
     c_.CBFirstRecLoopEnd_AfterOffset.SetEnabled(!fixed);
     c_.CBMaxTimeLikeFirstLoop.SetEnabled(!fixed && !e.AllowMultipleLoopLength);

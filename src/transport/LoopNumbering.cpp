@@ -107,6 +107,7 @@ void Transport::SetRecLoopNr(int loop) {
             e.LoopCount = e.RecLoopNr;
             LoopSlot& s = e.Slots[static_cast<size_t>(e.RecLoopNr)];
             s.LoopGroup = e.ActGroupIdx;
+            if (e.ActGroupIdx != e.LastGroupIdx && rows_.ArrangeRows) rows_.ArrangeRows();
             s.LoopPosInGroup = CountLoops(e.ActGroupIdx);
             const std::string name = LoopName(e.RecLoopNr);
             if (rows_.RenameRow) rows_.RenameRow(e.RecLoopNr, name);
@@ -384,6 +385,7 @@ void Transport::AnyChange_FixMaxLoopNr(bool maxChanged) {
         c_.LabelTotalMem.SetText("Ges. " + timedStart_.TimeText(total / 2, 2) + " (" +
                                  std::to_string(total / 1024) + " KB)");
     }
+    if (rows_.SizeRowPanels) rows_.SizeRowPanels(MaxLoops());
     AnyChange_MaxLoopInputSmps();
     // A value set here counts as typed in for the active group.
     if (LoopsPerGroup() != loopsPerGroup && e.ActGroupIdx >= 0) SEFixMaxLoopNrOfGroupChange();

@@ -19,6 +19,9 @@ struct LoopRowControls {
     std::function<void(int slot, const std::string& suffix)> RenameRow;
     // The mixer shows all groups: play switches of every group follow their marks.
     std::function<bool()> AllGroupsShown;
+    // The loop panels: stood together group by group, and sized to "Max.Anz. Loops".
+    std::function<void()> ArrangeRows;
+    std::function<void(int maxLoops)> SizeRowPanels;
 };
 
 } // namespace kreisel

@@ -60,7 +60,7 @@ MainControls::MainControls(Form& f)
       LabelMetronom(Label(f, "LabelMetronom", "120 BpM")),
       PanelMetronomDisp(Panel(f, "PanelMetronomDisp", "120 BpM")),
       ButtonResetCounters(Label(f, "ButtonResetCounters", "=> 0", ControlKind::Button)),
-      LabelCounterIn(Label(f, "LabelCounterIn")),
+      LabelCounterIn(Label(f, "LabelCounterIn")), LabelSndInputCount(Label(f, "LabelSndInputCount")),
       ButtonStartSoundKarte(Label(f, "ButtonStartSoundKarte", "Start", ControlKind::Button)),
 
       SBTap(Switch(f, "SBTap", "Tap", "Tap ein/aus")), SBTapOpt(Switch(f, "SBTapOpt", "Tap", "Tap ein/aus")),

@@ -85,6 +85,8 @@ struct MainControls {
     Control& PanelMetronomDisp;
     Control& ButtonResetCounters;
     Control& LabelCounterIn;
+    // "SK:" and the bytes received from the sound card since start.
+    Control& LabelSndInputCount;
 
     // The sound card's start/stop, with the caption of the sound-card window's button
     Control& ButtonStartSoundKarte;

@@ -30,6 +30,8 @@ Metronome::Metronome(Engine& engine, MainControls& controls) : e_(engine), c_(co
     AnyChange_MetroStopOptions();
     c_.TBMetroLevel.SetOnChange([this](Control&) { AnyChange_MetroLevel(); });
     c_.CBMetroStopAtPrepareTimeEnd.SetOnChange([this](Control&) { AnyChange_MetroStopOptions(); });
+    // A double click on the tempo label is the quick way back to 60 BpM.
+    c_.LabelMetronom.SetOnDblClick([this](Control&) { c_.TBMetronomBPM.SetPosition(60); });
 }
 
 int Metronome::Tempo() const {

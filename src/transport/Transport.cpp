@@ -194,7 +194,7 @@ void Transport::ButtonPauseClick(const Control* sender) {
     Engine& e = engine_;
     if (e.Paused && timedStart_.PrepareTimeMs() >= 1) {
         Question q;
-        q.caption = "Kreisel";
+        q.caption = "Meldung";
         q.text = (sender != nullptr ? sender->Text() : c_.ButtonPause.Text()) + "\r\n" + " in noch Sek.:";
         q.buttons = DialogButtons::OkCancel;
         q.defaultResult = DialogResult::Ok;
@@ -268,6 +268,7 @@ void Transport::ToolContinuousRecordingLoopsClick() {
         c_.CBContinuousRecordingLoops.SetChecked(c_.ToolContinuousRecordingLoops.Down());
     }
     e.Switches.ContinuousRecordingLoops = c_.ToolContinuousRecordingLoops.Down();
+    if (ShowRecordingPage) ShowRecordingPage();
     if (e.Switches.ContinuousRecordingLoops) c_.PanelCountDown.SetText("Serie");
     if (e.Recording) c_.SBPlay.SetDown(!ContinuousOn());
     UpdateControls();
@@ -353,7 +354,7 @@ bool Transport::OtherKeyDown(int virtualKey) {
 void Transport::ButtonResetAllClick() {
     if (UnsavedRecordings) {
         Question q;
-        q.caption = "Kreisel";
+        q.caption = "Meldung";
         q.text = "Bisherige Aufnahmen speichern?";
         q.buttons = DialogButtons::OkNoCancel;
         q.defaultResult = DialogResult::Cancel;
@@ -400,8 +401,9 @@ void Transport::ResetAll() {
         SetPlaySwitch(m, false);
         SetMarkSwitch(m, false);
         if (rows_.Mark[static_cast<size_t>(m)] != nullptr)
-            rows_.Mark[static_cast<size_t>(m)]->SetText(std::to_string(m));
+            rows_.Mark[static_cast<size_t>(m)]->SetText(std::to_string(m) + ":");
     }
+    if (rows_.ArrangeRows) rows_.ArrangeRows();
     tap_.SwitchOff();
     metronome_.AlignTickToCounter();
     e.BuildFadeTables();

@@ -30,7 +30,8 @@ class Transport {
     std::function<void()> CursorsToLastBlock; // the graph cursors of the active group at a stop
     std::function<bool()> ContinueWaitingMacrosForLoopend; // true: a macro decided
     std::function<bool()> SaveSession;                     // the reset question's OK; false: not saved
-    std::function<void(int group, int loop)> TellMixer;    // active group and recorded loop
+    std::function<void(int group, int loop)> TellMixer;
+    std::function<void()> ShowRecordingPage; // a recording tool button: the options follow    // active group and recorded loop
 
     // -- Part of the record: not engine state, but the transport's own.
     int LastRecLoopNr = -1;

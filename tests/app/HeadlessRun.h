@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/Headless.h"
+#include "support/ScratchFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -17,13 +18,7 @@ namespace kreisel {
 
 class HeadlessRun : public ::testing::Test {
   protected:
-    explicit HeadlessRun(const std::string& name) {
-        dir = std::filesystem::temp_directory_path() / (name + "-" + std::to_string(::getpid()));
-        std::filesystem::remove_all(dir);
-        std::filesystem::create_directories(dir);
-        folders.program = folders.data = dir;
-    }
-    ~HeadlessRun() override { std::filesystem::remove_all(dir); }
+    explicit HeadlessRun(const std::string& name) : scratch(name) { folders.program = folders.data = dir; }
 
     int Run(std::vector<std::string> args) {
         out.str("");
@@ -31,7 +26,8 @@ class HeadlessRun : public ::testing::Test {
         return RunHeadless(ParseCommandLine(args), folders, out, err);
     }
 
-    std::filesystem::path dir;
+    test::ScratchFolder scratch;
+    const std::filesystem::path dir = scratch.Dir();
     DataFolders folders;
     std::ostringstream out;
     std::ostringstream err;

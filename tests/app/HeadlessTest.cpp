@@ -3,7 +3,7 @@
 // settings file without loops is loaded and played.
 #include "app/HeadlessRun.h"
 
-#include "persistence/WavFile.h"
+#include "persistence/SoundFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -21,31 +21,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// A loop of one constant stereo frame at 44100 Hz.
 void WriteLoop(const fs::path& file, int16_t left, int16_t right, int frames) {
-    SF_INFO info{};
-    info.samplerate = 44100;
-    info.channels = 2;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* f = sf_open(file.c_str(), SFM_WRITE, &info);
-    ASSERT_NE(f, nullptr);
-    std::vector<int16_t> v(2 * static_cast<size_t>(frames));
-    for (int i = 0; i < frames; ++i) {
-        v[2 * static_cast<size_t>(i)] = left;
-        v[2 * static_cast<size_t>(i) + 1] = right;
-    }
-    sf_writef_short(f, v.data(), frames);
-    sf_close(f);
-}
-
-std::vector<int16_t> ReadAll(const fs::path& file, int* rate) {
-    SF_INFO info{};
-    SNDFILE* f = sf_open(file.c_str(), SFM_READ, &info);
-    if (f == nullptr) return {};
-    std::vector<int16_t> v(static_cast<size_t>(info.frames * info.channels));
-    sf_readf_short(f, v.data(), info.frames);
-    sf_close(f);
-    *rate = info.samplerate;
-    return v;
+    std::vector<int16_t> v;
+    for (int i = 0; i < frames; ++i)
+        v.insert(v.end(), {left, right});
+    test::WriteSound(file.string(), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, v);
 }
 
 class Headless : public HeadlessRun {
@@ -71,9 +52,9 @@ TEST_F(Headless, PlaysASessionAndExportsTheLoopsMixAtTheirLevels) {
         << err.str();
     EXPECT_NE(out.str().find(exported.string()), std::string::npos) << out.str();
 
-    int rate = 0;
-    const std::vector<int16_t> mix = ReadAll(exported, &rate);
-    EXPECT_EQ(rate, 44100);
+    const test::SoundRead read = test::ReadSound(exported.string());
+    const std::vector<int16_t>& mix = read.values;
+    EXPECT_EQ(read.info.samplerate, 44100);
     const std::size_t frames = mix.size() / 2;
     ASSERT_GE(frames, 2u * 44100 - 1000);
     ASSERT_LE(frames, 2u * 44100 + 2000);
@@ -116,18 +97,11 @@ TEST_F(Headless, TheFirstRunNamesItsDefaultsOnceAndAMissingFileIsReportedOnce) {
 
 // A 440 Hz tone from a file: every steady note goes into the log as the list shows it.
 TEST_F(Headless, TheTunerLogListsEverySteadyNote) {
-    SF_INFO info{};
-    info.samplerate = 44100;
-    info.channels = 2;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* f = sf_open((dir / "a.wav").c_str(), SFM_WRITE, &info);
-    ASSERT_NE(f, nullptr);
     std::vector<int16_t> v(2 * 44100 * 6);
     for (size_t i = 0; i < v.size() / 2; ++i)
         v[2 * i] = v[2 * i + 1] =
             static_cast<int16_t>(std::lround(9000 * std::sin(2 * M_PI * 440 * i / 44100.0)));
-    sf_writef_short(f, v.data(), static_cast<sf_count_t>(v.size() / 2));
-    sf_close(f);
+    test::WriteSound((dir / "a.wav").string(), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, v);
     const fs::path log = dir / "noten.txt";
     ASSERT_EQ(Run({"--headless", "--audio", "file:" + (dir / "a.wav").string(), "--fast", "--tuner-log",
                    log.string()}),

@@ -4,6 +4,7 @@
 #include "app/HeadlessRun.h"
 
 #include "macros/MacroText.h"
+#include "persistence/SoundFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -46,21 +47,11 @@ class MacroFiles : public HeadlessRun {
             mix << "[Loop" << n << "]\nAmpLeft=4\nAmpRight=4\nPanLeft=0\nPanRight=16\n";
     }
     void WriteInput(const fs::path& file, int seconds) {
-        SF_INFO info{};
-        info.samplerate = kRate;
-        info.channels = 2;
-        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-        SNDFILE* f = sf_open(file.c_str(), SFM_WRITE, &info);
-        ASSERT_NE(f, nullptr);
-        std::vector<int16_t> v(2 * static_cast<size_t>(seconds * kRate));
-        for (int n = 0; n < seconds * kRate; ++n) {
-            v[2 * static_cast<size_t>(n)] = InputLeft(n);
-            v[2 * static_cast<size_t>(n) + 1] = InputRight(n);
-        }
-        sf_writef_short(f, v.data(), seconds * kRate);
-        sf_close(f);
+        std::vector<int16_t> v;
+        for (int n = 0; n < seconds * kRate; ++n)
+            v.insert(v.end(), {InputLeft(n), InputRight(n)});
+        test::WriteSound(file.string(), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, kRate, v);
     }
-
 };
 
 TEST_F(MacroFiles, TheExamplePerformanceRecordsOverdubsAndSwitchesGroups) {
@@ -75,13 +66,10 @@ TEST_F(MacroFiles, TheExamplePerformanceRecordsOverdubsAndSwitchesGroups) {
                              "] Gruppe 2 spielt B1", "] Ende"})
         EXPECT_NE(said.find(line), std::string::npos) << line << "\n" << said;
 
-    SF_INFO info{};
-    SNDFILE* f = sf_open(exported.c_str(), SFM_READ, &info);
-    ASSERT_NE(f, nullptr);
-    std::vector<int16_t> mix(static_cast<size_t>(info.frames * 2));
-    sf_readf_short(f, mix.data(), info.frames);
-    sf_close(f);
-    const auto frames = static_cast<int>(info.frames);
+    const test::SoundRead read = test::ReadSound(exported.string());
+    ASSERT_EQ(read.info.channels, 2);
+    const std::vector<int16_t>& mix = read.values;
+    const auto frames = static_cast<int>(read.info.frames);
     auto L = [&](int k) { return mix[2 * static_cast<size_t>(k)]; };
     auto R = [&](int k) { return mix[2 * static_cast<size_t>(k) + 1]; };
 

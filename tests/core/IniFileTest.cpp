@@ -1,5 +1,6 @@
 // Ini files: lookup rules, value parsing, preservation of unknown content and safe saving.
 #include "core/IniFile.h"
+#include "support/ScratchFiles.h"
 
 #include <algorithm>
 #include <csignal>
@@ -14,38 +15,24 @@
 #include <vector>
 
 using namespace kreisel;
+using kreisel::test::ReadBytes;
+using kreisel::test::WriteBytes;
 namespace fs = std::filesystem;
 
 namespace {
 
 class IniFileDiskTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("kreisel-ini-" + std::to_string(::getpid()) + "-" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    static void WriteBytes(const fs::path& path, const std::string& bytes) {
-        std::ofstream(path, std::ios::binary) << bytes;
-    }
-    static std::string ReadBytes(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
     std::vector<std::string> DirEntries() const {
         std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir_))
+        for (const auto& entry : fs::directory_iterator(scratch_.Dir()))
             names.push_back(entry.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
     }
 
-    fs::path dir_;
+    kreisel::test::ScratchFolder scratch_{"ini"};
+    const fs::path dir_ = scratch_.Dir();
 };
 
 } // namespace

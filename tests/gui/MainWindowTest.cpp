@@ -93,5 +93,17 @@ TEST(MainWindow, DisplayOptionsFollowTheMenuEntries) {
     EXPECT_EQ(record->toolButtonStyle(), Qt::ToolButtonIconOnly);
 }
 
+TEST(MainWindow, DoubleClickOnTheTempoLabelGoesBackToSixty) {
+    GuiRig rig;
+    auto* label = rig.Widget<QLabel>("LabelMetronom");
+    ASSERT_NE(label, nullptr);
+    rig.core.Main().TBMetronomBPM.SetPosition(150);
+    const QPointF at(2, 2);
+    QMouseEvent click(QEvent::MouseButtonDblClick, at, label->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(label, &click);
+    EXPECT_EQ(rig.core.Main().TBMetronomBPM.Position(), 60);
+}
+
 } // namespace
 } // namespace kreisel

@@ -1,16 +1,12 @@
-// The application's host services: timers and the waiting pump on the Qt event loop, file
-// dialog filters, and the machine's figures read from /proc-style files.
+// The application's host services: timers and the waiting pump on the Qt event loop, and the
+// file dialog filters.
 #include "gui/QtHost.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
 
 namespace kreisel {
 namespace {
@@ -68,36 +64,6 @@ TEST(QtHost, FileFiltersBecomeQtFilters) {
     EXPECT_EQ(QtFileFilter("Einstellungen|*.lps;*.LPS"), QStringLiteral("Einstellungen (*.lps *.LPS)"));
     EXPECT_EQ(QtFileFilter("Wave (*.wav)|"), QStringLiteral("Wave (*)"));
     EXPECT_EQ(QtFileFilter(""), QString());
-}
-
-TEST(QtHost, SystemFiguresFromProcFiles) {
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const std::filesystem::path root = dir.path().toStdString();
-    auto write = [&](const char* name, const std::string& text) { std::ofstream(root / name) << text; };
-    write("meminfo", "MemTotal:       16000000 kB\nMemFree:         1000 kB\nMemAvailable:    8000000 kB\n");
-    write("cpuinfo", "processor\t: 0\ncpu MHz\t\t: 2394.456\nprocessor\t: 1\ncpu MHz\t\t: 800.000\n");
-    write("stat", "cpu  300 0 100 600 0 0 0 0 0 0\n"
-                  "cpu0 100 0 50 300 0 0 0 0 0 0\n"
-                  "cpu1 200 0 50 300 0 0 0 0 0 0\n"
-                  "intr 12345\n");
-
-    LinuxSystemInfo info(root.string());
-    const MemoryStatus m = info.Memory();
-    EXPECT_EQ(m.physicalBytes, 16000000ull * 1024);
-    EXPECT_EQ(m.availableBytes, 8000000ull * 1024);
-    EXPECT_EQ(info.ProcessorClockMHz(), 2394);
-    EXPECT_EQ(info.ProcessorCount(), 2);
-    EXPECT_EQ(info.ProcessorLoadPercent(), (std::vector<int>{0, 0})); // nothing to compare with yet
-
-    // cpu0: 40 busy of 100 jiffies; cpu1: iowait counts as idle, 75 busy of 100.
-    write("stat", "cpu  0 0 0 0 0 0 0 0 0 0\n"
-                  "cpu0 130 0 60 360 0 0 0 0 0 0\n"
-                  "cpu1 250 0 75 310 15 0 0 0 0 0\n");
-    EXPECT_EQ(info.ProcessorLoadPercent(), (std::vector<int>{40, 75}));
-
-    EXPECT_TRUE(info.FreeDiskBytes(root.string()).has_value());
-    EXPECT_FALSE(info.FreeDiskBytes((root / "nowhere").string()).has_value());
 }
 
 } // namespace

@@ -3,8 +3,7 @@
 
 #include "core/ControlFactory.h"
 #include "macros/ControlsByName.h"
-
-#include <fstream>
+#include "support/ScratchFiles.h"
 
 namespace kreisel::test {
 namespace {
@@ -307,9 +306,10 @@ TEST_F(Interpreter, DisplayLoadLoopsetAndEngineValues) {
     EXPECT_EQ(dialogs.Requests().back().question.timeoutMs, 3000);
     EXPECT_EQ(macros.Memo[1], 0);
 
-    const std::string dir = ::testing::TempDir();
+    ScratchFolder scratch("loopset");
+    const std::string dir = scratch.Path();
     host.folder = dir;
-    { std::ofstream(dir + "/Take.lps") << "[Options]\n"; }
+    WriteBytes(dir + "/Take.lps", "[Options]\n");
     ASSERT_FALSE(Start("SET MEMO_1 1\nLOAD_LOOPSET Take\nSET MEMO_2 1"));
     EXPECT_EQ(host.calls, (std::vector<std::string>{"ResetAll", "LoadSession " + dir + "/Take.lps"}));
     EXPECT_EQ(macros.Memo[1], 0); // variables cleared by the reset

@@ -5,6 +5,7 @@
 #include "core/ControlFactory.h"
 #include "forms/TFormMacros.h"
 #include "shell/ComponentsFile.h"
+#include "support/ScratchFiles.h"
 
 #include <fstream>
 
@@ -15,11 +16,8 @@ class MacroWindow : public MacroRig {
   protected:
     MacroWindow() : form(host, clock, pump, dialogs, host.forms) {
         host.forms.Add(form);
-        dir = ::testing::TempDir() + "kreisel-macrowindow-" + std::to_string(::getpid());
-        std::filesystem::create_directories(dir);
         form.DefaultMacroFile = dir + "/Kreisel.mak";
     }
-    ~MacroWindow() override { std::filesystem::remove_all(dir); }
     std::vector<std::string> FileLines(const std::string& file) {
         std::vector<std::string> lines;
         ReadTextLines(file, lines);
@@ -27,7 +25,8 @@ class MacroWindow : public MacroRig {
     }
 
     TFormMacros form;
-    std::string dir;
+    ScratchFolder scratch{"macrowindow"};
+    const std::string dir = scratch.Path();
 };
 
 TEST_F(MacroWindow, StartStopPauseAndResetDriveButtonsAndEditor) {

@@ -399,11 +399,5 @@ TEST_F(SessionStage, AMixerSetOnlyShowsItsInputModeAndTheSettingsModeWinsInASess
     EXPECT_FALSE(T().UnsavedRecordings);
 }
 
-TEST(SessionNames, CompletionAndLoopFiles) {
-    EXPECT_EQ(Session::Complete("Take", "/prog"), fs::path("/prog/Take.lps"));
-    EXPECT_EQ(Session::Complete("/a/Take.v2", "/prog"), fs::path("/a/Take.v2"));
-    EXPECT_EQ(Session::LoopFile("/a/Take.v2", "B12"), fs::path("/a/Take_B12.wav"));
-}
-
 } // namespace
 } // namespace kreisel::test

@@ -55,6 +55,7 @@ TEST_F(SettingsFileTest, ASecondProgramLoadsWhatTheFirstSaved) {
     core->Latency().SEAddOffsetFrms.SetValue(1234);
     core->Options().PageControlOptions.SetItemIndex(TFormOptions::PageLatency);
     core->Main().Geometry() = {10, 20, 800, 600};
+    core->LoadSaveForm().Geometry() = {130, 140, 0, 0}; // the dialog keeps its place, not its size
     core->Keys().Settings.PunchingKey = 80;
     T().MemPercent = 30;
     core->Compensation().UpTolerance = 3;
@@ -85,6 +86,9 @@ TEST_F(SettingsFileTest, ASecondProgramLoadsWhatTheFirstSaved) {
     EXPECT_TRUE(other.FadersForm().Visible());
     EXPECT_EQ(other.Switches().ScrollStepsPerMixer(), 8);
     EXPECT_EQ(other.Options().PageControlOptions.ItemIndex(), TFormOptions::PageLatency);
+    EXPECT_TRUE(Has(changed, "[WindowLoadSaveDlg]\nLeft=130\nTop=140"));
+    EXPECT_EQ(other.LoadSaveForm().Geometry().Left, 130);
+    EXPECT_EQ(other.LoadSaveForm().Geometry().Top, 140);
     EXPECT_EQ(other.E().OffsetSmps, 1234);
     EXPECT_NEAR(other.Generator().GenFreq(), 123.5, 0.01);
     EXPECT_TRUE(other.E().Switches.GeneratorOn);

@@ -1,6 +1,7 @@
-// Helpers of the WAV tests: a scratch folder per test, sound files written through libsndfile or
-// byte by byte, and files read back.
+// Helpers of the WAV tests: sound files written through libsndfile or byte by byte, and read back.
 #pragma once
+
+#include "support/ScratchFiles.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -14,23 +15,6 @@
 #include <vector>
 
 namespace kreisel::test {
-
-class ScratchFolder {
-  public:
-    ScratchFolder()
-        : dir_(std::filesystem::temp_directory_path() /
-               ("kreisel-wav-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name())) {
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
-    }
-    ~ScratchFolder() { std::filesystem::remove_all(dir_); }
-    std::string operator/(const std::string& name) const { return (dir_ / name).string(); }
-    std::string Path() const { return dir_.string(); }
-
-  private:
-    std::filesystem::path dir_;
-};
 
 // Interleaved 16-bit values in a libsndfile format; float files get samples in -1..1, as audio
 // programs write them.
@@ -63,16 +47,6 @@ inline SoundRead ReadSound(const std::string& path) {
         sf_close(f);
     }
     return r;
-}
-
-inline std::string ReadBytes(const std::string& path) {
-    std::stringstream s;
-    s << std::ifstream(path, std::ios::binary).rdbuf();
-    return s.str();
-}
-
-inline void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
 }
 
 inline uint32_t Le32(const std::string& bytes, size_t at) {

@@ -69,37 +69,6 @@ TEST_F(Stage, LoopNamesCountPerGroupAndTheMarkWraps) {
     EXPECT_EQ(T().LoopName(4), "B1");
     EXPECT_EQ(T().LoopName(5), "A4");
     EXPECT_EQ(T().LoopName(0), "A1");
-    // Lowering the number of loops lowers the loops per group with it.
-    M().SEFixMaxLoopNr.SetValue(2);
-    EXPECT_EQ(M().SEFixMaxLoopNrOfGroup.Value(), 2);
-}
-
-TEST_F(Stage, CountInInSecondsThenRecording) {
-    M().CBUseFixedLoopTime.SetChecked(false);
-    M().CBUsePrepareTime.SetChecked(true);
-    M().CBPrepareTimeUseBPM.SetChecked(false);
-    M().TBPrepareTime.SetPosition(5);
-    core->Start();
-    ASSERT_EQ(core->Prepare().PrepareTimeMs(), 5000);
-    std::vector<std::string> shown;
-    M().LabelDisp1.SetOnChange(nullptr);
-    const int64_t start = clock.TickCount();
-    int blocksDuring = 0;
-    pump.SetFeed([&] {
-        Send();
-        ++blocksDuring;
-        if (shown.empty() || shown.back() != M().LabelDisp1.Text()) shown.push_back(M().LabelDisp1.Text());
-    });
-    Press(M().SBRecord); // returns when the count-in is over and A1 records
-    EXPECT_TRUE(E().Recording);
-    EXPECT_GE(clock.TickCount() - start, 5000);
-    EXPECT_GE(blocksDuring, 499); // the audio kept flowing
-    const std::vector<std::string> expected{"-5 sec", "-4 sec", "-3 sec", "-2 sec", "-1 sec"};
-    std::vector<std::string> counted;
-    for (const auto& s : shown)
-        if (s.find("sec") != std::string::npos && (counted.empty() || counted.back() != s))
-            counted.push_back(s);
-    EXPECT_EQ(counted, expected);
 }
 
 TEST_F(Stage, SecondRecordPressAbortsTheCountIn) {

@@ -1,13 +1,9 @@
 // Macros driving the whole looper: the transport through its buttons, waits resumed by the
 // block, the loop end and the metronome, keys, and the per-loop controls under their loop names.
 #include "scenarios/Stage.h"
+#include "support/ScratchFiles.h"
 
-#include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <sstream>
-
-#include <unistd.h>
 
 namespace kreisel::test {
 namespace {
@@ -149,8 +145,9 @@ TEST_F(MacroPerformance, KeysTicksAndLoopNamedControls) {
 
 TEST_F(MacroPerformance, TheSettingsFileKeepsWhetherMacrosRun) {
     StartPlain();
-    const std::string file = ::testing::TempDir() + "kreisel-domacros-" + std::to_string(::getpid()) + ".LPS";
-    std::ofstream(file) << "[Options]\nDoMacros=1\nShowMacrosErrors=0\n";
+    ScratchFolder dir("domacros");
+    const std::string file = dir / "Kreisel.LPS";
+    WriteBytes(file, "[Options]\nDoMacros=1\nShowMacrosErrors=0\n");
     core->Macros().MemoMacros.SetLines({"SET MEMO_1 3"});
     ASSERT_TRUE(core->LoadSaveSettings(file, false));
     EXPECT_TRUE(Macros().MacrosActive());
@@ -159,8 +156,7 @@ TEST_F(MacroPerformance, TheSettingsFileKeepsWhetherMacrosRun) {
 
     auto saved = [&] {
         EXPECT_TRUE(core->LoadSaveSettings(file, true));
-        std::ifstream in(file);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        return ReadBytes(file);
     };
     EXPECT_NE(saved().find("DoMacros=1"), std::string::npos);
     core->Macros().SBDoMacrosPause.UserClick(); // paused macros are not "on"
@@ -170,7 +166,6 @@ TEST_F(MacroPerformance, TheSettingsFileKeepsWhetherMacrosRun) {
     const std::string text = saved();
     EXPECT_NE(text.find("DoMacros=0"), std::string::npos);
     EXPECT_NE(text.find("ShowMacrosErrors=0"), std::string::npos);
-    std::remove(file.c_str());
 }
 
 } // namespace

@@ -149,6 +149,34 @@ TEST_F(Performance, GroupRequestedWhilePlayingSwitchesAtTheWrap) {
     EXPECT_TRUE(E().Rows[1].LoopOn);
     EXPECT_FALSE(E().Rows[2].LoopOn);
     EXPECT_EQ(OutL(10), 100);
+
+    // A2 joins group A while B exists: the panels stand group by group (A1, A2, B1), the
+    // slots beyond "Max.Anz. Loops" are thin, and an empty slot's mark shows its number.
+    Press(M().SBRecord);
+    ASSERT_TRUE(BlocksUntil([this] { return E().Recording; }));
+    ASSERT_TRUE(BlocksUntil([this] { return !E().Recording; }));
+    ASSERT_EQ(T().LoopName(3), "A2");
+    const LoopMixer& mixer = core->Mixer();
+    EXPECT_EQ(mixer.RowAt(2), 3);
+    EXPECT_EQ(mixer.RowAt(3), 2);
+    EXPECT_EQ(mixer.PlaceOf(4), 4);
+    EXPECT_EQ(mixer.PanelHeight(6), LoopMixer::RowHeight);
+    EXPECT_EQ(mixer.PanelHeight(7), 2);
+    EXPECT_EQ(core->Loops().MixerRows[3].Marker->Text(), "A2");
+    EXPECT_EQ(core->Loops().MixerRows[4].Marker->Text(), "4:");
+
+    // Taking the marks over at once reaches the loops of every group.
+    core->Loops().MixerRows[1].Marker->SetDown(false);
+    core->Loops().MixerRows[2].Marker->SetDown(true);
+    core->Mixer().TakeOverMarks();
+    EXPECT_FALSE(E().Rows[1].LoopOn);
+    EXPECT_TRUE(E().Rows[2].LoopOn);
+
+    // A reset puts the panels back in slot order.
+    Press(M().ButtonStop);
+    dialogs.Answer(DialogResult::No);
+    Press(M().ButtonResetAll);
+    EXPECT_EQ(mixer.RowAt(2), 2);
 }
 
 TEST_F(Performance, GroupAskedForDuringSeriesRecordingSwitchesAtTheCycleEnd) {
@@ -229,6 +257,7 @@ TEST_F(Performance, ResetWithUnsavedRecordingsAsksFirst) {
     dialogs.AnswerTimeout(); // nobody answers within 6 s: Cancel is the focused answer
     Press(M().ButtonResetAll);
     EXPECT_TRUE(dialogs.WasShown("Bisherige Aufnahmen speichern?"));
+    EXPECT_EQ(dialogs.Requests().back().question.caption, "Meldung");
     EXPECT_EQ(E().LoopCount, 1);
     dialogs.Answer(DialogResult::No);
     Press(M().ButtonResetAll);

@@ -3,6 +3,7 @@
 #include "shell/ProgramLifecycle.h"
 
 #include "scenarios/Stage.h"
+#include "support/ScratchFiles.h"
 
 #include <fstream>
 
@@ -16,10 +17,6 @@ namespace fs = std::filesystem;
 class Lifecycle : public Stage {
   protected:
     Lifecycle() {
-        dir = fs::temp_directory_path() / ("kreisel-life-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
         folders.program = folders.data = dir;
         MatchCardToStage();
     }
@@ -29,7 +26,6 @@ class Lifecycle : public Stage {
         core->SoundCardForm().SEFreq.SetValue(kRate);
         core->SoundCardForm().SEMemBlockFrames.SetValue(kFrames);
     }
-    ~Lifecycle() override { fs::remove_all(dir); }
 
     void Write(const std::string& name, const std::string& text) { std::ofstream(dir / name) << text; }
 
@@ -55,7 +51,8 @@ class Lifecycle : public Stage {
         ASSERT_TRUE(T().UnsavedRecordings);
     }
 
-    fs::path dir;
+    ScratchFolder scratch{"life"};
+    const fs::path dir = scratch.Dir();
     DataFolders folders;
 };
 
@@ -73,6 +70,12 @@ TEST_F(Lifecycle, SettingsWinOverTheMixerSetAndTheCommandLineFileComesLast) {
     EXPECT_EQ(M().TBMetronomBPM.Position(), 90);
     EXPECT_EQ(life->CommandLineFile(), dir / "Take.lps");
     EXPECT_FALSE(dialogs.WasShown("nicht gefunden"));
+    EXPECT_FALSE(core->Loops().SBAllowMultipleLoopLength.Visible());
+
+    // "multiple Loop-Längen" comes with its marker file beside the program.
+    Write("_version11.txt", "");
+    StartUp();
+    EXPECT_TRUE(core->Loops().SBAllowMultipleLoopLength.Visible());
 }
 
 // A folder without either file is a new user's: the defaults are written and the status line
@@ -105,6 +108,10 @@ TEST_F(Lifecycle, MissingFilesAreReportedAndTheProgramRuns) {
     EXPECT_TRUE(dialogs.WasShown("Komponenten-Datei \"" + (dir / "Kreisel.CTR").string() +
                                  "\" (Texte,Maus-Hilfe,usw.) nicht gefunden!!"));
     EXPECT_TRUE(dialogs.WasShown("Aufruf-Parameter:  Datei \"Gone\" nicht gefunden !!"));
+    for (const auto& r : dialogs.Requests())
+        if (r.Text().find("Aufruf-Parameter") != std::string::npos) {
+            EXPECT_EQ(r.question.caption, "Meldung");
+        }
     EXPECT_EQ(dialogs.PendingAnswers(), 0u);
 
     // The memory switch is no file, and a bad one is only reported.

@@ -56,13 +56,12 @@ TEST_F(TimedInputBoxTest, CountsDownTurnsRedAndAnswersWithTheDefault) {
     EXPECT_EQ(clock.TickCount(), 13000);
 }
 
-TEST_F(TimedInputBoxTest, TheFocusedButtonAnswersAtTimeOut) {
+TEST_F(TimedInputBoxTest, ButtonsOrTheFocusAnswerAndTheTimeLeftComesBack) {
+    // The focus moved to Cancel answers when the time runs out.
     At(500, [&] { form.Focused = &form.ButtonCancel; });
     EXPECT_EQ(box.TimedOkNoCancel("Speichern?", 3000, TimedNo), TimedCancel);
     EXPECT_EQ(clock.TickCount(), 3000);
-}
 
-TEST_F(TimedInputBoxTest, ButtonAnswersAndPassesBackTheTimeLeft) {
     At(1500, [&] { form.ButtonNo.UserClick(); });
     int remaining = 10000;
     EXPECT_EQ(box.Show(ShowOk | ShowNo, "Kreisel", "Frage?", TimedOk, remaining), TimedNo);
@@ -71,6 +70,15 @@ TEST_F(TimedInputBoxTest, ButtonAnswersAndPassesBackTheTimeLeft) {
 
     At(1000, [&] { form.ButtonOk.UserClick(); });
     EXPECT_TRUE(box.TimedMessage("Gespeichert", 5000));
+
+    // Without time there is no countdown: the box waits for a button.
+    bool panel = true;
+    At(10, [&] { panel = form.PanelTime.Visible(); });
+    At(600000, [&] { form.ButtonOk.UserClick(); });
+    const int64_t before = clock.TickCount();
+    EXPECT_EQ(box.TimedOkNo("Weiter?", 0, TimedNo), TimedOk);
+    EXPECT_FALSE(panel);
+    EXPECT_EQ(clock.TickCount() - before, 600000);
 }
 
 TEST_F(TimedInputBoxTest, ClickOnTheTimePausesAndResumesWithTenSecondsAtLeast) {
@@ -81,15 +89,6 @@ TEST_F(TimedInputBoxTest, ClickOnTheTimePausesAndResumesWithTenSecondsAtLeast) {
     EXPECT_EQ(box.TimedOkCancel("Abbrechen?", 6000, TimedOk), TimedOk);
     EXPECT_EQ(whilePaused, "(gestoppt) paused");
     EXPECT_EQ(clock.TickCount(), 40050);
-}
-
-TEST_F(TimedInputBoxTest, WithoutTimeTheBoxWaitsForAButton) {
-    bool panel = true;
-    At(10, [&] { panel = form.PanelTime.Visible(); });
-    At(600000, [&] { form.ButtonOk.UserClick(); });
-    EXPECT_EQ(box.TimedOkNo("Weiter?", 0, TimedNo), TimedOk);
-    EXPECT_FALSE(panel);
-    EXPECT_EQ(clock.TickCount(), 600000);
 }
 
 TEST_F(TimedInputBoxTest, DialogQuestionsRunThroughTheBox) {

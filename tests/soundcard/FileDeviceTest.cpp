@@ -1,6 +1,7 @@
 // The built-in device: WAV files in any format and rate in, 16-bit stereo WAV out, silence after
 // the end, the test tone, the format checks, and one short run of the paced mode.
 #include "soundcard/filedevice/FileDevice.h"
+#include "support/ScratchFiles.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -20,15 +21,8 @@ namespace {
 namespace fs = std::filesystem;
 
 struct FileDeviceTest : ::testing::Test {
-    fs::path dir;
-
-    FileDeviceTest() {
-        dir = fs::temp_directory_path() /
-              ("kreisel_filedevice_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-               "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
-    }
-    ~FileDeviceTest() override { fs::remove_all(dir); }
+    test::ScratchFolder scratch{"filedevice"};
+    const fs::path dir = scratch.Dir();
 
     // A WAV file of `frames` frames whose sample (frame, channel) the function gives.
     fs::path WriteWav(const std::string& name, int rate, int channels, int frames, int format,

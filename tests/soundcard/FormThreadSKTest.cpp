@@ -1,6 +1,7 @@
 // The sound-card window: its settings section, the restart hint, the device information text
 // and its creation.
 #include "soundcard/SoundRig.h"
+#include "support/ScratchFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -13,15 +14,8 @@ namespace {
 namespace fs = std::filesystem;
 
 struct FormThreadSKTest : ::testing::Test, SoundRig {
-    fs::path dir;
-
-    FormThreadSKTest() {
-        dir = fs::temp_directory_path() /
-              ("kreisel_sk_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
-    }
-    ~FormThreadSKTest() override { fs::remove_all(dir); }
+    ScratchFolder scratch{"sk"};
+    const fs::path dir = scratch.Dir();
 
     fs::path Ini(const std::string& text) {
         const fs::path path = dir / "Kreisel.LPS";
