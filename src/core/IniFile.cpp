@@ -16,6 +16,31 @@
 
 namespace kreisel {
 
+std::string FileErrorText(int error) {
+    switch (error) {
+    case ENOENT:
+        return "nicht vorhanden";
+    case ENOTDIR:
+        return "Ordner nicht vorhanden";
+    case EACCES:
+    case EPERM:
+        return "keine Berechtigung";
+    case ENOSPC:
+    case EDQUOT:
+        return "Datenträger voll";
+    case EFBIG:
+        return "Datei zu groß";
+    case EROFS:
+        return "Datenträger schreibgeschützt";
+    case EISDIR:
+        return "ist ein Ordner";
+    case EIO:
+        return "Ein-/Ausgabefehler";
+    default:
+        return "Fehler " + std::to_string(error) + " (" + std::generic_category().message(error) + ")";
+    }
+}
+
 namespace {
 
 std::string_view Trim(std::string_view text) {
@@ -75,12 +100,8 @@ std::optional<int> ParseInteger(std::string_view text) {
     return static_cast<int>(value);
 }
 
-std::string ErrorText(int error) {
-    return std::generic_category().message(error);
-}
-
 std::string WriteError(const std::filesystem::path& path, int error) {
-    return "Datei \"" + path.string() + "\" kann nicht geschrieben werden: " + ErrorText(error);
+    return "Datei \"" + path.string() + "\" kann nicht geschrieben werden: " + FileErrorText(error);
 }
 
 // A name for the temporary file that no other save, in this process or another, is using.
@@ -153,7 +174,7 @@ IniFile IniFile::FromText(std::string_view bytes) {
 IniFile::LoadResult IniFile::Load(const std::filesystem::path& path, std::string* error) {
     sections_.clear();
     auto fail = [&](int code) {
-        if (error) *error = "Datei \"" + path.string() + "\" kann nicht gelesen werden: " + ErrorText(code);
+        if (error) *error = "Datei \"" + path.string() + "\" kann nicht gelesen werden: " + FileErrorText(code);
         return LoadResult::Failed;
     };
     // Non-blocking so that a FIFO in place of the file cannot hang the program.

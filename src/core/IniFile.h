@@ -12,6 +12,9 @@
 
 namespace kreisel {
 
+// A file error as a German text for messages ("Datenträger voll", "Datei zu groß").
+std::string FileErrorText(int error);
+
 class IniFile {
   public:
     enum class LoadResult {

@@ -153,31 +153,6 @@ WavHeader MakeWavHeader(int64_t dataSize, int channelCount, int blockAlign, int 
     return h;
 }
 
-std::string FileErrorText(int error) {
-    switch (error) {
-    case ENOENT:
-        return "nicht vorhanden";
-    case ENOTDIR:
-        return "Ordner nicht vorhanden";
-    case EACCES:
-    case EPERM:
-        return "keine Berechtigung";
-    case ENOSPC:
-    case EDQUOT:
-        return "Datenträger voll";
-    case EFBIG:
-        return "Datei zu groß";
-    case EROFS:
-        return "Datenträger schreibgeschützt";
-    case EISDIR:
-        return "ist ein Ordner";
-    case EIO:
-        return "Ein-/Ausgabefehler";
-    default:
-        return "Fehler " + std::to_string(error) + " (" + std::generic_category().message(error) + ")";
-    }
-}
-
 bool WriteLoopWav(const Engine& engine, int loop, const std::string& path, std::string* error) {
     auto fail = [&](int code) {
         if (error != nullptr)

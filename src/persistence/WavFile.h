@@ -3,6 +3,7 @@
 // loop buffer in the loop format of the current input mode.
 #pragma once
 
+#include "core/IniFile.h" // FileErrorText
 #include "engine/Engine.h"
 #include "engine/LoopBuffer.h"
 
@@ -19,9 +20,6 @@ using WavHeader = std::array<uint8_t, kWavHeaderBytes>;
 // size beyond them is written as the largest size they hold.
 WavHeader MakeWavHeader(int64_t dataSize, int channelCount, int blockAlign, int byteRate, int sampleRate,
                         int bitsPerSample);
-
-// A file error as a German text for messages ("Datenträger voll").
-std::string FileErrorText(int error);
 
 // Writes the recorded part of a loop (LoopLenBytes) as a 16-bit WAV file with the engine's
 // channel count and sample rate. The file is written under a temporary name in the same folder

@@ -1,6 +1,8 @@
 // Finding the data folder and the shipped files.
 #include "shell/DataFolders.h"
 
+#include "core/IniFile.h" // FileErrorText
+
 #include <unistd.h>
 
 #include <cstdlib>
@@ -51,7 +53,7 @@ DataFolders FindDataFolders(const fs::path& programFile, std::string* error) {
     f.data = ConfigHome() / "kreisel";
     fs::create_directories(f.data, ec);
     if (ec && error != nullptr)
-        *error = "Der Daten-Ordner \"" + f.data.string() + "\" kann nicht angelegt werden: " + ec.message();
+        *error = "Der Daten-Ordner \"" + f.data.string() + "\" kann nicht angelegt werden: " + FileErrorText(ec.value());
     return f;
 }
 
