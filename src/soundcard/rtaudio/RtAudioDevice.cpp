@@ -21,9 +21,10 @@
 namespace kreisel {
 
 struct RtAudioDevice::Stream {
-    std::unique_ptr<RtAudio> Rt;
+    std::unique_ptr<RtAudio> Rt; // empty for the output half of a duplex stream
     InputCallback OnInput;
     OutputCallback OnOutput;
+    Stream* Partner = nullptr; // of a duplex stream's input half: the output half
     int Period = 0;
     int Rate = 0;
     std::atomic<int64_t> Frames{0};
@@ -155,10 +156,17 @@ struct JackCalls {
     decltype(&jack_port_get_latency_range) LatencyRange = nullptr;
     decltype(&jack_port_connected_to) ConnectedTo = nullptr;
     decltype(&jack_get_buffer_size) BufferSize = nullptr;
+    // For a route client that is told of changes instead of looking for them.
+    decltype(&jack_on_info_shutdown) OnInfoShutdown = nullptr;
+    decltype(&jack_set_port_connect_callback) SetPortConnect = nullptr;
+    decltype(&jack_set_graph_order_callback) SetGraphOrder = nullptr;
+    decltype(&jack_set_latency_callback) SetLatency = nullptr;
+    decltype(&jack_activate) Activate = nullptr;
 
     bool Usable() const {
         return ClientOpen && ClientClose && PortByName && LatencyRange && ConnectedTo && BufferSize;
     }
+    bool Notifies() const { return OnInfoShutdown && SetPortConnect && SetGraphOrder && SetLatency && Activate; }
 };
 
 const JackCalls& Jack() {
@@ -173,10 +181,24 @@ const JackCalls& Jack() {
         find(c.LatencyRange, "jack_port_get_latency_range");
         find(c.ConnectedTo, "jack_port_connected_to");
         find(c.BufferSize, "jack_get_buffer_size");
+        find(c.OnInfoShutdown, "jack_on_info_shutdown");
+        find(c.SetPortConnect, "jack_set_port_connect_callback");
+        find(c.SetGraphOrder, "jack_set_graph_order_callback");
+        find(c.SetLatency, "jack_set_latency_callback");
+        find(c.Activate, "jack_activate");
         return c;
     }();
     return calls;
 }
+
+// How often the monitor looks at the streams: on JACK, where the route client is told of a server
+// that goes away and of changed connections, only for a stall, which takes seconds to count; else
+// often enough to follow ALSA's changing delay.
+constexpr auto kToldInterval = 1000ms;
+constexpr auto kLookInterval = 50ms;
+// After the server told of a change, the route is read again this much later: latencies are
+// recomputed after the connection that changed them is announced.
+constexpr auto kRouteSettle = 100ms;
 
 // A stream that delivers nothing for this long while running is taken as lost (an ALSA device
 // pulled out, a sound server that hangs).
@@ -217,6 +239,35 @@ int RtAudioDevice::OutputThunk(void* output, void*, unsigned frames, double, uns
         std::fill_n(samples, 2 * static_cast<size_t>(frames), int16_t{0});
     }
     stream->Frames.fetch_add(frames, std::memory_order_release);
+    return 0;
+}
+
+// Both halves of a JACK duplex stream in one call: the input first, as JACK runs an input client
+// before the output client that feeds it, so that the queue sees the same order either way.
+int RtAudioDevice::DuplexThunk(void* output, void* input, unsigned frames, double, unsigned status,
+                               void* user) noexcept {
+    auto* in = static_cast<Stream*>(user);
+    auto* samples = static_cast<int16_t*>(output);
+    if (in == nullptr || in->Partner == nullptr) {
+        std::fill_n(samples, 2 * static_cast<size_t>(frames), int16_t{0});
+        return 0;
+    }
+    Stream* out = in->Partner;
+    if (status & RTAUDIO_INPUT_OVERFLOW) in->Xruns.fetch_add(1, std::memory_order_relaxed);
+    if (status & RTAUDIO_OUTPUT_UNDERFLOW) out->Xruns.fetch_add(1, std::memory_order_relaxed);
+    try {
+        in->OnInput(static_cast<const int16_t*>(input), static_cast<int>(frames));
+    } catch (...) {
+        in->Faulted.store(true, std::memory_order_relaxed);
+    }
+    in->Frames.fetch_add(frames, std::memory_order_release);
+    try {
+        out->OnOutput(samples, static_cast<int>(frames));
+    } catch (...) {
+        out->Faulted.store(true, std::memory_order_relaxed);
+        std::fill_n(samples, 2 * static_cast<size_t>(frames), int16_t{0});
+    }
+    out->Frames.fetch_add(frames, std::memory_order_release);
     return 0;
 }
 
@@ -305,7 +356,10 @@ int RtAudioDevice::OpenInput(int device, const StreamFormat& format, InputCallba
     auto stream = std::make_unique<Stream>();
     stream->OnInput = std::move(callback);
     const int result = Open(true, device, format, false, stream.get());
-    if (result == AudioOk) in_ = std::move(stream);
+    if (result == AudioOk) {
+        in_ = std::move(stream);
+        inDevice_ = device;
+    }
     return result;
 }
 
@@ -314,12 +368,25 @@ int RtAudioDevice::OpenOutput(int device, const StreamFormat& format, OutputCall
     if (!callback) return AudioInvalidParameter;
     auto stream = std::make_unique<Stream>();
     stream->OnOutput = std::move(callback);
+    // JACK runs both directions at the server's rate and period: one client serves them with
+    // one wake-up per period instead of two. Should that fail, the output opens on its own.
+    if (rtApi_ == RtAudio::UNIX_JACK && in_ && in_->Rt && format.SampleRate == in_->Rate &&
+        Open(false, device, format, false, stream.get(), inDevice_) == AudioOk) {
+        out_ = std::move(stream);
+        return AudioOk;
+    }
     const int result = Open(false, device, format, false, stream.get());
     if (result == AudioOk) out_ = std::move(stream);
     return result;
 }
 
-int RtAudioDevice::Open(bool input, int device, const StreamFormat& format, bool trial, Stream* stream) {
+std::string RtAudioDevice::JackPortName(bool input, int channel) const {
+    const std::string client = duplex_ ? clientName_ : clientName_ + (input ? " in" : " out");
+    return client + (input ? ":inport " : ":outport ") + std::to_string(channel);
+}
+
+int RtAudioDevice::Open(bool input, int device, const StreamFormat& format, bool trial, Stream* stream,
+                        int duplexInput) {
     if (rtApi_ < 0) return AudioNoDriver;
     if (format.Channels != 2) return AudioBadFormat;
     if (format.SampleRate < 1 || format.PeriodFrames < 1) return AudioInvalidParameter;
@@ -342,12 +409,25 @@ int RtAudioDevice::Open(bool input, int device, const StreamFormat& format, bool
         parameters.deviceId = devices[device].first;
         parameters.nChannels = 2;
         parameters.firstChannel = 0;
+        const bool duplex = !input && !trial && duplexInput >= 0;
+        RtAudio::StreamParameters inParameters;
+        if (duplex) {
+            const auto inputs = ListDevices(*rt, true);
+            if (duplexInput >= static_cast<int>(inputs.size())) return AudioBadDeviceId;
+            inParameters.deviceId = inputs[duplexInput].first;
+            inParameters.nChannels = 2;
+            inParameters.firstChannel = 0;
+        }
         RtAudio::StreamOptions options;
-        options.streamName = clientName_ + (trial ? " query" : input ? " in" : " out");
+        options.streamName = clientName_ + (trial ? " query" : duplex ? "" : input ? " in" : " out");
         unsigned frames = static_cast<unsigned>(format.PeriodFrames);
         const auto rate = static_cast<unsigned>(format.SampleRate);
-        rt->openStream(input ? nullptr : &parameters, input ? &parameters : nullptr, RTAUDIO_SINT16, rate,
-                       &frames, input ? &InputThunk : &OutputThunk, trial ? nullptr : stream, &options);
+        if (duplex)
+            rt->openStream(&parameters, &inParameters, RTAUDIO_SINT16, rate, &frames, &DuplexThunk, in_.get(),
+                           &options);
+        else
+            rt->openStream(input ? nullptr : &parameters, input ? &parameters : nullptr, RTAUDIO_SINT16, rate,
+                           &frames, input ? &InputThunk : &OutputThunk, trial ? nullptr : stream, &options);
         if (!rt->isStreamOpen()) return AudioUnspecified;
         // ALSA takes the nearest rate it has without saying so; a different rate is a refusal.
         if (rt->getStreamSampleRate() != rate) {
@@ -361,6 +441,18 @@ int RtAudioDevice::Open(bool input, int device, const StreamFormat& format, bool
         }
         stream->Period = static_cast<int>(frames);
         stream->Rate = format.SampleRate;
+        if (duplex) {
+            // The input's own client goes (it never ran); the duplex stream takes its place.
+            try {
+                if (in_->Rt->isStreamOpen()) in_->Rt->closeStream();
+            } catch (...) {
+            }
+            in_->Rt = std::move(rt);
+            in_->Partner = stream;
+            in_->Period = stream->Period;
+            duplex_ = true;
+            return AudioOk;
+        }
         stream->Latency.store(static_cast<int>(rt->getStreamLatency()), std::memory_order_relaxed);
         stream->Rt = std::move(rt);
         return AudioOk;
@@ -390,7 +482,7 @@ int RtAudioDevice::Start() {
         stream->Faulted.store(false);
     }
     for (Stream* stream : {in_.get(), out_.get()}) {
-        if (stream == nullptr) continue;
+        if (stream == nullptr || !stream->Rt) continue; // a duplex stream starts once
         int result = AudioOk;
         try {
             stream->Rt->startStream();
@@ -404,7 +496,7 @@ int RtAudioDevice::Start() {
         if (result != AudioOk) {
             // Leave both streams open and stopped, as before the call.
             for (Stream* other : {in_.get(), out_.get()}) {
-                if (other == nullptr) continue;
+                if (other == nullptr || !other->Rt) continue;
                 try {
                     if (other->Rt->isStreamRunning()) other->Rt->abortStream();
                 } catch (...) {
@@ -435,21 +527,50 @@ void RtAudioDevice::Monitor() {
     };
     std::array<Watch, 2> watches{Watch{in_.get(), 0, Clock::now()}, Watch{out_.get(), 0, Clock::now()}};
     bool faultReported = false;
+    const auto interval = routeEvents_ ? kToldInterval : kLookInterval;
     std::unique_lock lock(monitorMutex_);
+    // The route is read at once and after each change the server tells of, and each time again a
+    // moment later, when the latencies have been recomputed.
+    auto routeDue = Clock::now();
+    int routeReads = 2;
+    auto nextLook = Clock::now() + interval;
     while (!monitorStop_) {
-        monitorWake_.wait_for(lock, 50ms, [this] { return monitorStop_; });
-        if (monitorStop_ || lost_.load()) continue;
+        const auto wakeAt = routeReads > 0 ? std::min(nextLook, routeDue) : nextLook;
+        monitorWake_.wait_until(lock, wakeAt, [this] {
+            return monitorStop_ || routeChanged_ || (serverGone_ && !lost_.load());
+        });
+        if (monitorStop_) break;
+        const auto now = Clock::now();
+        if (routeChanged_) {
+            routeChanged_ = false;
+            routeReads = 2;
+            routeDue = now;
+        }
+        if (lost_.load()) continue;
+        if (serverGone_) {
+            ReportLoss(AudioDeviceLost, "the JACK server shut the client down");
+            continue;
+        }
+        if (routeReads > 0 && now >= routeDue) {
+            UpdateJackRoute();
+            --routeReads;
+            routeDue = now + kRouteSettle;
+        }
+        if (now < nextLook) continue;
+        nextLook = now + interval;
         for (Watch& watch : watches) {
             Stream* stream = watch.S;
             if (stream == nullptr) continue;
+            // The output half of a duplex stream shares the input's RtAudio.
+            RtAudio* rt = stream->Rt ? stream->Rt.get() : in_ && in_->Rt ? in_->Rt.get() : nullptr;
+            if (rt == nullptr) continue;
             try {
                 // RtAudio closes a JACK stream on a thread of its own when the server shuts the
                 // client down.
-                if (!stream->Rt->isStreamOpen()) {
+                if (!rt->isStreamOpen()) {
                     ReportLoss(AudioDeviceLost, "the sound server closed the stream");
                     break;
                 }
-                const auto now = Clock::now();
                 const int64_t frames = stream->Frames.load(std::memory_order_acquire);
                 if (frames != watch.Frames) {
                     watch.Frames = frames;
@@ -465,20 +586,62 @@ void RtAudioDevice::Monitor() {
                 // ALSA measures its delay as it runs; JACK's is fixed when the stream opens, and
                 // touching a JACK stream here could meet RtAudio closing it.
                 if (rtApi_ != RtAudio::UNIX_JACK)
-                    stream->Latency.store(static_cast<int>(stream->Rt->getStreamLatency()),
-                                          std::memory_order_relaxed);
+                    stream->Latency.store(static_cast<int>(rt->getStreamLatency()), std::memory_order_relaxed);
             } catch (...) {
                 // A failed look is tried again on the next round.
             }
         }
-        if (!lost_.load()) UpdateJackRoute();
+        // Without the server's word, the route is read on every look.
+        if (!routeEvents_ && !lost_.load()) UpdateJackRoute();
     }
 }
 
 void RtAudioDevice::OpenJackRoute() {
+    routeEvents_ = false;
+    serverGone_ = false;
+    routeChanged_ = false;
     if (rtApi_ != RtAudio::UNIX_JACK || jackRoute_ != nullptr || !Jack().Usable()) return;
+    const JackCalls& jack = Jack();
     jack_status_t status{};
-    jackRoute_ = Jack().ClientOpen((clientName_ + " route").c_str(), JackNoStartServer, &status);
+    auto* client = jack.ClientOpen((clientName_ + " route").c_str(), JackNoStartServer, &status);
+    jackRoute_ = client;
+    if (client == nullptr || !jack.Notifies()) return;
+    // The callbacks run on the client's notification thread: they only wake the monitor. The
+    // client has no process callback, so the server does not run it in its cycle.
+    jack.OnInfoShutdown(
+        client,
+        [](jack_status_t, const char*, void* arg) {
+            auto* self = static_cast<RtAudioDevice*>(arg);
+            {
+                std::lock_guard lock(self->monitorMutex_);
+                self->serverGone_ = true;
+            }
+            self->monitorWake_.notify_all();
+        },
+        this);
+    const bool told =
+        jack.SetPortConnect(
+            client, [](jack_port_id_t, jack_port_id_t, int, void* arg) { static_cast<RtAudioDevice*>(arg)->RouteChanged(); },
+            this) == 0 &&
+        jack.SetGraphOrder(
+            client,
+            [](void* arg) {
+                static_cast<RtAudioDevice*>(arg)->RouteChanged();
+                return 0;
+            },
+            this) == 0 &&
+        jack.SetLatency(
+            client, [](jack_latency_callback_mode_t, void* arg) { static_cast<RtAudioDevice*>(arg)->RouteChanged(); },
+            this) == 0;
+    routeEvents_ = told && jack.Activate(client) == 0;
+}
+
+void RtAudioDevice::RouteChanged() {
+    {
+        std::lock_guard lock(monitorMutex_);
+        routeChanged_ = true;
+    }
+    monitorWake_.notify_all();
 }
 
 void RtAudioDevice::UpdateJackRoute() {
@@ -486,29 +649,34 @@ void RtAudioDevice::UpdateJackRoute() {
     if (client == nullptr) return;
     const JackCalls& jack = Jack();
     // RtAudio names the clients after the streams and the ports "inport n" / "outport n".
-    const std::string outName = clientName_ + " out:outport 0";
-    jack_port_t* inPort = in_ ? jack.PortByName(client, (clientName_ + " in:inport 0").c_str()) : nullptr;
+    const std::string outName = JackPortName(false, 0);
+    jack_port_t* inPort = in_ ? jack.PortByName(client, JackPortName(true, 0).c_str()) : nullptr;
     jack_port_t* outPort = out_ ? jack.PortByName(client, outName.c_str()) : nullptr;
+    // Output fed straight back into the input: the shortest route there is. The duplex callback
+    // takes the input before it plays, and RtAudio reads the input ports after the output was
+    // written, so what one call plays comes back at the start of the next call's input: nothing
+    // beyond what the queue counts (JACK's own figures for a client that feeds itself go round in
+    // a circle). Two clients of their own add a cycle: the input's client runs after the output's
+    // that feeds it, a cycle behind, and JACK's latencies leave that cycle out.
+    const bool selfLoop = inPort != nullptr && outPort != nullptr && jack.ConnectedTo(inPort, outName.c_str()) != 0;
     if (inPort != nullptr) {
         jack_latency_range_t range{0, 0};
         jack.LatencyRange(inPort, JackCaptureLatency, &range);
-        auto frames = static_cast<int>(range.min);
-        // What the output client writes reaches the input client a cycle later: the input's
-        // client runs first in every cycle. JACK's latencies leave that cycle out.
-        if (outPort != nullptr && jack.ConnectedTo(inPort, outName.c_str()) != 0)
-            frames += static_cast<int>(jack.BufferSize(client));
+        int frames = static_cast<int>(range.min);
+        if (selfLoop) frames = duplex_ ? 0 : frames + static_cast<int>(jack.BufferSize(client));
         in_->Latency.store(frames, std::memory_order_relaxed);
     }
     if (outPort != nullptr) {
         jack_latency_range_t range{0, 0};
         jack.LatencyRange(outPort, JackPlaybackLatency, &range);
-        out_->Latency.store(static_cast<int>(range.min), std::memory_order_relaxed);
+        out_->Latency.store(selfLoop && duplex_ ? 0 : static_cast<int>(range.min), std::memory_order_relaxed);
     }
 }
 
 void RtAudioDevice::CloseJackRoute() {
     if (jackRoute_ != nullptr) Jack().ClientClose(static_cast<jack_client_t*>(jackRoute_));
     jackRoute_ = nullptr;
+    routeEvents_ = false;
 }
 
 void RtAudioDevice::ReportLoss(int code, const char* detail) {
@@ -538,14 +706,24 @@ void RtAudioDevice::StopMonitor() {
 void RtAudioDevice::Close() {
     StopMonitor();
     CloseJackRoute();
-    CloseStream(in_);
+    if (!CloseStream(in_) && duplex_) {
+        // The duplex stream was left to RtAudio's thread: its callback may still play the output.
+        (void)out_.release();
+    }
     CloseStream(out_);
+    duplex_ = false;
+    inDevice_ = -1;
     started_ = false;
     lost_.store(false);
 }
 
-void RtAudioDevice::CloseStream(std::unique_ptr<Stream>& stream) {
-    if (!stream) return;
+bool RtAudioDevice::CloseStream(std::unique_ptr<Stream>& stream) {
+    if (!stream) return true;
+    if (!stream->Rt) {
+        // The output half of a duplex stream, closed with the input.
+        stream.reset();
+        return true;
+    }
     RtAudio& rt = *stream->Rt;
     try {
         if (rtApi_ == RtAudio::UNIX_JACK && rt.isStreamRunning()) {
@@ -574,7 +752,7 @@ void RtAudioDevice::CloseStream(std::unique_ptr<Stream>& stream) {
                     SetDetail("RtAudio did not finish closing the JACK stream");
                     (void)stream->Rt.release();
                     (void)stream.release();
-                    return;
+                    return false;
                 }
             }
         }
@@ -586,6 +764,7 @@ void RtAudioDevice::CloseStream(std::unique_ptr<Stream>& stream) {
         // Whatever is left is closed by RtAudio's destructor.
     }
     stream.reset();
+    return true;
 }
 
 bool RtAudioDevice::IsOpen() const {
