@@ -5,10 +5,10 @@
 // audio threads are only warnings, which are switched off here.
 #include "soundcard/rtaudio/RtAudioDevice.h"
 
+#include "soundcard/rtaudio/JackDuplex.h"
+
 #include <rtaudio/RtAudio.h>
 
-#include <dlfcn.h>
-#include <jack/jack.h>
 
 #include <algorithm>
 #include <array>
@@ -21,10 +21,9 @@
 namespace kreisel {
 
 struct RtAudioDevice::Stream {
-    std::unique_ptr<RtAudio> Rt; // empty for the output half of a duplex stream
+    std::unique_ptr<RtAudio> Rt; // empty for the halves of the JACK duplex client
     InputCallback OnInput;
     OutputCallback OnOutput;
-    Stream* Partner = nullptr; // of a duplex stream's input half: the output half
     int Period = 0;
     int Rate = 0;
     std::atomic<int64_t> Frames{0};
@@ -145,51 +144,9 @@ void KeepJackShutdownFromTerminating() {
     std::call_once(once, [] { std::cerr.unsetf(std::ios_base::unitbuf); });
 }
 
-// The few libjack calls that find the route the JACK ports take. RtAudio keeps its JACK clients
-// to itself and reports the latency of the ports it first connected to; the program's ports may
-// be connected elsewhere since. libjack is in the process whenever RtAudio runs on JACK (RtAudio
-// links it), so its functions are looked up there rather than linked a second time.
-struct JackCalls {
-    decltype(&jack_client_open) ClientOpen = nullptr;
-    decltype(&jack_client_close) ClientClose = nullptr;
-    decltype(&jack_port_by_name) PortByName = nullptr;
-    decltype(&jack_port_get_latency_range) LatencyRange = nullptr;
-    decltype(&jack_port_connected_to) ConnectedTo = nullptr;
-    decltype(&jack_get_buffer_size) BufferSize = nullptr;
-    // For a route client that is told of changes instead of looking for them.
-    decltype(&jack_on_info_shutdown) OnInfoShutdown = nullptr;
-    decltype(&jack_set_port_connect_callback) SetPortConnect = nullptr;
-    decltype(&jack_set_graph_order_callback) SetGraphOrder = nullptr;
-    decltype(&jack_set_latency_callback) SetLatency = nullptr;
-    decltype(&jack_activate) Activate = nullptr;
-
-    bool Usable() const {
-        return ClientOpen && ClientClose && PortByName && LatencyRange && ConnectedTo && BufferSize;
-    }
-    bool Notifies() const { return OnInfoShutdown && SetPortConnect && SetGraphOrder && SetLatency && Activate; }
-};
-
-const JackCalls& Jack() {
-    static const JackCalls calls = [] {
-        JackCalls c;
-        const auto find = [](auto& function, const char* name) {
-            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(RTLD_DEFAULT, name));
-        };
-        find(c.ClientOpen, "jack_client_open");
-        find(c.ClientClose, "jack_client_close");
-        find(c.PortByName, "jack_port_by_name");
-        find(c.LatencyRange, "jack_port_get_latency_range");
-        find(c.ConnectedTo, "jack_port_connected_to");
-        find(c.BufferSize, "jack_get_buffer_size");
-        find(c.OnInfoShutdown, "jack_on_info_shutdown");
-        find(c.SetPortConnect, "jack_set_port_connect_callback");
-        find(c.SetGraphOrder, "jack_set_graph_order_callback");
-        find(c.SetLatency, "jack_set_latency_callback");
-        find(c.Activate, "jack_activate");
-        return c;
-    }();
-    return calls;
-}
+// RtAudio keeps its JACK clients to itself and reports the latency of the ports it first connected
+// to; the program's ports may be connected elsewhere since. The route is read with the libjack
+// calls of JackDuplex.h.
 
 // How often the monitor looks at the streams: on JACK, where the route client is told of a server
 // that goes away and of changed connections, only for a stall, which takes seconds to count; else
@@ -239,35 +196,6 @@ int RtAudioDevice::OutputThunk(void* output, void*, unsigned frames, double, uns
         std::fill_n(samples, 2 * static_cast<size_t>(frames), int16_t{0});
     }
     stream->Frames.fetch_add(frames, std::memory_order_release);
-    return 0;
-}
-
-// Both halves of a JACK duplex stream in one call: the input first, as JACK runs an input client
-// before the output client that feeds it, so that the queue sees the same order either way.
-int RtAudioDevice::DuplexThunk(void* output, void* input, unsigned frames, double, unsigned status,
-                               void* user) noexcept {
-    auto* in = static_cast<Stream*>(user);
-    auto* samples = static_cast<int16_t*>(output);
-    if (in == nullptr || in->Partner == nullptr) {
-        std::fill_n(samples, 2 * static_cast<size_t>(frames), int16_t{0});
-        return 0;
-    }
-    Stream* out = in->Partner;
-    if (status & RTAUDIO_INPUT_OVERFLOW) in->Xruns.fetch_add(1, std::memory_order_relaxed);
-    if (status & RTAUDIO_OUTPUT_UNDERFLOW) out->Xruns.fetch_add(1, std::memory_order_relaxed);
-    try {
-        in->OnInput(static_cast<const int16_t*>(input), static_cast<int>(frames));
-    } catch (...) {
-        in->Faulted.store(true, std::memory_order_relaxed);
-    }
-    in->Frames.fetch_add(frames, std::memory_order_release);
-    try {
-        out->OnOutput(samples, static_cast<int>(frames));
-    } catch (...) {
-        out->Faulted.store(true, std::memory_order_relaxed);
-        std::fill_n(samples, 2 * static_cast<size_t>(frames), int16_t{0});
-    }
-    out->Frames.fetch_add(frames, std::memory_order_release);
     return 0;
 }
 
@@ -368,10 +296,11 @@ int RtAudioDevice::OpenOutput(int device, const StreamFormat& format, OutputCall
     if (!callback) return AudioInvalidParameter;
     auto stream = std::make_unique<Stream>();
     stream->OnOutput = std::move(callback);
-    // JACK runs both directions at the server's rate and period: one client serves them with
-    // one wake-up per period instead of two. Should that fail, the output opens on its own.
+    // JACK runs both directions at the server's rate and period: one client of the program's
+    // own serves them with one wake-up per period instead of two. Should that fail, the output
+    // opens on its own.
     if (rtApi_ == RtAudio::UNIX_JACK && in_ && in_->Rt && format.SampleRate == in_->Rate &&
-        Open(false, device, format, false, stream.get(), inDevice_) == AudioOk) {
+        OpenDuplex(device, format, stream.get()) == AudioOk) {
         out_ = std::move(stream);
         return AudioOk;
     }
@@ -381,12 +310,80 @@ int RtAudioDevice::OpenOutput(int device, const StreamFormat& format, OutputCall
 }
 
 std::string RtAudioDevice::JackPortName(bool input, int channel) const {
-    const std::string client = duplex_ ? clientName_ : clientName_ + (input ? " in" : " out");
-    return client + (input ? ":inport " : ":outport ") + std::to_string(channel);
+    if (duplex_) return duplex_->PortName(input, channel);
+    return clientName_ + (input ? " in:inport " : " out:outport ") + std::to_string(channel);
 }
 
-int RtAudioDevice::Open(bool input, int device, const StreamFormat& format, bool trial, Stream* stream,
-                        int duplexInput) {
+int RtAudioDevice::OpenDuplex(int device, const StreamFormat& format, Stream* out) {
+    if (!JackDuplex::Available()) return AudioNoDriver;
+    std::string inName;
+    std::string outName;
+    try {
+        auto rt = MakeRtAudio(rtApi_);
+        const auto inputs = ListDevices(*rt, true);
+        const auto outputs = ListDevices(*rt, false);
+        if (inDevice_ < 0 || inDevice_ >= static_cast<int>(inputs.size())) return AudioBadDeviceId;
+        if (device < 0 || device >= static_cast<int>(outputs.size())) return AudioBadDeviceId;
+        if (outputs[device].second.outputChannels < 2) return AudioBadFormat;
+        inName = inputs[inDevice_].second.name;
+        outName = outputs[device].second.name;
+    } catch (...) {
+        return AudioUnspecified;
+    }
+    Stream* in = in_.get();
+    JackDuplex::Callbacks callbacks;
+    callbacks.Input = [in](const int16_t* frames, int count) {
+        try {
+            in->OnInput(frames, count);
+        } catch (...) {
+            in->Faulted.store(true, std::memory_order_relaxed);
+        }
+        in->Frames.fetch_add(count, std::memory_order_release);
+    };
+    callbacks.Output = [out](int16_t* frames, int count) {
+        try {
+            out->OnOutput(frames, count);
+        } catch (...) {
+            out->Faulted.store(true, std::memory_order_relaxed);
+            std::fill_n(frames, 2 * static_cast<size_t>(count), int16_t{0});
+        }
+        out->Frames.fetch_add(count, std::memory_order_release);
+    };
+    // Counted in both directions, as two clients of their own would each count it.
+    callbacks.Xrun = [in, out] {
+        in->Xruns.fetch_add(1, std::memory_order_relaxed);
+        out->Xruns.fetch_add(1, std::memory_order_relaxed);
+    };
+    callbacks.Shutdown = [this] {
+        {
+            std::lock_guard lock(monitorMutex_);
+            serverGone_ = true;
+        }
+        monitorWake_.notify_all();
+    };
+    callbacks.RouteChanged = [this] { RouteChanged(); };
+    auto duplex = std::make_unique<JackDuplex>();
+    std::string detail;
+    const int result = duplex->Open(clientName_, format.SampleRate, std::move(callbacks), &detail);
+    if (result != AudioOk) {
+        SetDetail(detail);
+        return result;
+    }
+    // The input's RtAudio client goes (it never ran); the duplex client takes its place.
+    try {
+        if (in->Rt->isStreamOpen()) in->Rt->closeStream();
+    } catch (...) {
+    }
+    in->Rt.reset();
+    out->Period = in->Period = duplex->Period();
+    out->Rate = format.SampleRate;
+    duplexIn_ = inName;
+    duplexOut_ = outName;
+    duplex_ = std::move(duplex);
+    return AudioOk;
+}
+
+int RtAudioDevice::Open(bool input, int device, const StreamFormat& format, bool trial, Stream* stream) {
     if (rtApi_ < 0) return AudioNoDriver;
     if (format.Channels != 2) return AudioBadFormat;
     if (format.SampleRate < 1 || format.PeriodFrames < 1) return AudioInvalidParameter;
@@ -409,25 +406,12 @@ int RtAudioDevice::Open(bool input, int device, const StreamFormat& format, bool
         parameters.deviceId = devices[device].first;
         parameters.nChannels = 2;
         parameters.firstChannel = 0;
-        const bool duplex = !input && !trial && duplexInput >= 0;
-        RtAudio::StreamParameters inParameters;
-        if (duplex) {
-            const auto inputs = ListDevices(*rt, true);
-            if (duplexInput >= static_cast<int>(inputs.size())) return AudioBadDeviceId;
-            inParameters.deviceId = inputs[duplexInput].first;
-            inParameters.nChannels = 2;
-            inParameters.firstChannel = 0;
-        }
         RtAudio::StreamOptions options;
-        options.streamName = clientName_ + (trial ? " query" : duplex ? "" : input ? " in" : " out");
+        options.streamName = clientName_ + (trial ? " query" : input ? " in" : " out");
         unsigned frames = static_cast<unsigned>(format.PeriodFrames);
         const auto rate = static_cast<unsigned>(format.SampleRate);
-        if (duplex)
-            rt->openStream(&parameters, &inParameters, RTAUDIO_SINT16, rate, &frames, &DuplexThunk, in_.get(),
-                           &options);
-        else
-            rt->openStream(input ? nullptr : &parameters, input ? &parameters : nullptr, RTAUDIO_SINT16, rate,
-                           &frames, input ? &InputThunk : &OutputThunk, trial ? nullptr : stream, &options);
+        rt->openStream(input ? nullptr : &parameters, input ? &parameters : nullptr, RTAUDIO_SINT16, rate,
+                       &frames, input ? &InputThunk : &OutputThunk, trial ? nullptr : stream, &options);
         if (!rt->isStreamOpen()) return AudioUnspecified;
         // ALSA takes the nearest rate it has without saying so; a different rate is a refusal.
         if (rt->getStreamSampleRate() != rate) {
@@ -441,18 +425,6 @@ int RtAudioDevice::Open(bool input, int device, const StreamFormat& format, bool
         }
         stream->Period = static_cast<int>(frames);
         stream->Rate = format.SampleRate;
-        if (duplex) {
-            // The input's own client goes (it never ran); the duplex stream takes its place.
-            try {
-                if (in_->Rt->isStreamOpen()) in_->Rt->closeStream();
-            } catch (...) {
-            }
-            in_->Rt = std::move(rt);
-            in_->Partner = stream;
-            in_->Period = stream->Period;
-            duplex_ = true;
-            return AudioOk;
-        }
         stream->Latency.store(static_cast<int>(rt->getStreamLatency()), std::memory_order_relaxed);
         stream->Rt = std::move(rt);
         return AudioOk;
@@ -481,8 +453,21 @@ int RtAudioDevice::Start() {
         stream->Xruns.store(0);
         stream->Faulted.store(false);
     }
+    {
+        std::lock_guard lock(monitorMutex_);
+        serverGone_ = false;
+        routeChanged_ = false;
+    }
+    if (duplex_) {
+        std::string detail;
+        const int result = duplex_->Start(duplexIn_, duplexOut_, &detail);
+        if (result != AudioOk) {
+            SetDetail(detail);
+            return result;
+        }
+    }
     for (Stream* stream : {in_.get(), out_.get()}) {
-        if (stream == nullptr || !stream->Rt) continue; // a duplex stream starts once
+        if (stream == nullptr || !stream->Rt) continue; // the duplex client started above
         int result = AudioOk;
         try {
             stream->Rt->startStream();
@@ -561,13 +546,12 @@ void RtAudioDevice::Monitor() {
         for (Watch& watch : watches) {
             Stream* stream = watch.S;
             if (stream == nullptr) continue;
-            // The output half of a duplex stream shares the input's RtAudio.
-            RtAudio* rt = stream->Rt ? stream->Rt.get() : in_ && in_->Rt ? in_->Rt.get() : nullptr;
-            if (rt == nullptr) continue;
+            // The halves of the duplex client have no RtAudio: its shutdown callback tells.
+            RtAudio* rt = stream->Rt.get();
             try {
                 // RtAudio closes a JACK stream on a thread of its own when the server shuts the
                 // client down.
-                if (!rt->isStreamOpen()) {
+                if (rt != nullptr && !rt->isStreamOpen()) {
                     ReportLoss(AudioDeviceLost, "the sound server closed the stream");
                     break;
                 }
@@ -585,7 +569,7 @@ void RtAudioDevice::Monitor() {
                 }
                 // ALSA measures its delay as it runs; JACK's is fixed when the stream opens, and
                 // touching a JACK stream here could meet RtAudio closing it.
-                if (rtApi_ != RtAudio::UNIX_JACK)
+                if (rtApi_ != RtAudio::UNIX_JACK && rt != nullptr)
                     stream->Latency.store(static_cast<int>(rt->getStreamLatency()), std::memory_order_relaxed);
             } catch (...) {
                 // A failed look is tried again on the next round.
@@ -597,11 +581,10 @@ void RtAudioDevice::Monitor() {
 }
 
 void RtAudioDevice::OpenJackRoute() {
-    routeEvents_ = false;
-    serverGone_ = false;
-    routeChanged_ = false;
-    if (rtApi_ != RtAudio::UNIX_JACK || jackRoute_ != nullptr || !Jack().Usable()) return;
-    const JackCalls& jack = Jack();
+    // The duplex client is told of changes itself.
+    routeEvents_ = duplex_ != nullptr;
+    if (duplex_ || rtApi_ != RtAudio::UNIX_JACK || jackRoute_ != nullptr || !Jack().Usable()) return;
+    const JackLib& jack = Jack();
     jack_status_t status{};
     auto* client = jack.ClientOpen((clientName_ + " route").c_str(), JackNoStartServer, &status);
     jackRoute_ = client;
@@ -645,18 +628,23 @@ void RtAudioDevice::RouteChanged() {
 }
 
 void RtAudioDevice::UpdateJackRoute() {
-    auto* client = static_cast<jack_client_t*>(jackRoute_);
+    auto* client = duplex_ ? duplex_->Client() : static_cast<jack_client_t*>(jackRoute_);
     if (client == nullptr) return;
-    const JackCalls& jack = Jack();
-    // RtAudio names the clients after the streams and the ports "inport n" / "outport n".
+    const JackLib& jack = Jack();
+    // RtAudio names the clients after the streams and the ports "inport n" / "outport n", as the
+    // duplex client does.
     const std::string outName = JackPortName(false, 0);
-    jack_port_t* inPort = in_ ? jack.PortByName(client, JackPortName(true, 0).c_str()) : nullptr;
-    jack_port_t* outPort = out_ ? jack.PortByName(client, outName.c_str()) : nullptr;
+    jack_port_t* inPort = duplex_ ? duplex_->Port(true, 0)
+                          : in_   ? jack.PortByName(client, JackPortName(true, 0).c_str())
+                                  : nullptr;
+    jack_port_t* outPort = duplex_ ? duplex_->Port(false, 0)
+                           : out_  ? jack.PortByName(client, outName.c_str())
+                                   : nullptr;
     // Output fed straight back into the input: the shortest route there is. The duplex callback
-    // takes the input before it plays, and RtAudio reads the input ports after the output was
-    // written, so what one call plays comes back at the start of the next call's input: nothing
-    // beyond what the queue counts (JACK's own figures for a client that feeds itself go round in
-    // a circle). Two clients of their own add a cycle: the input's client runs after the output's
+    // takes the input before it plays, and JACK hands a client's input fed from its own output
+    // what that output held in the cycle before, so what one call plays comes back at the start
+    // of the next call's input: nothing beyond what the queue counts (JACK's own figures for a
+    // client that feeds itself go round in a circle). Two clients of their own add a cycle: the input's client runs after the output's
     // that feeds it, a cycle behind, and JACK's latencies leave that cycle out.
     const bool selfLoop = inPort != nullptr && outPort != nullptr && jack.ConnectedTo(inPort, outName.c_str()) != 0;
     if (inPort != nullptr) {
@@ -706,12 +694,10 @@ void RtAudioDevice::StopMonitor() {
 void RtAudioDevice::Close() {
     StopMonitor();
     CloseJackRoute();
-    if (!CloseStream(in_) && duplex_) {
-        // The duplex stream was left to RtAudio's thread: its callback may still play the output.
-        (void)out_.release();
-    }
+    if (duplex_) duplex_->Close(); // no callback runs after this
+    duplex_.reset();
+    CloseStream(in_);
     CloseStream(out_);
-    duplex_ = false;
     inDevice_ = -1;
     started_ = false;
     lost_.store(false);
@@ -720,7 +706,7 @@ void RtAudioDevice::Close() {
 bool RtAudioDevice::CloseStream(std::unique_ptr<Stream>& stream) {
     if (!stream) return true;
     if (!stream->Rt) {
-        // The output half of a duplex stream, closed with the input.
+        // A half of the duplex client, closed with it.
         stream.reset();
         return true;
     }

@@ -16,6 +16,8 @@
 
 namespace kreisel {
 
+class JackDuplex;
+
 enum class AudioApi {
     FirstWithDevices, // JACK when a server runs, else PulseAudio, else ALSA
     Alsa,
@@ -79,8 +81,8 @@ class RtAudioDevice final : public AudioDevice {
     int64_t OutputUnderflows() const;
     // RtAudio's own words about the last failure of a call, for the details of an error line.
     std::string LastErrorDetail() const;
-    // Whether input and output run in one stream (JACK, both open).
-    bool Duplex() const { return duplex_; }
+    // Whether input and output run in one client (JACK, both open).
+    bool Duplex() const { return duplex_ != nullptr; }
     // The full JACK name of one of the program's ports ("client:inport 0"), as the streams open now.
     std::string JackPortName(bool input, int channel) const;
 
@@ -92,12 +94,11 @@ class RtAudioDevice final : public AudioDevice {
                           void* user) noexcept;
     static int OutputThunk(void* output, void* input, unsigned frames, double time, unsigned status,
                            void* user) noexcept;
-    static int DuplexThunk(void* output, void* input, unsigned frames, double time, unsigned status,
-                           void* user) noexcept;
 
-    // `duplexInput` >= 0 with !input: the output stream joins the open input (that device number).
-    int Open(bool input, int device, const StreamFormat& format, bool trial, Stream* stream,
-             int duplexInput = -1);
+    int Open(bool input, int device, const StreamFormat& format, bool trial, Stream* stream);
+    // JACK: the open input (its RtAudio client closed) and the output `out` on the device
+    // `device` in one client of the program's own.
+    int OpenDuplex(int device, const StreamFormat& format, Stream* out);
     // False when the stream was left to RtAudio's own closing thread (and so not freed).
     bool CloseStream(std::unique_ptr<Stream>& stream);
     void Monitor();
@@ -119,8 +120,11 @@ class RtAudioDevice final : public AudioDevice {
     std::unique_ptr<Stream> in_;
     std::unique_ptr<Stream> out_;
     int inDevice_ = -1;
-    // In and out share the input's RtAudio (out_->Rt is empty).
-    bool duplex_ = false;
+    // On JACK with both directions open: the client that serves both streams (their Rt empty),
+    // and the JACK clients (devices) its ports are connected to when it starts.
+    std::unique_ptr<JackDuplex> duplex_;
+    std::string duplexIn_;
+    std::string duplexOut_;
     bool started_ = false;
     // A JACK client of its own that only looks at the ports (jack_client_t, kept out of this
     // header); used by the monitor thread while the streams run.
