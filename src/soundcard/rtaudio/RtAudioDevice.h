@@ -1,8 +1,8 @@
 // The sound card through RtAudio: ALSA, PulseAudio or JACK. Input and output are separate
 // streams, each with its own RtAudio instance, so they may run on different devices and the
 // output may run at a slightly different rate. On JACK, where both directions always run on one
-// server at its rate, they share one duplex stream instead: one client, one process thread, one
-// wake-up per period. RtAudio itself stays inside the .cpp file.
+// server at its rate, they share one client of the program's own instead (JackDuplex): one
+// process thread, one wake-up per period. RtAudio itself stays inside the .cpp file.
 #pragma once
 
 #include "soundcard/AudioDevice.h"
@@ -46,7 +46,7 @@ class RtAudioDevice final : public AudioDevice {
     int QueryInput(int device, const StreamFormat& format) override;
     int QueryOutput(int device, const StreamFormat& format) override;
     int OpenInput(int device, const StreamFormat& format, InputCallback callback) override;
-    // On JACK an input opened before runs on from here in one duplex stream with the output.
+    // On JACK an input opened before runs on from here in one client with the output.
     int OpenOutput(int device, const StreamFormat& format, OutputCallback callback) override;
     // A loss (the JACK server gone, or a running stream that delivers nothing for two seconds)
     // is reported once, as AudioDeviceLost, from the device's own monitor thread. On JACK the
@@ -106,8 +106,9 @@ class RtAudioDevice final : public AudioDevice {
     void ReportLoss(int code, const char* detail);
     void ReportError(int code, const char* detail);
     void SetDetail(std::string detail);
-    // JACK: the latencies of the route the program's ports take now (see the .cpp file).
-    // Opens the route client and, where libjack allows, has the server tell it of changes.
+    // JACK: the latencies of the route the program's ports take now (see the .cpp file). Without
+    // the duplex client a route client of its own looks at the ports; where libjack allows, the
+    // server tells it of changes.
     void OpenJackRoute();
     void RouteChanged();
     void UpdateJackRoute();
@@ -136,10 +137,10 @@ class RtAudioDevice final : public AudioDevice {
     std::mutex monitorMutex_;
     std::condition_variable monitorWake_;
     bool monitorStop_ = false;
-    // Set by the route client's JACK callbacks, under monitorMutex_.
+    // Set by the JACK callbacks of the duplex or the route client, under monitorMutex_.
     bool routeChanged_ = false;
     bool serverGone_ = false;
-    bool routeEvents_ = false; // the route client's callbacks are in place
+    bool routeEvents_ = false; // the server tells of changes
     std::atomic<bool> lost_{false};
     mutable std::mutex errorMutex_;
     ErrorCallback errorCallback_;
