@@ -196,7 +196,7 @@ int RunHeadless(const CommandLine& cl, const DataFolders& folders, std::ostream&
     while (!interrupted.load() && framesDone() < framesWanted) {
         if (!cl.seconds && file != nullptr && choice.kind == AudioChoice::Kind::File && file->InputFinished())
             break;
-        pump.WaitForEvents(20);
+        pump.WaitForEvents(500); // woken by every block, timer and signal
         if (card.Stopped()) break;
     }
     std::signal(SIGINT, SIG_DFL);

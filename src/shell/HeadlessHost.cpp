@@ -52,7 +52,11 @@ int HeadlessClock::MsUntilNextDue(int limit) const {
 
 void HeadlessPump::WaitForEvents(int maxMs) {
     if (OnPass) OnPass();
-    const int wait = clock_.MsUntilNextDue(maxMs);
+    int wait = clock_.MsUntilNextDue(maxMs);
+    // While blocks flow, a timer that falls due is served at the next block's wake-up, a little
+    // late, rather than waking the thread once more on its own.
+    if (card_ != nullptr && !card_->Stopped() && !OnPass && wait < maxMs)
+        wait = std::min(maxMs, wait + kTimerSlackMs);
     if (card_ != nullptr && card_->Queue().WakeFd() >= 0) {
         pollfd fd{card_->Queue().WakeFd(), POLLIN, 0};
         ::poll(&fd, 1, OnPass ? 0 : wait);

@@ -50,6 +50,9 @@ class HeadlessClock : public Clock, public Timers {
 
 class HeadlessPump : public EventPump {
   public:
+    // How late a timer may fire while the sound card runs (blocks wake the thread anyway).
+    static constexpr int kTimerSlackMs = 30;
+
     explicit HeadlessPump(HeadlessClock& clock) : clock_(clock) {}
     void Attach(SoundCard* card) { card_ = card; }
     // Something to run on every pass (a free-running device's next period).

@@ -332,7 +332,10 @@ void KreiselCore::WriteOutBlock(const int16_t* frames, int bytes) {
 
 void KreiselCore::PositionChanged() {
     Engine& e = *engine_;
-    // Every block: the texts are built in place and only copied into storage they already have.
+    if (main_.PanelNoSignal.Visible()) main_.PanelNoSignal.SetVisible(false);
+    // Every block: the texts are built in place and only copied into storage they already have;
+    // without the window nobody reads them (the status tick writes them once it opens).
+    if (!main_.Visible()) return;
     if (main_.PMShowOtherDisplays.Checked()) {
         FixedText text;
         if (e.Recording) {
@@ -355,7 +358,6 @@ void KreiselCore::PositionChanged() {
         used.Append(bytes >> 10);
     }
     main_.LabelUsedMemory.AssignText(used.Append(" KB").View());
-    if (main_.PanelNoSignal.Visible()) main_.PanelNoSignal.SetVisible(false);
 }
 
 void KreiselCore::ShowDCOffset(int32_t l, int32_t r) {

@@ -272,7 +272,7 @@ int SoundCard::ServeInput() {
         ++taken;
         ++counters_.InBlocks;
         ++counters_.InBlocksPerSecond;
-        const bool show = c_.CBUpdateCounters.Checked();
+        const bool show = CountersShown();
         if (show) ShowQueued();
         const int bytes = queue_.BlockBytes();
         nextInputStart_ = queue_.InputStartFrame(block) + bytes / 4;
@@ -283,8 +283,8 @@ int SoundCard::ServeInput() {
                 AppendPositionText(position);
                 c_.LabelWavePos.AssignText(position.View());
             }
-            const bool timed = show && c_.Owner.Visible();
-            const auto begin = std::chrono::steady_clock::now();
+            const bool timed = show;
+            const auto begin = timed ? std::chrono::steady_clock::now() : std::chrono::steady_clock::time_point{};
             FollowDelay(queue_.InputStartFrame(block));
             ProcessBlock(block, bytes);
             if (timed) {
@@ -299,7 +299,7 @@ int SoundCard::ServeInput() {
                 counters_.InSamples += bytes / 2;
                 counters_.SamplesSinceDisplay += bytes / 2;
             }
-            if (show) UpdateCounterDisplay();
+            if (c_.CBUpdateCounters.Checked()) UpdateCounterDisplay(show);
         } else {
             ++counters_.DroppedInBlocks;
             if (!dropping_ && !closing_ && !stopped_)
@@ -360,7 +360,7 @@ void SoundCard::ServeOutput() {
         }
     }
     ComputeAverages();
-    if (c_.CBUpdateCounters.Checked()) ShowQueued();
+    if (CountersShown()) ShowQueued();
 }
 
 void SoundCard::MeasureReturned(int64_t seq) {
@@ -528,9 +528,17 @@ void SoundCard::ShowStatus(Control& label, const char* text) {
     label.SetText(text);
 }
 
-// After every processed block: what is shown is built in place, without allocating.
-void SoundCard::UpdateCounterDisplay() {
-    auto show = [](Control& label, int64_t value) { label.AssignText(FixedText().Append(value).View()); };
+bool SoundCard::CountersShown() const {
+    return c_.CBUpdateCounters.Checked() && c_.Owner.Visible();
+}
+
+// After every processed block while the counters are on. The per-second figures are counted
+// whether or not anybody sees them; the labels are written only while the window shows them (it refreshes them within a
+// block once it opens), and built in place, without allocating.
+void SoundCard::UpdateCounterDisplay(bool visible) {
+    auto show = [visible](Control& label, int64_t value) {
+        if (visible) label.AssignText(FixedText().Append(value).View());
+    };
     show(c_.LabelSamplesTotal, counters_.InSamples);
     show(c_.LabelBytesReceived, counters_.LastBytes);
     const int64_t now = clock_.TickCount();
@@ -551,7 +559,8 @@ void SoundCard::UpdateCounterDisplay() {
             static_cast<double>(pos - ratePos_) * 1000.0 / static_cast<double>(now - rateTick_);
     }
     // "0.###0": the last decimal place is mandatory, so all four always show.
-    c_.LabelCalcRate.AssignText(FixedText().AppendFixed(counters_.MeasuredRate, 4, DecimalSeparator).View());
+    if (visible)
+        c_.LabelCalcRate.AssignText(FixedText().AppendFixed(counters_.MeasuredRate, 4, DecimalSeparator).View());
     show(c_.LabelInTotal, counters_.InBlocks);
     show(c_.LabelOutTotal, counters_.OutBlocks);
 }

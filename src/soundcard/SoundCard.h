@@ -153,7 +153,9 @@ class SoundCard : public OutputQueueView {
     void CloseDevice();
     void ShowQueued();
     void ShowStatus(Control& label, const char* text);
-    void UpdateCounterDisplay();
+    // The counter labels are filled in: "weitere Zähler" is on and the window is open.
+    bool CountersShown() const;
+    void UpdateCounterDisplay(bool visible);
     void MeasureReturned(int64_t seq);
     void ComputeAverages();
     void ReportEpisode(int64_t now, int64_t& seen, const char* text);

@@ -197,6 +197,32 @@ TEST_F(SoundCardTest, CountersPerSecondAndMeasuredRate) {
     EXPECT_EQ(window.LabelCalcRate.Text(), "1000.0000"); // 2000 frames in two seconds
 }
 
+// With the window closed the counters go on, but no label is written; the first block after it
+// opens shows them all (the per-second figures at the next second).
+TEST_F(SoundCardTest, CountersGoOnWhileTheWindowIsClosedAndShowWhenItOpens) {
+    Start();
+    Cycle(10);
+    clock.Advance(1000);
+    Cycle(1);
+    for (Control* label : {&window.LabelSamplesTotal, &window.LabelWavePos, &window.LabelInPerSec,
+                           &window.LabelCalcRate, &window.LabelUsedTime})
+        EXPECT_EQ(label->Text(), "(-)") << label->Name();
+    EXPECT_EQ(window.LabelInQueued.Text(), "wiOpen done ..."); // what the start left there
+    EXPECT_EQ(Card().Counters().InBlocks, 11);
+    EXPECT_EQ(Card().Counters().InBlocksPerSecond, 0); // the second was counted all the same
+
+    window.SetVisible(true);
+    Cycle(1);
+    EXPECT_EQ(window.LabelSamplesTotal.Text(), "24000");
+    EXPECT_EQ(window.LabelWavePos.Text(), "12000/11000 //1.0 Bl. = 1000 Frames");
+    EXPECT_EQ(window.LabelInQueued.Text(), "63"); // shown while the block is taken
+    EXPECT_NE(window.LabelUsedTime.Text(), "(-)");
+    clock.Advance(1000);
+    Cycle(1);
+    EXPECT_EQ(window.LabelInPerSec.Text(), "2");
+    EXPECT_EQ(window.LabelInTotal.Text(), "13");
+}
+
 TEST_F(SoundCardTest, ErrorListKeepsTheNewestHundredLines) {
     clock.Advance(3723456); // 1 h 2 min 3.456 s
     for (int i = 1; i <= 105; ++i)

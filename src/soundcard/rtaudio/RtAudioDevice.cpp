@@ -5,10 +5,10 @@
 // audio threads are only warnings, which are switched off here.
 #include "soundcard/rtaudio/RtAudioDevice.h"
 
+#include "soundcard/rtaudio/JackDuplex.h"
+
 #include <rtaudio/RtAudio.h>
 
-#include <dlfcn.h>
-#include <jack/jack.h>
 
 #include <algorithm>
 #include <array>
@@ -21,7 +21,7 @@
 namespace kreisel {
 
 struct RtAudioDevice::Stream {
-    std::unique_ptr<RtAudio> Rt;
+    std::unique_ptr<RtAudio> Rt; // empty for the halves of the JACK duplex client
     InputCallback OnInput;
     OutputCallback OnOutput;
     int Period = 0;
@@ -144,39 +144,18 @@ void KeepJackShutdownFromTerminating() {
     std::call_once(once, [] { std::cerr.unsetf(std::ios_base::unitbuf); });
 }
 
-// The few libjack calls that find the route the JACK ports take. RtAudio keeps its JACK clients
-// to itself and reports the latency of the ports it first connected to; the program's ports may
-// be connected elsewhere since. libjack is in the process whenever RtAudio runs on JACK (RtAudio
-// links it), so its functions are looked up there rather than linked a second time.
-struct JackCalls {
-    decltype(&jack_client_open) ClientOpen = nullptr;
-    decltype(&jack_client_close) ClientClose = nullptr;
-    decltype(&jack_port_by_name) PortByName = nullptr;
-    decltype(&jack_port_get_latency_range) LatencyRange = nullptr;
-    decltype(&jack_port_connected_to) ConnectedTo = nullptr;
-    decltype(&jack_get_buffer_size) BufferSize = nullptr;
+// RtAudio keeps its JACK clients to itself and reports the latency of the ports it first connected
+// to; the program's ports may be connected elsewhere since. The route is read with the libjack
+// calls of JackDuplex.h.
 
-    bool Usable() const {
-        return ClientOpen && ClientClose && PortByName && LatencyRange && ConnectedTo && BufferSize;
-    }
-};
-
-const JackCalls& Jack() {
-    static const JackCalls calls = [] {
-        JackCalls c;
-        const auto find = [](auto& function, const char* name) {
-            function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(dlsym(RTLD_DEFAULT, name));
-        };
-        find(c.ClientOpen, "jack_client_open");
-        find(c.ClientClose, "jack_client_close");
-        find(c.PortByName, "jack_port_by_name");
-        find(c.LatencyRange, "jack_port_get_latency_range");
-        find(c.ConnectedTo, "jack_port_connected_to");
-        find(c.BufferSize, "jack_get_buffer_size");
-        return c;
-    }();
-    return calls;
-}
+// How often the monitor looks at the streams: on JACK, where the route client is told of a server
+// that goes away and of changed connections, only for a stall, which takes seconds to count; else
+// often enough to follow ALSA's changing delay.
+constexpr auto kToldInterval = 1000ms;
+constexpr auto kLookInterval = 50ms;
+// After the server told of a change, the route is read again this much later: latencies are
+// recomputed after the connection that changed them is announced.
+constexpr auto kRouteSettle = 100ms;
 
 // A stream that delivers nothing for this long while running is taken as lost (an ALSA device
 // pulled out, a sound server that hangs).
@@ -305,7 +284,10 @@ int RtAudioDevice::OpenInput(int device, const StreamFormat& format, InputCallba
     auto stream = std::make_unique<Stream>();
     stream->OnInput = std::move(callback);
     const int result = Open(true, device, format, false, stream.get());
-    if (result == AudioOk) in_ = std::move(stream);
+    if (result == AudioOk) {
+        in_ = std::move(stream);
+        inDevice_ = device;
+    }
     return result;
 }
 
@@ -314,9 +296,91 @@ int RtAudioDevice::OpenOutput(int device, const StreamFormat& format, OutputCall
     if (!callback) return AudioInvalidParameter;
     auto stream = std::make_unique<Stream>();
     stream->OnOutput = std::move(callback);
+    // JACK runs both directions at the server's rate and period: one client of the program's
+    // own serves them with one wake-up per period instead of two. Should that fail, the output
+    // opens on its own.
+    if (rtApi_ == RtAudio::UNIX_JACK && in_ && in_->Rt && format.SampleRate == in_->Rate &&
+        OpenDuplex(device, format, stream.get()) == AudioOk) {
+        out_ = std::move(stream);
+        return AudioOk;
+    }
     const int result = Open(false, device, format, false, stream.get());
     if (result == AudioOk) out_ = std::move(stream);
     return result;
+}
+
+std::string RtAudioDevice::JackPortName(bool input, int channel) const {
+    if (duplex_) return duplex_->PortName(input, channel);
+    return clientName_ + (input ? " in:inport " : " out:outport ") + std::to_string(channel);
+}
+
+int RtAudioDevice::OpenDuplex(int device, const StreamFormat& format, Stream* out) {
+    if (!JackDuplex::Available()) return AudioNoDriver;
+    std::string inName;
+    std::string outName;
+    try {
+        auto rt = MakeRtAudio(rtApi_);
+        const auto inputs = ListDevices(*rt, true);
+        const auto outputs = ListDevices(*rt, false);
+        if (inDevice_ < 0 || inDevice_ >= static_cast<int>(inputs.size())) return AudioBadDeviceId;
+        if (device < 0 || device >= static_cast<int>(outputs.size())) return AudioBadDeviceId;
+        if (outputs[device].second.outputChannels < 2) return AudioBadFormat;
+        inName = inputs[inDevice_].second.name;
+        outName = outputs[device].second.name;
+    } catch (...) {
+        return AudioUnspecified;
+    }
+    Stream* in = in_.get();
+    JackDuplex::Callbacks callbacks;
+    callbacks.Input = [in](const int16_t* frames, int count) {
+        try {
+            in->OnInput(frames, count);
+        } catch (...) {
+            in->Faulted.store(true, std::memory_order_relaxed);
+        }
+        in->Frames.fetch_add(count, std::memory_order_release);
+    };
+    callbacks.Output = [out](int16_t* frames, int count) {
+        try {
+            out->OnOutput(frames, count);
+        } catch (...) {
+            out->Faulted.store(true, std::memory_order_relaxed);
+            std::fill_n(frames, 2 * static_cast<size_t>(count), int16_t{0});
+        }
+        out->Frames.fetch_add(count, std::memory_order_release);
+    };
+    // Counted in both directions, as two clients of their own would each count it.
+    callbacks.Xrun = [in, out] {
+        in->Xruns.fetch_add(1, std::memory_order_relaxed);
+        out->Xruns.fetch_add(1, std::memory_order_relaxed);
+    };
+    callbacks.Shutdown = [this] {
+        {
+            std::lock_guard lock(monitorMutex_);
+            serverGone_ = true;
+        }
+        monitorWake_.notify_all();
+    };
+    callbacks.RouteChanged = [this] { RouteChanged(); };
+    auto duplex = std::make_unique<JackDuplex>();
+    std::string detail;
+    const int result = duplex->Open(clientName_, format.SampleRate, std::move(callbacks), &detail);
+    if (result != AudioOk) {
+        SetDetail(detail);
+        return result;
+    }
+    // The input's RtAudio client goes (it never ran); the duplex client takes its place.
+    try {
+        if (in->Rt->isStreamOpen()) in->Rt->closeStream();
+    } catch (...) {
+    }
+    in->Rt.reset();
+    out->Period = in->Period = duplex->Period();
+    out->Rate = format.SampleRate;
+    duplexIn_ = inName;
+    duplexOut_ = outName;
+    duplex_ = std::move(duplex);
+    return AudioOk;
 }
 
 int RtAudioDevice::Open(bool input, int device, const StreamFormat& format, bool trial, Stream* stream) {
@@ -389,8 +453,21 @@ int RtAudioDevice::Start() {
         stream->Xruns.store(0);
         stream->Faulted.store(false);
     }
+    {
+        std::lock_guard lock(monitorMutex_);
+        serverGone_ = false;
+        routeChanged_ = false;
+    }
+    if (duplex_) {
+        std::string detail;
+        const int result = duplex_->Start(duplexIn_, duplexOut_, &detail);
+        if (result != AudioOk) {
+            SetDetail(detail);
+            return result;
+        }
+    }
     for (Stream* stream : {in_.get(), out_.get()}) {
-        if (stream == nullptr) continue;
+        if (stream == nullptr || !stream->Rt) continue; // the duplex client started above
         int result = AudioOk;
         try {
             stream->Rt->startStream();
@@ -404,7 +481,7 @@ int RtAudioDevice::Start() {
         if (result != AudioOk) {
             // Leave both streams open and stopped, as before the call.
             for (Stream* other : {in_.get(), out_.get()}) {
-                if (other == nullptr) continue;
+                if (other == nullptr || !other->Rt) continue;
                 try {
                     if (other->Rt->isStreamRunning()) other->Rt->abortStream();
                 } catch (...) {
@@ -435,21 +512,49 @@ void RtAudioDevice::Monitor() {
     };
     std::array<Watch, 2> watches{Watch{in_.get(), 0, Clock::now()}, Watch{out_.get(), 0, Clock::now()}};
     bool faultReported = false;
+    const auto interval = routeEvents_ ? kToldInterval : kLookInterval;
     std::unique_lock lock(monitorMutex_);
+    // The route is read at once and after each change the server tells of, and each time again a
+    // moment later, when the latencies have been recomputed.
+    auto routeDue = Clock::now();
+    int routeReads = 2;
+    auto nextLook = Clock::now() + interval;
     while (!monitorStop_) {
-        monitorWake_.wait_for(lock, 50ms, [this] { return monitorStop_; });
-        if (monitorStop_ || lost_.load()) continue;
+        const auto wakeAt = routeReads > 0 ? std::min(nextLook, routeDue) : nextLook;
+        monitorWake_.wait_until(lock, wakeAt, [this] {
+            return monitorStop_ || routeChanged_ || (serverGone_ && !lost_.load());
+        });
+        if (monitorStop_) break;
+        const auto now = Clock::now();
+        if (routeChanged_) {
+            routeChanged_ = false;
+            routeReads = 2;
+            routeDue = now;
+        }
+        if (lost_.load()) continue;
+        if (serverGone_) {
+            ReportLoss(AudioDeviceLost, "the JACK server shut the client down");
+            continue;
+        }
+        if (routeReads > 0 && now >= routeDue) {
+            UpdateJackRoute();
+            --routeReads;
+            routeDue = now + kRouteSettle;
+        }
+        if (now < nextLook) continue;
+        nextLook = now + interval;
         for (Watch& watch : watches) {
             Stream* stream = watch.S;
             if (stream == nullptr) continue;
+            // The halves of the duplex client have no RtAudio: its shutdown callback tells.
+            RtAudio* rt = stream->Rt.get();
             try {
                 // RtAudio closes a JACK stream on a thread of its own when the server shuts the
                 // client down.
-                if (!stream->Rt->isStreamOpen()) {
+                if (rt != nullptr && !rt->isStreamOpen()) {
                     ReportLoss(AudioDeviceLost, "the sound server closed the stream");
                     break;
                 }
-                const auto now = Clock::now();
                 const int64_t frames = stream->Frames.load(std::memory_order_acquire);
                 if (frames != watch.Frames) {
                     watch.Frames = frames;
@@ -464,51 +569,102 @@ void RtAudioDevice::Monitor() {
                 }
                 // ALSA measures its delay as it runs; JACK's is fixed when the stream opens, and
                 // touching a JACK stream here could meet RtAudio closing it.
-                if (rtApi_ != RtAudio::UNIX_JACK)
-                    stream->Latency.store(static_cast<int>(stream->Rt->getStreamLatency()),
-                                          std::memory_order_relaxed);
+                if (rtApi_ != RtAudio::UNIX_JACK && rt != nullptr)
+                    stream->Latency.store(static_cast<int>(rt->getStreamLatency()), std::memory_order_relaxed);
             } catch (...) {
                 // A failed look is tried again on the next round.
             }
         }
-        if (!lost_.load()) UpdateJackRoute();
+        // Without the server's word, the route is read on every look.
+        if (!routeEvents_ && !lost_.load()) UpdateJackRoute();
     }
 }
 
 void RtAudioDevice::OpenJackRoute() {
-    if (rtApi_ != RtAudio::UNIX_JACK || jackRoute_ != nullptr || !Jack().Usable()) return;
+    // The duplex client is told of changes itself.
+    routeEvents_ = duplex_ != nullptr;
+    if (duplex_ || rtApi_ != RtAudio::UNIX_JACK || jackRoute_ != nullptr || !Jack().Usable()) return;
+    const JackLib& jack = Jack();
     jack_status_t status{};
-    jackRoute_ = Jack().ClientOpen((clientName_ + " route").c_str(), JackNoStartServer, &status);
+    auto* client = jack.ClientOpen((clientName_ + " route").c_str(), JackNoStartServer, &status);
+    jackRoute_ = client;
+    if (client == nullptr || !jack.Notifies()) return;
+    // The callbacks run on the client's notification thread: they only wake the monitor. The
+    // client has no process callback, so the server does not run it in its cycle.
+    jack.OnInfoShutdown(
+        client,
+        [](jack_status_t, const char*, void* arg) {
+            auto* self = static_cast<RtAudioDevice*>(arg);
+            {
+                std::lock_guard lock(self->monitorMutex_);
+                self->serverGone_ = true;
+            }
+            self->monitorWake_.notify_all();
+        },
+        this);
+    const bool told =
+        jack.SetPortConnect(
+            client, [](jack_port_id_t, jack_port_id_t, int, void* arg) { static_cast<RtAudioDevice*>(arg)->RouteChanged(); },
+            this) == 0 &&
+        jack.SetGraphOrder(
+            client,
+            [](void* arg) {
+                static_cast<RtAudioDevice*>(arg)->RouteChanged();
+                return 0;
+            },
+            this) == 0 &&
+        jack.SetLatency(
+            client, [](jack_latency_callback_mode_t, void* arg) { static_cast<RtAudioDevice*>(arg)->RouteChanged(); },
+            this) == 0;
+    routeEvents_ = told && jack.Activate(client) == 0;
+}
+
+void RtAudioDevice::RouteChanged() {
+    {
+        std::lock_guard lock(monitorMutex_);
+        routeChanged_ = true;
+    }
+    monitorWake_.notify_all();
 }
 
 void RtAudioDevice::UpdateJackRoute() {
-    auto* client = static_cast<jack_client_t*>(jackRoute_);
+    auto* client = duplex_ ? duplex_->Client() : static_cast<jack_client_t*>(jackRoute_);
     if (client == nullptr) return;
-    const JackCalls& jack = Jack();
-    // RtAudio names the clients after the streams and the ports "inport n" / "outport n".
-    const std::string outName = clientName_ + " out:outport 0";
-    jack_port_t* inPort = in_ ? jack.PortByName(client, (clientName_ + " in:inport 0").c_str()) : nullptr;
-    jack_port_t* outPort = out_ ? jack.PortByName(client, outName.c_str()) : nullptr;
+    const JackLib& jack = Jack();
+    // RtAudio names the clients after the streams and the ports "inport n" / "outport n", as the
+    // duplex client does.
+    const std::string outName = JackPortName(false, 0);
+    jack_port_t* inPort = duplex_ ? duplex_->Port(true, 0)
+                          : in_   ? jack.PortByName(client, JackPortName(true, 0).c_str())
+                                  : nullptr;
+    jack_port_t* outPort = duplex_ ? duplex_->Port(false, 0)
+                           : out_  ? jack.PortByName(client, outName.c_str())
+                                   : nullptr;
+    // Output fed straight back into the input: the shortest route there is. The duplex callback
+    // takes the input before it plays, and JACK hands a client's input fed from its own output
+    // what that output held in the cycle before, so what one call plays comes back at the start
+    // of the next call's input: nothing beyond what the queue counts (JACK's own figures for a
+    // client that feeds itself go round in a circle). Two clients of their own add a cycle: the input's client runs after the output's
+    // that feeds it, a cycle behind, and JACK's latencies leave that cycle out.
+    const bool selfLoop = inPort != nullptr && outPort != nullptr && jack.ConnectedTo(inPort, outName.c_str()) != 0;
     if (inPort != nullptr) {
         jack_latency_range_t range{0, 0};
         jack.LatencyRange(inPort, JackCaptureLatency, &range);
-        auto frames = static_cast<int>(range.min);
-        // What the output client writes reaches the input client a cycle later: the input's
-        // client runs first in every cycle. JACK's latencies leave that cycle out.
-        if (outPort != nullptr && jack.ConnectedTo(inPort, outName.c_str()) != 0)
-            frames += static_cast<int>(jack.BufferSize(client));
+        int frames = static_cast<int>(range.min);
+        if (selfLoop) frames = duplex_ ? 0 : frames + static_cast<int>(jack.BufferSize(client));
         in_->Latency.store(frames, std::memory_order_relaxed);
     }
     if (outPort != nullptr) {
         jack_latency_range_t range{0, 0};
         jack.LatencyRange(outPort, JackPlaybackLatency, &range);
-        out_->Latency.store(static_cast<int>(range.min), std::memory_order_relaxed);
+        out_->Latency.store(selfLoop && duplex_ ? 0 : static_cast<int>(range.min), std::memory_order_relaxed);
     }
 }
 
 void RtAudioDevice::CloseJackRoute() {
     if (jackRoute_ != nullptr) Jack().ClientClose(static_cast<jack_client_t*>(jackRoute_));
     jackRoute_ = nullptr;
+    routeEvents_ = false;
 }
 
 void RtAudioDevice::ReportLoss(int code, const char* detail) {
@@ -538,14 +694,22 @@ void RtAudioDevice::StopMonitor() {
 void RtAudioDevice::Close() {
     StopMonitor();
     CloseJackRoute();
+    if (duplex_) duplex_->Close(); // no callback runs after this
+    duplex_.reset();
     CloseStream(in_);
     CloseStream(out_);
+    inDevice_ = -1;
     started_ = false;
     lost_.store(false);
 }
 
-void RtAudioDevice::CloseStream(std::unique_ptr<Stream>& stream) {
-    if (!stream) return;
+bool RtAudioDevice::CloseStream(std::unique_ptr<Stream>& stream) {
+    if (!stream) return true;
+    if (!stream->Rt) {
+        // A half of the duplex client, closed with it.
+        stream.reset();
+        return true;
+    }
     RtAudio& rt = *stream->Rt;
     try {
         if (rtApi_ == RtAudio::UNIX_JACK && rt.isStreamRunning()) {
@@ -574,7 +738,7 @@ void RtAudioDevice::CloseStream(std::unique_ptr<Stream>& stream) {
                     SetDetail("RtAudio did not finish closing the JACK stream");
                     (void)stream->Rt.release();
                     (void)stream.release();
-                    return;
+                    return false;
                 }
             }
         }
@@ -586,6 +750,7 @@ void RtAudioDevice::CloseStream(std::unique_ptr<Stream>& stream) {
         // Whatever is left is closed by RtAudio's destructor.
     }
     stream.reset();
+    return true;
 }
 
 bool RtAudioDevice::IsOpen() const {

@@ -1,6 +1,8 @@
 // The sound card through RtAudio: ALSA, PulseAudio or JACK. Input and output are separate
 // streams, each with its own RtAudio instance, so they may run on different devices and the
-// output may run at a slightly different rate. RtAudio itself stays inside the .cpp file.
+// output may run at a slightly different rate. On JACK, where both directions always run on one
+// server at its rate, they share one client of the program's own instead (JackDuplex): one
+// process thread, one wake-up per period. RtAudio itself stays inside the .cpp file.
 #pragma once
 
 #include "soundcard/AudioDevice.h"
@@ -14,6 +16,8 @@
 
 namespace kreisel {
 
+class JackDuplex;
+
 enum class AudioApi {
     FirstWithDevices, // JACK when a server runs, else PulseAudio, else ALSA
     Alsa,
@@ -23,8 +27,9 @@ enum class AudioApi {
 
 class RtAudioDevice final : public AudioDevice {
   public:
-    // `clientName` names the streams where the sound system shows names: the JACK clients are
-    // "<clientName> in" and "<clientName> out", with the ports "inport 0/1" and "outport 0/1".
+    // `clientName` names the streams where the sound system shows names: on JACK one client
+    // "<clientName>" with the ports "inport 0/1" and "outport 0/1" once both directions are open
+    // (JackPortName); an input opened alone is the client "<clientName> in" until then.
     explicit RtAudioDevice(AudioApi api = AudioApi::FirstWithDevices, std::string clientName = "Kreisel");
     ~RtAudioDevice() override;
     RtAudioDevice(const RtAudioDevice&) = delete;
@@ -41,9 +46,12 @@ class RtAudioDevice final : public AudioDevice {
     int QueryInput(int device, const StreamFormat& format) override;
     int QueryOutput(int device, const StreamFormat& format) override;
     int OpenInput(int device, const StreamFormat& format, InputCallback callback) override;
+    // On JACK an input opened before runs on from here in one client with the output.
     int OpenOutput(int device, const StreamFormat& format, OutputCallback callback) override;
     // A loss (the JACK server gone, or a running stream that delivers nothing for two seconds)
-    // is reported once, as AudioDeviceLost, from the device's own monitor thread.
+    // is reported once, as AudioDeviceLost, from the device's own monitor thread. On JACK the
+    // monitor sleeps until the server says something (shut down, ports connected, latencies
+    // changed) and looks at the streams once a second; elsewhere it looks every 50 ms.
     void SetErrorCallback(ErrorCallback callback) override;
     // Starts the input first, then the output. After a loss it fails with AudioDeviceLost
     // until the device is closed and opened again.
@@ -73,6 +81,10 @@ class RtAudioDevice final : public AudioDevice {
     int64_t OutputUnderflows() const;
     // RtAudio's own words about the last failure of a call, for the details of an error line.
     std::string LastErrorDetail() const;
+    // Whether input and output run in one client (JACK, both open).
+    bool Duplex() const { return duplex_ != nullptr; }
+    // The full JACK name of one of the program's ports ("client:inport 0"), as the streams open now.
+    std::string JackPortName(bool input, int channel) const;
 
   private:
     struct Stream;
@@ -84,14 +96,21 @@ class RtAudioDevice final : public AudioDevice {
                            void* user) noexcept;
 
     int Open(bool input, int device, const StreamFormat& format, bool trial, Stream* stream);
-    void CloseStream(std::unique_ptr<Stream>& stream);
+    // JACK: the open input (its RtAudio client closed) and the output `out` on the device
+    // `device` in one client of the program's own.
+    int OpenDuplex(int device, const StreamFormat& format, Stream* out);
+    // False when the stream was left to RtAudio's own closing thread (and so not freed).
+    bool CloseStream(std::unique_ptr<Stream>& stream);
     void Monitor();
     void StopMonitor();
     void ReportLoss(int code, const char* detail);
     void ReportError(int code, const char* detail);
     void SetDetail(std::string detail);
-    // JACK: the latencies of the route the program's ports take now (see the .cpp file).
+    // JACK: the latencies of the route the program's ports take now (see the .cpp file). Without
+    // the duplex client a route client of its own looks at the ports; where libjack allows, the
+    // server tells it of changes.
     void OpenJackRoute();
+    void RouteChanged();
     void UpdateJackRoute();
     void CloseJackRoute();
 
@@ -101,6 +120,12 @@ class RtAudioDevice final : public AudioDevice {
 
     std::unique_ptr<Stream> in_;
     std::unique_ptr<Stream> out_;
+    int inDevice_ = -1;
+    // On JACK with both directions open: the client that serves both streams (their Rt empty),
+    // and the JACK clients (devices) its ports are connected to when it starts.
+    std::unique_ptr<JackDuplex> duplex_;
+    std::string duplexIn_;
+    std::string duplexOut_;
     bool started_ = false;
     // A JACK client of its own that only looks at the ports (jack_client_t, kept out of this
     // header); used by the monitor thread while the streams run.
@@ -112,6 +137,10 @@ class RtAudioDevice final : public AudioDevice {
     std::mutex monitorMutex_;
     std::condition_variable monitorWake_;
     bool monitorStop_ = false;
+    // Set by the JACK callbacks of the duplex or the route client, under monitorMutex_.
+    bool routeChanged_ = false;
+    bool serverGone_ = false;
+    bool routeEvents_ = false; // the server tells of changes
     std::atomic<bool> lost_{false};
     mutable std::mutex errorMutex_;
     ErrorCallback errorCallback_;

@@ -70,9 +70,9 @@ struct LoopbackLooper {
 // The program's output ports into its own input ports.
 inline ::testing::AssertionResult WireLoopback(LoopbackLooper& rig) {
     std::string why;
-    for (const char* channel : {"0", "1"})
-        if (!rig.server.Connect(std::string("kreisel-looper out:outport ") + channel,
-                                std::string("kreisel-looper in:inport ") + channel, &why))
+    for (int channel : {0, 1})
+        if (!rig.server.Connect(rig.device->JackPortName(false, channel), rig.device->JackPortName(true, channel),
+                                &why))
             return ::testing::AssertionFailure() << why;
     return ::testing::AssertionSuccess();
 }
