@@ -388,7 +388,15 @@ void LoopMixer::ArrangeRowsByGroup() {
         const int group = engine_.Slots[static_cast<size_t>(row)].LoopGroup;
         return group < 0 ? 1 << 20 : group;
     };
-    std::stable_sort(order.begin() + 1, order.end(), [&key](int a, int b) { return key(a) < key(b); });
+    // Insertion sort: stable, and unlike std::stable_sort it takes no temporary buffer, so a
+    // series recording that opens a slot at a loop end allocates nothing.
+    for (size_t i = 2; i < order.size(); ++i) {
+        const int row = order[i];
+        size_t j = i;
+        for (; j > 1 && key(order[j - 1]) > key(row); --j)
+            order[j] = order[j - 1];
+        order[j] = row;
+    }
     for (int place = 0; place <= LoopSlotCapacity; ++place) {
         const int row = order[static_cast<size_t>(place)];
         rowAt_[static_cast<size_t>(place)] = row;
