@@ -15,6 +15,8 @@ namespace {
 class MidiPedal : public Stage {
   protected:
     MidiPedal() { core->Midi().UseInputs(inputs); }
+    // The core outlives this fixture's members: its input port must go before the double does.
+    ~MidiPedal() override { core->Midi().Close(); }
     // Blocks as the sound card hands them over (the pedal's keys follow each block).
     void CardBlocks(int n) {
         for (int b = 0; b < n; ++b) {
