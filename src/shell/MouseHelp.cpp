@@ -7,9 +7,11 @@
 
 namespace kreisel {
 
-const std::string MouseHelp::NameMark = kHintNameMark;
-const std::string MouseHelp::KeySeparator = kKeySeparator;
-const std::string MouseHelp::SequenceSeparator = kSequenceSeparator;
+// References: a copy made during static initialisation could be taken before the marks themselves
+// exist (they live in another file), and would then be empty.
+const std::string& MouseHelp::NameMark = kHintNameMark;
+const std::string& MouseHelp::KeySeparator = kKeySeparator;
+const std::string& MouseHelp::SequenceSeparator = kSequenceSeparator;
 
 MouseHelp::MouseHelp(Form& main, FormRegistry& forms, TFormLoops& loops, TFormMacros& macros,
                      const KeyHandler& keys, const SynonymList& synonyms)

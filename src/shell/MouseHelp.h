@@ -25,9 +25,9 @@ class MouseHelp {
     static constexpr int ToolTipMs = 30000;
     // Marks inside a hint: the control's own name follows NameMark; key prefixes stand before
     // the key separator (tool tip) and the sequence separator (mouse help).
-    static const std::string NameMark;
-    static const std::string KeySeparator;
-    static const std::string SequenceSeparator;
+    static const std::string& NameMark;
+    static const std::string& KeySeparator;
+    static const std::string& SequenceSeparator;
 
     MouseHelp(Form& main, FormRegistry& forms, TFormLoops& loops, TFormMacros& macros, const KeyHandler& keys,
               const SynonymList& synonyms);
