@@ -113,18 +113,4 @@ std::vector<std::string_view> SplitInput(const uint8_t* data, size_t size, std::
     return parts;
 }
 
-std::vector<std::string> Lines(std::string_view text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        std::string line(text.substr(start, end - start));
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(std::move(line));
-        start = end + 1;
-    }
-    return lines;
-}
-
 } // namespace kreisel::fuzz

@@ -32,7 +32,6 @@ class FuzzClock : public Clock, public Timers {
     void Stop(int id) override { timers_.erase(id); }
     // Moves time on and runs every timer that falls due on the way.
     void Advance(std::int64_t ms);
-    void StopAll() { timers_.clear(); }
 
   private:
     struct Timer {
@@ -102,7 +101,5 @@ const std::filesystem::path& Scratch();
 void WriteFile(const std::filesystem::path& file, std::string_view bytes);
 // The input cut at every occurrence of `separator`.
 std::vector<std::string_view> SplitInput(const uint8_t* data, size_t size, std::string_view separator);
-// Lines without their line ends.
-std::vector<std::string> Lines(std::string_view text);
 
 } // namespace kreisel::fuzz
