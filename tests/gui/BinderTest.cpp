@@ -31,8 +31,7 @@ TEST(Binder, GroupSwitchesFollowTheModelsRules) {
     Binder binder;
     auto* wa = qobject_cast<QToolButton*>(binder.Create(a));
     auto* wb = qobject_cast<QToolButton*>(binder.Create(b));
-    ASSERT_NE(wa, nullptr);
-    ASSERT_NE(wb, nullptr);
+    ASSERT_TRUE(wa && wb);
     EXPECT_TRUE(wa->isChecked());
 
     // The last button of a group cannot be released: Qt would let go, the model keeps it down,
@@ -68,9 +67,8 @@ TEST(Binder, SliderMovesGoThroughTheControlsHandler) {
     Binder binder;
     auto* slider = qobject_cast<QSlider*>(binder.Create(amp));
     auto* lockedSlider = qobject_cast<QSlider*>(binder.Create(locked));
-    ASSERT_NE(slider, nullptr);
-    EXPECT_EQ(slider->orientation(), Qt::Vertical);
-    EXPECT_TRUE(slider->invertedAppearance()); // the minimum at the top
+    ASSERT_TRUE(slider && lockedSlider);
+    EXPECT_TRUE(slider->orientation() == Qt::Vertical && slider->invertedAppearance()); // the minimum on top
     EXPECT_EQ(slider->maximum(), 16);
     EXPECT_EQ(slider->value(), 4);
 
@@ -154,7 +152,6 @@ TEST(Binder, RunningTextKeepsItsLabelsSizeAndShowsTheNewestText) {
     QWidget window;
     auto* layout = new QHBoxLayout(&window);
     auto* label = qobject_cast<QLabel*>(binder.Create(time, &window));
-    ASSERT_NE(label, nullptr);
     layout->addWidget(label);
     layout->addStretch(1);
     window.show();

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 
 namespace kreisel {
 
@@ -46,6 +47,13 @@ inline void RunEvents(int ms) {
     loop.exec();
 }
 
+// The child of that name; a missing one ends the test with an exception that gtest reports.
+template <typename W> W* Child(const QObject& parent, const char* name) {
+    W* w = parent.findChild<W*>(QString::fromLatin1(name));
+    if (w == nullptr) throw std::runtime_error(std::string("no child ") + name);
+    return w;
+}
+
 struct GuiRig {
     QtClock clock;
     QtTimers timers;
@@ -72,9 +80,7 @@ struct GuiRig {
         core.SndInputEvent(block.data(), core.E().BlockBytes);
     }
 
-    template <typename W> W* Widget(const char* name) const {
-        return main->findChild<W*>(QString::fromLatin1(name));
-    }
+    template <typename W> W* Widget(const char* name) const { return Child<W>(*main, name); }
 };
 
 } // namespace kreisel

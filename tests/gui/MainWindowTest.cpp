@@ -18,9 +18,6 @@ TEST(MainWindow, RecordClickReachesTheEngineAndTheDisplaysFollowOnTheTimer) {
     auto* record = rig.Widget<QToolButton>("SBRecord");
     auto* disp = rig.Widget<QLabel>("LabelDisp1");
     auto* memo = rig.Widget<QPlainTextEdit>("MemoLoops");
-    ASSERT_NE(record, nullptr);
-    ASSERT_NE(disp, nullptr);
-    ASSERT_NE(memo, nullptr);
     const QColor red(255, 0, 0);
     EXPECT_NE(disp->palette().color(QPalette::Window), red);
 
@@ -70,33 +67,25 @@ TEST(MainWindow, PressingTheProgressBarSeeksThroughTheTransport) {
 
 TEST(MainWindow, DisplayOptionsFollowTheMenuEntries) {
     GuiRig rig;
-    auto action = [&](const char* name) { return rig.main->findChild<QAction*>(QString::fromLatin1(name)); };
-    QAction* switchBar = action("PMShowAddedControls");
-    QAction* labels = action("PMControlsShowLabels");
-    QAction* autoSize = action("PMControlsAutoSize");
-    ASSERT_NE(switchBar, nullptr);
-    ASSERT_NE(labels, nullptr);
-    ASSERT_NE(autoSize, nullptr);
-    auto* bar = rig.main->findChild<QToolBar*>(QStringLiteral("ToolBarAddControls"));
+    QAction* autoSize = rig.Widget<QAction>("PMControlsAutoSize");
+    auto* bar = rig.Widget<QToolBar>("ToolBarAddControls");
     auto* record = rig.Widget<QToolButton>("SBRecord");
-    ASSERT_NE(bar, nullptr);
     EXPECT_TRUE(bar->isVisible());
     EXPECT_EQ(record->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
 
-    switchBar->trigger();
-    labels->trigger();
+    rig.Widget<QAction>("PMShowAddedControls")->trigger();
+    rig.Widget<QAction>("PMControlsShowLabels")->trigger();
     EXPECT_FALSE(rig.switches.PMShowAddedControls.Checked());
     RunEvents(3 * Binder::RefreshIntervalMs);
     EXPECT_FALSE(bar->isVisible());
     EXPECT_FALSE(autoSize->isEnabled()); // fitting the widths needs the labels
-    EXPECT_FALSE(action("PMShowOtherDisplays")->isEnabled());
+    EXPECT_FALSE(rig.Widget<QAction>("PMShowOtherDisplays")->isEnabled());
     EXPECT_EQ(record->toolButtonStyle(), Qt::ToolButtonIconOnly);
 }
 
 TEST(MainWindow, DoubleClickOnTheTempoLabelGoesBackToSixty) {
     GuiRig rig;
     auto* label = rig.Widget<QLabel>("LabelMetronom");
-    ASSERT_NE(label, nullptr);
     rig.core.Main().TBMetronomBPM.SetPosition(150);
     const QPointF at(2, 2);
     QMouseEvent click(QEvent::MouseButtonDblClick, at, label->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,

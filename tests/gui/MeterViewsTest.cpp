@@ -45,8 +45,7 @@ TEST(MeterViews, RecordedCurveAndCursorAreDrawnInTheRow) {
     ASSERT_TRUE(rig.core.E().Recording);
     RunEvents(4 * Binder::RefreshIntervalMs);
 
-    auto* graph = loops.findChild<GraphView*>(QStringLiteral("GraphView_1"));
-    ASSERT_NE(graph, nullptr);
+    auto* graph = Child<GraphView>(loops, "GraphView_1");
     ASSERT_TRUE(graph->isVisible());
     const QImage image = graph->grab().toImage().convertToFormat(QImage::Format_RGB32);
     EXPECT_GT(CountColor(image, qRgb(0, 220, 0)), 20);              // the left channel's curve
@@ -56,9 +55,7 @@ TEST(MeterViews, RecordedCurveAndCursorAreDrawnInTheRow) {
     // Full scale on the output lights the output side's left lamp.
     rig.core.MetersGraphs().FeedBlock(LevelMeters::Output, 32767, 0);
     RunEvents(2 * Binder::RefreshIntervalMs);
-    auto* lamp = faders.findChild<LampView*>(QStringLiteral("ShapeCutOutLeft"));
-    ASSERT_NE(lamp, nullptr);
-    const QImage lit = lamp->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage lit = Child<LampView>(faders, "ShapeCutOutLeft")->grab().toImage().convertToFormat(QImage::Format_RGB32);
     EXPECT_GT(CountColor(lit, qRgb(255, 0, 0)), 10);
 }
 
@@ -103,8 +100,7 @@ TEST(MeterViews, StopPutsThePlayCursorOnTheLastBlock) {
         for (int b = 0; b < playedBlocks; ++b)
             Feed(rig, 0);
         RunEvents(3 * Binder::RefreshIntervalMs);
-        auto* graph = loops.findChild<GraphView*>(QStringLiteral("GraphView_1"));
-        ASSERT_NE(graph, nullptr);
+        auto* graph = Child<GraphView>(loops, "GraphView_1");
         const QRgb white = qRgb(255, 255, 255);
         const int tall = graph->height() / 2;
         // What the window shows, as painted by the views' own updates (a grab would paint anew).

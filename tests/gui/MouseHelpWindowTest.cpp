@@ -13,8 +13,6 @@
 #include <QPlainTextEdit>
 #include <QToolButton>
 
-#include <gtest/gtest.h>
-
 namespace kreisel {
 namespace {
 
@@ -37,13 +35,9 @@ TEST(MouseHelpWindow, ShowsTheHelpOfTheControlUnderThePointer) {
     help.ApplyMouseHelpSetting();
     RunEvents(80);
     ASSERT_TRUE(window.isVisible());
-    auto* text = window.findChild<QPlainTextEdit*>(QStringLiteral("MemoMouseHelp"));
-    ASSERT_NE(text, nullptr);
-
+    auto* text = Child<QPlainTextEdit>(window, "MemoMouseHelp");
     auto* record = rig.Widget<QToolButton>("SBRecord");
     auto* play = rig.Widget<QToolButton>("SBPlay");
-    ASSERT_NE(record, nullptr);
-    ASSERT_NE(play, nullptr);
     EXPECT_EQ(record->text(), QStringLiteral("Aufnahme"));
     EXPECT_EQ(record->toolTip(), QStringLiteral("Aufnahme starten"));
 

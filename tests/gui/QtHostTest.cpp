@@ -1,21 +1,11 @@
 // The application's host services: timers and the waiting pump on the Qt event loop, and the
 // file dialog filters.
-#include "gui/QtHost.h"
+#include "GuiRig.h"
 
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
-
-#include <gtest/gtest.h>
 
 namespace kreisel {
 namespace {
-
-void RunFor(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 TEST(QtHost, TimersFireAndMayStopThemselves) {
     QtTimers timers;
@@ -30,7 +20,7 @@ TEST(QtHost, TimersFireAndMayStopThemselves) {
     timers.Stop(stopped);
     timers.Stop(9999); // unknown ids are fine
 
-    RunFor(150);
+    RunEvents(150);
     EXPECT_EQ(once, 1);
     EXPECT_EQ(ticks, 3);
     EXPECT_EQ(timers.ActiveCount(), 0u);

@@ -10,8 +10,6 @@
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 
-#include <gtest/gtest.h>
-
 namespace kreisel {
 namespace {
 

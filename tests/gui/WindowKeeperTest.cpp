@@ -6,8 +6,6 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-#include <gtest/gtest.h>
-
 namespace kreisel {
 namespace {
 

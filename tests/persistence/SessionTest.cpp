@@ -2,14 +2,10 @@
 // gaps on loading and saving, marks deciding what plays, and a save that fails half-way.
 #include "persistence/Session.h"
 
+#include "persistence/LoopStage.h"
 #include "persistence/SessionCalls.h"
-#include "persistence/SoundFiles.h"
 #include "persistence/WavFile.h"
-#include "scenarios/Stage.h"
 
-#include <cerrno>
-#include <map>
-#include <set>
 #include <sys/stat.h>
 
 namespace kreisel::test {
@@ -17,20 +13,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The whole core as the program wires it.
-class SessionStage : public Stage {
+class SessionStage : public LoopStage {
   protected:
     SessionStage() { StartPlain(); }
-
-    // A loop of `frames` stereo frames, different in every loop and every frame.
-    void AddLoop(int frames, int seed) {
-        std::vector<int16_t> v;
-        for (int i = 0; i < 2 * frames; ++i)
-            v.push_back(static_cast<int16_t>((i * 37 + seed * 1013) % 65536 - 32768));
-        const std::string file = dir / ("in" + std::to_string(seed) + ".wav");
-        WriteSound(file, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, kRate, v);
-        ASSERT_EQ(core->Importer().ImportLoops({file}), 1);
-    }
     // A1, A2 and B1.
     void ThreeLoops() {
         AddLoop(4800, 1);
@@ -38,40 +23,23 @@ class SessionStage : public Stage {
         Press(M().SBGroupNext);
         AddLoop(960, 3);
     }
-    std::string Audio(int n) {
-        const LoopSlot& s = E().Slots[static_cast<size_t>(n)];
-        return std::string(reinterpret_cast<const char*>(s.Buffer.Data()),
-                           static_cast<size_t>(s.LoopLenBytes));
+    void Wav(const std::string& name, int frames, int channels = 2, int rate = kRate) {
+        WriteSound(dir / name, SF_FORMAT_WAV | SF_FORMAT_PCM_16, channels, rate, StereoRamp(frames));
     }
-    std::set<std::string> Files() const {
-        std::set<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir.Path()))
-            if (entry.path().filename().string().rfind("in", 0) != 0)
-                names.insert(entry.path().filename().string());
-        return names;
-    }
-    Control& Mark(int n) { return *core->Loops().Rows.Mark[static_cast<size_t>(n)]; }
-    Control& Play(int n) { return *core->Loops().Rows.Play[static_cast<size_t>(n)]; }
-
-    ScratchFolder dir;
+    const fs::path take = dir / "Take.lps";
 };
 
-// Settings and mixer set stand in for their routines, so that their calls can be followed.
+// Settings and mixer set are followed by their calls; the mixer set keeps the marks as the real
+// set does.
 class SessionTest : public SessionStage {
   protected:
     SessionTest() {
-        // The settings file is a marker, the mixer set keeps the marks as the real set does.
         Session& s = core->Sessions();
         LogSessionCalls(s, calls);
         s.LoadSaveMixerSet = [this](const fs::path& file, bool save) {
             calls.push_back(SessionCall(file, save));
-            for (int n = 1; n <= LoopSlotCapacity; ++n) {
-                Control& mark = Mark(n);
-                if (save)
-                    marks[file][n] = mark.Down();
-                else
-                    mark.SetDown(marks[file][n]);
-            }
+            for (int n = 1; n <= LoopSlotCapacity; ++n)
+                save ? void(marks[file][n] = Mark(n).Down()) : Mark(n).SetDown(marks[file][n]);
             if (save) WriteBytes(file.string(), "[Options]\n");
             return true;
         };
@@ -89,56 +57,36 @@ TEST_F(SessionTest, ASavedSessionComesBackLoopForLoopWithItsMarks) {
     // A bare name lies in the program folder and gets ".lps".
     core->ProgramFolder = dir.Path();
     ASSERT_TRUE(core->LoadSaveSession("Take", true));
-    EXPECT_EQ(Files(),
-              (std::set<std::string>{"Take.lps", "Take.mix", "Take_A1.wav", "Take_A2.wav", "Take_B1.wav"}));
+    EXPECT_EQ(Names(), (std::set<std::string>{"Take.lps", "Take.mix", "Take_A1.wav", "Take_A2.wav", "Take_B1.wav"}));
     EXPECT_EQ(calls, (std::vector<std::string>{"save Take.lps", "save Take.mix"})); // the sound goes on
     EXPECT_EQ(M().LabelStatus.Text(), "Session \"Take.lps\" gespeichert.");
-    EXPECT_EQ(M().LabelStatus.Color(), Colors::Aqua);
     EXPECT_FALSE(T().UnsavedRecordings);
-    const SoundRead written = ReadSound(dir / "Take_A2.wav");
-    EXPECT_EQ(written.info.channels, 2);
-    EXPECT_EQ(written.info.samplerate, kRate);
-    EXPECT_EQ(written.values.size() * 2, a2.size());
 
     Press(M().SBPlay);
     Blocks(3);
     calls.clear();
-    ASSERT_TRUE(core->LoadSaveSession(dir / "Take.lps", false));
+    ASSERT_TRUE(core->LoadSaveSession(take, false));
     EXPECT_TRUE(dialogs.Requests().empty());
     EXPECT_EQ(calls, (std::vector<std::string>{"load Take.lps", "restart", "load Take.mix"}));
     EXPECT_FALSE(E().Playing);
-    ASSERT_EQ(E().LoopCount, 3);
-    EXPECT_EQ(E().Slots[1].LoopGroup, 0);
-    EXPECT_EQ(E().Slots[2].LoopGroup, 0);
-    EXPECT_EQ(E().Slots[3].LoopGroup, 1);
-    EXPECT_EQ(E().GroupFirstLoop(0), 1);
+    EXPECT_EQ(List(), (std::vector<std::string>{"3 Loops / Akt.Gr.: A", "* A1: 0.100 Sek.(4800 Smp.)",
+                                                "* A2: 0.200 Sek.(9600 Smp.)", "   B1: 0.020 Sek.(960 Smp.)"}));
     EXPECT_EQ(E().GroupFirstLoop(1), 3);
-    EXPECT_EQ(E().Slots[1].LoopPosInGroup, 1);
-    EXPECT_EQ(E().Slots[2].LoopPosInGroup, 2);
-    EXPECT_EQ(E().Slots[3].LoopPosInGroup, 1);
     EXPECT_EQ(E().LastGroupIdx, 1);
     EXPECT_EQ(E().ActGroupIdx, 0);
     EXPECT_EQ(E().PlayLoopEnd, 9600 * 2); // the longest loop of group A
     EXPECT_EQ(E().Slots[1].LoopLastBlock, 9);
-    EXPECT_TRUE(Audio(1) == a1);
-    EXPECT_TRUE(Audio(2) == a2);
-    EXPECT_TRUE(Audio(3) == b1);
+    EXPECT_TRUE(Audio(1) == a1 && Audio(2) == a2 && Audio(3) == b1);
     EXPECT_EQ(Mark(3).Text(), "B1");
-    EXPECT_EQ(List().at(3), "   B1: 0.020 Sek.(960 Smp.)");
     EXPECT_EQ(M().LabelStatus.Text(), "Session \"Take.lps\" geladen.");
-
     // Marked A1 plays, unmarked A2 does not, B1 waits for its group.
-    EXPECT_TRUE(Play(1).Down());
-    EXPECT_FALSE(Play(2).Down());
-    EXPECT_FALSE(Play(3).Down());
-    EXPECT_TRUE(E().Rows[1].LoopOn);
-    EXPECT_FALSE(E().Rows[2].LoopOn);
+    EXPECT_TRUE(Play(1).Down() && E().Rows[1].LoopOn);
+    EXPECT_FALSE(Play(2).Down() || E().Rows[2].LoopOn || Play(3).Down());
     EXPECT_TRUE(M().SBPlay.Enabled());
 }
 
 TEST_F(SessionTest, NumberingGapsEndTheLoadAndBoundTheRemovalOfOldFiles) {
     ThreeLoops();
-    const fs::path take = dir / "Take.lps";
     WriteBytes(dir / "Take_A4.wav", "after a gap");
     ASSERT_TRUE(core->LoadSaveSession(take, true));
 
@@ -147,7 +95,7 @@ TEST_F(SessionTest, NumberingGapsEndTheLoadAndBoundTheRemovalOfOldFiles) {
     AddLoop(480, 7);
     const std::string small = Audio(1);
     ASSERT_TRUE(core->LoadSaveSession(take, true));
-    EXPECT_EQ(Files(), (std::set<std::string>{"Take.lps", "Take.mix", "Take_A1.wav", "Take_A4.wav"}));
+    EXPECT_EQ(Names(), (std::set<std::string>{"Take.lps", "Take.mix", "Take_A1.wav", "Take_A4.wav"}));
     EXPECT_EQ(ReadBytes(dir / "Take_A4.wav"), "after a gap");
 
     // A1, A2 and C1: neither A3 nor B1 follows A2, so C1 is not loaded.
@@ -168,9 +116,8 @@ TEST_F(SessionTest, NumberingGapsEndTheLoadAndBoundTheRemovalOfOldFiles) {
 }
 
 TEST_F(SessionTest, DamagedAndForeignLoopFilesAreReportedNeverReadPastTheirEnd) {
-    const fs::path take = dir / "Take.lps";
     WriteBytes(take.string(), "[Kreisel]\n");
-    WriteSound(dir / "Take_A1.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, kRate, StereoRamp(480));
+    Wav("Take_A1.wav", 480);
     // A header that claims far more data than the file holds.
     std::string claims = ReadBytes(dir / "Take_A1.wav").substr(0, 44);
     claims.replace(40, 4, Le(100000000, 4));
@@ -181,12 +128,9 @@ TEST_F(SessionTest, DamagedAndForeignLoopFilesAreReportedNeverReadPastTheirEnd) 
     ASSERT_TRUE(core->LoadSaveSession(take, false));
     ASSERT_EQ(dialogs.Requests().size(), 1u);
     const std::string text = dialogs.Requests()[0].Text();
-    EXPECT_NE(text.find("Take_A3.wav\" ist keine lesbare Audio-Datei. Nicht geladen."), std::string::npos)
-        << text;
-    EXPECT_NE(
-        text.find("Take_A4.wav\" ist keine 16-Bit-Stereo-WAV-Datei mit 48000 Hz und wurde umgerechnet."),
-        std::string::npos)
-        << text;
+    for (const char* told : {"Take_A3.wav\" ist keine lesbare Audio-Datei. Nicht geladen.",
+                             "Take_A4.wav\" ist keine 16-Bit-Stereo-WAV-Datei mit 48000 Hz und wurde umgerechnet."})
+        EXPECT_NE(text.find(told), std::string::npos) << text;
     // A1, the 400 bytes A2 really holds, and A4 converted to stereo at twice its rate.
     ASSERT_EQ(E().LoopCount, 3);
     EXPECT_EQ(E().Slots[1].LoopLenBytes, 480 * 4);
@@ -195,7 +139,7 @@ TEST_F(SessionTest, DamagedAndForeignLoopFilesAreReportedNeverReadPastTheirEnd) 
     EXPECT_EQ(Mark(3).Text(), "A3");
 }
 
-// The audio of every file of the folder but the settings and the mixer set.
+// The audio of every loop file of the folder.
 std::map<std::string, std::vector<int16_t>> LoopAudio(const ScratchFolder& dir) {
     std::map<std::string, std::vector<int16_t>> audio;
     for (const auto& entry : fs::directory_iterator(dir.Path()))
@@ -205,19 +149,12 @@ std::map<std::string, std::vector<int16_t>> LoopAudio(const ScratchFolder& dir) 
 }
 
 TEST_F(SessionTest, EveryLoopFileComesInWholeOrIsRefusedByNameAndSavesKeepWhatDidNotCome) {
-    const fs::path take = dir / "Take.lps";
-    auto write = [&](const std::string& name, int frames, int seed) {
-        std::vector<int16_t> v(2 * static_cast<size_t>(frames));
-        for (size_t i = 0; i < v.size(); ++i)
-            v[i] = static_cast<int16_t>((static_cast<int>(i % 1000) * 7 + seed * 331) % 30000 - 15000);
-        WriteSound(Session::LoopFile(take, name).string(), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, kRate, v);
-    };
-    int seed = 0;
-    for (int k = 1; k <= 5; ++k)
-        write("A" + std::to_string(k), 48 * k, ++seed);
-    for (int k = 1; k <= 28; ++k)
-        write("B" + std::to_string(k), 96, ++seed);
-    const auto files = LoopAudio(dir);
+    for (int k = 1; k <= 28; ++k) {
+        if (k <= 5) Wav("Take_A" + std::to_string(k) + ".wav", 48 * k);
+        WriteSound(dir / ("Take_B" + std::to_string(k) + ".wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, kRate,
+                   std::vector<int16_t>(192, static_cast<int16_t>(k * 100)));
+    }
+    const auto audio = LoopAudio(dir);
     const std::string b28 = ReadBytes(dir / "Take_B28.wav");
     ASSERT_EQ(M().SEFixMaxLoopNr.Value(), 3);
 
@@ -231,7 +168,7 @@ TEST_F(SessionTest, EveryLoopFileComesInWholeOrIsRefusedByNameAndSavesKeepWhatDi
     EXPECT_TRUE(dialogs.WasShown("Take_B28.wav\" nicht geladen")) << dialogs.Requests().at(0).Text();
     // A save brings back the same audio and leaves the file that did not come as it was.
     ASSERT_TRUE(core->LoadSaveSession(take, true));
-    EXPECT_TRUE(LoopAudio(dir) == files);
+    EXPECT_TRUE(LoopAudio(dir) == audio);
     EXPECT_EQ(ReadBytes(dir / "Take_B28.wav"), b28);
 }
 
@@ -240,27 +177,24 @@ TEST_F(SessionTest, ALoopLongerThanItsShareComesWholeAndOneBeyondTheBudgetIsKept
     T().MemPercent = 1;
     T().AnyChange_FixMaxLoopNr(false);
     ASSERT_LT(E().MaxLoopBytes, 6 * kRate * 4);
-    const fs::path take = dir / "Take.lps";
-    WriteSound(dir / "Take_A1.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, kRate, StereoRamp(6 * kRate));
-    WriteSound(dir / "Take_A2.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, kRate, StereoRamp(12 * kRate));
+    Wav("Take_A1.wav", 6 * kRate);
+    Wav("Take_A2.wav", 12 * kRate);
     const std::string a1 = ReadBytes(dir / "Take_A1.wav"), a2 = ReadBytes(dir / "Take_A2.wav");
 
     ASSERT_TRUE(core->LoadSaveSession(take, false));
     ASSERT_EQ(E().LoopCount, 1);
-    EXPECT_EQ(E().Slots[1].LoopLenBytes, 6 * kRate * 4);
     EXPECT_TRUE(dialogs.WasShown("Take_A2.wav\" nicht geladen: der Loop-Speicher reicht nicht"))
         << dialogs.Requests().at(0).Text();
     // More slots later shrink the share, never the loop.
     M().SEFixMaxLoopNr.SetValue(8);
     EXPECT_EQ(E().Slots[1].LoopLenBytes, 6 * kRate * 4);
-
     ASSERT_TRUE(core->LoadSaveSession(take, true));
     EXPECT_EQ(ReadBytes(dir / "Take_A1.wav"), a1);
     EXPECT_EQ(ReadBytes(dir / "Take_A2.wav"), a2);
 
     // With A3 after the refused A2, A3 comes as the group's second loop, named A2: a save under
     // this name would overwrite the file that did not come, so it is refused.
-    WriteSound(dir / "Take_A3.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, kRate, StereoRamp(480));
+    Wav("Take_A3.wav", 480);
     ASSERT_TRUE(core->LoadSaveSession(take, false));
     ASSERT_EQ(E().LoopCount, 2);
     T().UnsavedRecordings = true;
@@ -274,12 +208,9 @@ TEST_F(SessionTest, ALoopLongerThanItsShareComesWholeAndOneBeyondTheBudgetIsKept
 
 TEST_F(SessionTest, AFailedSaveLeavesTheEarlierSessionCompleteAndLoadable) {
     ThreeLoops();
-    const fs::path take = dir / "Take.lps";
     ASSERT_TRUE(core->LoadSaveSession(take, true));
     const std::string a1 = Audio(1), b1 = Audio(3);
-    std::map<std::string, std::string> before;
-    for (const std::string& name : Files())
-        before[name] = ReadBytes(dir / name);
+    const auto before = Files();
 
     // New recordings; the disk fills up at the second loop file, after writing part of it.
     T().ResetAll();
@@ -301,10 +232,7 @@ TEST_F(SessionTest, AFailedSaveLeavesTheEarlierSessionCompleteAndLoadable) {
     EXPECT_TRUE(dialogs.WasShown("Die zuvor gespeicherte Session bleibt unverändert."));
     EXPECT_EQ(M().LabelStatus.Text(), "Session \"Take.lps\" nicht gespeichert!");
     EXPECT_TRUE(T().UnsavedRecordings);
-    std::map<std::string, std::string> after;
-    for (const std::string& name : Files())
-        after[name] = ReadBytes(dir / name);
-    EXPECT_TRUE(after == before) << "files left: " << after.size();
+    EXPECT_TRUE(Files() == before);
 
     // A folder that refuses writes (not for root, whom permissions do not stop).
     core->Sessions().WriteLoopFile = [&](int loop, const std::string& path, std::string* error) {
@@ -316,16 +244,13 @@ TEST_F(SessionTest, AFailedSaveLeavesTheEarlierSessionCompleteAndLoadable) {
         ::chmod(dir.Path().c_str(), 0755);
         EXPECT_TRUE(dialogs.WasShown("keine Berechtigung"));
     }
-
     ASSERT_TRUE(core->LoadSaveSession(take, false));
     ASSERT_EQ(E().LoopCount, 3);
-    EXPECT_TRUE(Audio(1) == a1);
-    EXPECT_TRUE(Audio(3) == b1);
+    EXPECT_TRUE(Audio(1) == a1 && Audio(3) == b1);
 }
 
 TEST_F(SessionTest, ASaveStoppedHalfWaySaysWhichFilesAreNewAndWhichAreOld) {
     ThreeLoops();
-    const fs::path take = dir / "Take.lps";
     ASSERT_TRUE(core->LoadSaveSession(take, true));
     const std::string oldA2 = ReadBytes(dir / "Take_A2.wav");
 
@@ -340,9 +265,8 @@ TEST_F(SessionTest, ASaveStoppedHalfWaySaysWhichFilesAreNewAndWhichAreOld) {
     ASSERT_EQ(dialogs.Requests().size(), 1u);
     const std::string text = dialogs.Requests()[0].Text();
     EXPECT_EQ(text.find("bleibt unverändert"), std::string::npos) << text;
-    EXPECT_NE(text.find("Neu gespeichert: Take.lps, Take.mix, Take_A1.wav, Take_B1.wav"), std::string::npos)
-        << text;
-    EXPECT_NE(text.find("Vom vorigen Speichern: Take_A2.wav"), std::string::npos) << text;
+    EXPECT_NE(text.find("Neu gespeichert: Take.lps, Take.mix, Take_A1.wav, Take_B1.wav\n"
+                        "Vom vorigen Speichern: Take_A2.wav"), std::string::npos) << text;
     EXPECT_EQ(M().LabelStatus.Text(), "Session \"Take.lps\" nur teilweise gespeichert!");
     EXPECT_TRUE(T().UnsavedRecordings);
     EXPECT_EQ(ReadBytes(dir / "Take_A2.wav"), oldA2);
@@ -352,9 +276,7 @@ TEST_F(SessionStage, TheSettingsAndTheMixerSetTravelWithTheLoops) {
     ThreeLoops();
     Press(Mark(1)); // A1 unmarked
     M().CBMetronomRecord.SetChecked(true);
-    const fs::path take = dir / "Take.lps";
     ASSERT_TRUE(core->LoadSaveSession(take, true));
-    EXPECT_NE(ReadBytes(dir / "Take.mix").find("[Loop1]"), std::string::npos);
 
     T().ResetAll();
     M().CBMetronomRecord.SetChecked(false);
@@ -362,8 +284,7 @@ TEST_F(SessionStage, TheSettingsAndTheMixerSetTravelWithTheLoops) {
     EXPECT_EQ(E().LoopCount, 3);
     EXPECT_TRUE(M().CBMetronomRecord.Checked());
     EXPECT_FALSE(Play(1).Down());
-    EXPECT_TRUE(Play(2).Down());
-    EXPECT_TRUE(Mark(3).Down());
+    EXPECT_TRUE(Play(2).Down() && Mark(3).Down());
 }
 
 TEST_F(SessionStage, AMixerSetOnlyShowsItsInputModeAndTheSettingsModeWinsInASession) {
@@ -384,15 +305,12 @@ TEST_F(SessionStage, AMixerSetOnlyShowsItsInputModeAndTheSettingsModeWinsInASess
     EXPECT_TRUE(dialogs.WasShown("Bisherige Aufnahmen speichern?"));
     EXPECT_EQ(E().LoopCount, 0);
     EXPECT_EQ(E().InputMode, 2);
-    EXPECT_EQ(E().ChannelCount(), 1);
 
     // A session whose settings say stereo and whose mixer set says mono "nur R".
-    const fs::path take = dir / "Take.lps";
     WriteBytes(take.string(), "[Options]\nInputMode=0\n");
     WriteBytes(dir / "Take.mix", "[Options]\nInputMode=3\n");
-    WriteSound(dir / "Take_A1.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, kRate, StereoRamp(480));
+    Wav("Take_A1.wav", 480);
     ASSERT_TRUE(core->LoadSaveSession(take, false));
-    EXPECT_EQ(E().InputMode, 0);
     EXPECT_EQ(mode.ItemIndex(), 0);
     EXPECT_EQ(E().ChannelCount(), 2);
     EXPECT_EQ(E().LoopCount, 1);

@@ -110,10 +110,8 @@ TEST_F(Export, ExistingFileIsAppendedToOrOverwrittenAsAnswered) {
 }
 
 TEST_F(Export, AFileOfAnotherLayoutIsNeverAppendedTo) {
-    const std::string note = dir / "Notiz.wav";
-    const std::string deep = dir / "24bit.wav";
-    const std::string slow = dir / "44100.wav";
-    const std::string mono = dir / "mono.wav";
+    const std::string note = dir / "Notiz.wav", deep = dir / "24bit.wav", slow = dir / "44100.wav",
+                      mono = dir / "mono.wav";
     WriteBytes(note, "Setliste: 1. Kreisel 2. Zugabe\n");
     WriteSound(deep, SF_FORMAT_WAV | SF_FORMAT_PCM_24, 2, 48000, StereoRamp(1000));
     WriteSound(slow, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, StereoRamp(1000));

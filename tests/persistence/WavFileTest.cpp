@@ -41,8 +41,7 @@ TEST(AudioReader, ReadsEveryCommonFormatAsTheSameValues) {
 
     LoopBuffer buffer;
     ASSERT_TRUE(buffer.Reserve(1 << 20));
-    for (const char* name :
-         {"chunks.wav", "ext24.wav", "float.wav", "u8.wav", "int32.wav", "x.aiff", "x.flac"}) {
+    for (const char* name : {"chunks.wav", "ext24.wav", "float.wav", "u8.wav", "int32.wav", "x.aiff", "x.flac"}) {
         const AudioFileRead r = ReadAudioFile(dir / name, 0, kRate, buffer);
         ASSERT_EQ(r.status, AudioFileRead::Status::Loaded) << name << r.message;
         EXPECT_EQ(Values(buffer, r.bytes), ramp) << name;
@@ -113,7 +112,7 @@ TEST(AudioReader, ConvertsTheRateAndStopsAtTheEndOfDataAndBuffer) {
 
 TEST(LoopWav, WritesTheRecordedPartAndReadsBackBitIdentical) {
     ScratchFolder dir;
-    auto engine = std::make_unique<Engine>();
+    auto engine = std::make_unique<Engine>(); // too large for the stack
     Engine& e = *engine;
     e.SampleRate = 44100;
     LoopSlot& s = e.Slots[2];

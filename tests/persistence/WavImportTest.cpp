@@ -2,13 +2,12 @@
 // the last slot.
 #include "persistence/WavImport.h"
 
-#include "persistence/SoundFiles.h"
-#include "scenarios/Stage.h"
+#include "persistence/LoopStage.h"
 
 namespace kreisel::test {
 namespace {
 
-class Import : public Stage {
+class Import : public LoopStage {
   protected:
     Import() : importer(E(), M(), T(), dialogs) {}
 
@@ -20,10 +19,6 @@ class Import : public Stage {
         WriteSound(dir / name, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, kRate, v);
         return dir / name;
     }
-    Control& Mark(int n) { return *core->Loops().Rows.Mark[static_cast<size_t>(n)]; }
-    Control& Play(int n) { return *core->Loops().Rows.Play[static_cast<size_t>(n)]; }
-
-    ScratchFolder dir;
     WavImport importer;
 };
 
@@ -35,18 +30,14 @@ TEST_F(Import, FilesBecomeTheNextLoopsOfTheActiveGroupAndPlay) {
     EXPECT_TRUE(dialogs.Requests().empty());
     EXPECT_EQ(E().LoopCount, 2);
     EXPECT_EQ(E().RecLoopNr, 2);
-    EXPECT_EQ(E().Slots[1].LoopLenBytes, 4800 * 4);
     EXPECT_EQ(E().Slots[2].LoopLenBytes, 9600 * 4);
-    EXPECT_EQ(E().Slots[2].LoopPosInGroup, 2);
     EXPECT_EQ(E().GroupFirstLoop(0), 1);
     EXPECT_EQ(E().PlayLoopEnd, 9600 * 2); // the longest loop of the group
     EXPECT_EQ(E().Slots[1].LoopLastBlock, 9);
-    EXPECT_EQ(List().at(0), "2 Loops / Akt.Gr.: A");
-    EXPECT_EQ(List().at(1), "* A1: 0.100 Sek.(4800 Smp.)");
-    EXPECT_EQ(List().at(2), "* A2: 0.200 Sek.(9600 Smp.)");
+    EXPECT_EQ(List(), (std::vector<std::string>{"2 Loops / Akt.Gr.: A", "* A1: 0.100 Sek.(4800 Smp.)",
+                                                "* A2: 0.200 Sek.(9600 Smp.)"}));
     EXPECT_EQ(Mark(2).Text(), "A2");
-    EXPECT_TRUE(Mark(2).Down());
-    EXPECT_TRUE(Play(2).Down());
+    EXPECT_TRUE(Mark(2).Down() && Play(2).Down());
     EXPECT_TRUE(M().SBPlay.Enabled());
     EXPECT_EQ(M().LabelStatus.Text(), "");
 
@@ -62,7 +53,6 @@ TEST_F(Import, FilesBecomeTheNextLoopsOfTheActiveGroupAndPlay) {
     EXPECT_EQ(importer.ImportLoops({Constant("c.wav", 960, 5, 5)}), 1);
     EXPECT_FALSE(E().Playing);
     EXPECT_EQ(E().LastGroupIdx, 1);
-    EXPECT_EQ(E().Slots[3].LoopGroup, 1);
     EXPECT_EQ(E().GroupFirstLoop(1), 3);
     EXPECT_EQ(Mark(3).Text(), "B1");
     EXPECT_EQ(E().PlayLoopEnd, 960 * 2);
@@ -89,12 +79,12 @@ TEST_F(Import, UnusableFilesAreReportedTheOthersImportedUpToTheLastSlot) {
     // One message names every file that was left out, and why.
     ASSERT_EQ(dialogs.Requests().size(), 1u);
     const std::string text = dialogs.Requests()[0].Text();
-    EXPECT_NE(text.find("Datei \"" + dir / "text.wav" + "\" ist keine lesbare Audio-Datei."),
-              std::string::npos);
-    EXPECT_NE(text.find("Datei \"" + dir / "empty.wav" + "\" enthält keine Audio-Daten."), std::string::npos);
-    EXPECT_NE(text.find("Datei \"" + dir / "missing.wav" + "\" nicht gefunden."), std::string::npos);
-    EXPECT_NE(text.find("Maximalzahl der Loops erreicht !!"), std::string::npos);
-    EXPECT_NE(text.find("\"" + dir / "4.wav" + "\"\n\"" + dir / "5.wav" + "\""), std::string::npos) << text;
+    for (const std::string& told :
+         {"Datei \"" + dir / "text.wav" + "\" ist keine lesbare Audio-Datei.",
+          "Datei \"" + dir / "empty.wav" + "\" enthält keine Audio-Daten.",
+          "Datei \"" + dir / "missing.wav" + "\" nicht gefunden.", std::string("Maximalzahl der Loops erreicht !!"),
+          "\"" + dir / "4.wav" + "\"\n\"" + dir / "5.wav" + "\""})
+        EXPECT_NE(text.find(told), std::string::npos) << told << "\n--- in ---\n" << text;
     EXPECT_EQ(text.find("3.wav"), std::string::npos);
 
     // With every slot taken, nothing more is imported.

@@ -1,12 +1,7 @@
 // The command line: options, the memory switch of the first argument, audio choices and how a
 // file argument is completed.
 #include "shell/CommandLine.h"
-
-#include <gtest/gtest.h>
-
-#include <fstream>
-
-#include <unistd.h>
+#include "support/ScratchFiles.h"
 
 namespace kreisel {
 namespace {
@@ -16,21 +11,17 @@ namespace fs = std::filesystem;
 TEST(CommandLine, HeadlessOptionsAndTheirErrors) {
     CommandLine cl = ParseCommandLine(
         {"--headless", "--audio", "file:in.wav:out.wav", "--fast", "--export=mix.wav", "--seconds", "2.5", "Take"});
-    EXPECT_TRUE(cl.errors.empty());
-    EXPECT_TRUE(cl.headless);
-    EXPECT_TRUE(cl.fast);
+    EXPECT_TRUE(cl.errors.empty() && cl.headless && cl.fast);
     EXPECT_EQ(cl.exportFile, "mix.wav");
     ASSERT_TRUE(cl.seconds);
     EXPECT_DOUBLE_EQ(*cl.seconds, 2.5);
     EXPECT_EQ(cl.file, "Take");
 
-    EXPECT_EQ(ParseCommandLine({"--bogus"}).errors.size(), 1u);
-    EXPECT_EQ(ParseCommandLine({"--export", "x.wav"}).errors.size(), 1u); // only headless
-    EXPECT_EQ(ParseCommandLine({"--headless", "--seconds", "0"}).errors.size(), 1u);
-    EXPECT_EQ(ParseCommandLine({"--headless", "--seconds"}).errors.size(), 1u);
-    EXPECT_EQ(ParseCommandLine({"--headless", "--audio", "jack", "--fast"}).errors.size(), 1u);
-    EXPECT_EQ(ParseCommandLine({"a.lps", "b.lps"}).errors.size(), 1u);
-    EXPECT_EQ(ParseCommandLine({"--audio", "midi"}).errors.size(), 1u);
+    // --export only headless; --fast only with a built-in device.
+    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+             {"--bogus"}, {"--export", "x.wav"}, {"--headless", "--seconds", "0"}, {"--headless", "--seconds"},
+             {"--headless", "--audio", "jack", "--fast"}, {"a.lps", "b.lps"}, {"--audio", "midi"}})
+        EXPECT_EQ(ParseCommandLine(bad).errors.size(), 1u) << bad[0] << " " << bad.size();
 }
 
 TEST(CommandLine, MemorySwitchIsNeverAFileAndOnlyTakesOneToHundred) {
@@ -69,7 +60,8 @@ TEST(CommandLine, AudioChoices) {
 }
 
 TEST(CommandLine, FileArgumentIsCompleted) {
-    const fs::path dir = fs::temp_directory_path() / ("kreisel-cl-" + std::to_string(::getpid()));
+    test::ScratchFolder scratch("cl");
+    const fs::path dir = scratch.Dir();
     fs::create_directories(dir / "cwd" / "sub");
     const fs::path oldCwd = fs::current_path();
     fs::current_path(dir / "cwd");
@@ -83,7 +75,6 @@ TEST(CommandLine, FileArgumentIsCompleted) {
     EXPECT_EQ(CompleteFileArgument("Here", data), dir / "cwd" / "Here.lps"); // the shell's folder first
 
     fs::current_path(oldCwd);
-    fs::remove_all(dir);
 }
 
 } // namespace

@@ -1,26 +1,19 @@
-// The shipped components file and help pages against the program as it is: every control has its
-// entry, every entry its control, and every help link its section of the user guide.
+// The components file and the help pages: the file as written from the window models, the
+// Markdown converter, and the shipped files against the program as it is (every control has its
+// entry, every entry its control, and every help link its section of the user guide).
 #include "core/Text.h"
 #include "macros/MacroText.h"
 #include "scenarios/Stage.h"
 #include "shell/ComponentsFile.h"
 #include "shell/HelpPages.h"
+#include "support/ScratchFiles.h"
 
-#include <fstream>
 #include <set>
-#include <sstream>
 
 namespace kreisel::test {
 namespace {
 
 const std::filesystem::path kSource = KREISEL_SOURCE_DIR;
-
-std::string ReadAll(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 class ShippedHelp : public Stage {};
 
@@ -29,19 +22,15 @@ TEST_F(ShippedHelp, ComponentsFileNamesExactlyTheControlsAndGivesThemTheirTexts)
     std::vector<std::string> lines;
     ASSERT_TRUE(ReadTextLines(file, lines)) << file;
     // Exported from the controls as they are, with the file's texts kept, it must read the same.
-    const std::vector<std::string> shipped = SplitLines(ReadAll(file));
+    const std::vector<std::string> shipped = SplitLines(ReadBytes(file));
     const std::vector<std::string> wanted = SplitLines(UpdatedComponentsFileText(core->Forms(), lines));
     std::size_t same = 0;
     while (same < shipped.size() && same < wanted.size() && shipped[same] == wanted[same])
         ++same;
     EXPECT_TRUE(same == shipped.size() && same == wanted.size())
-        << "data/Kreisel.CTR is not in step with the controls; first difference in line " << same + 1 << ":\n"
-        << "  file:     " << (same < shipped.size() ? shipped[same] : "(end)") << "\n"
-        << "  controls: " << (same < wanted.size() ? wanted[same] : "(end)") << "\n"
-        << "Regenerate it (its texts are kept) with\n"
-           "    cmake --build build --target update-components\n"
-           "or  build/kreisel --update-controls data/Kreisel.CTR\n"
-           "and write captions, tool tips and mouse help for the new entries.";
+        << "data/Kreisel.CTR differs from the controls in line " << same + 1 << ": "
+        << (same < shipped.size() ? shipped[same] : "(end)") << "\nRegenerate it with cmake --build build "
+        << "--target update-components, and write texts for the new entries.";
 
     // Captions the program leaves empty (loop switches) are the program's to set.
     std::set<const Control*> captionedBefore;
@@ -80,7 +69,7 @@ TEST_F(ShippedHelp, EveryHelpLinkLeadsToASectionOfTheGuide) {
     ASSERT_TRUE(ReadTextLines(kSource / "docs" / "hilfe-links.txt", links));
     const std::map<int, std::string> anchors = ReadHelpLinks(links);
     ASSERT_TRUE(anchors.count(1000) && anchors.count(1600)); // the default and the macro help
-    const std::string html = MarkdownToHtml(ReadAll(kSource / "docs" / "Benutzerhandbuch.md"), "Kreisel");
+    const std::string html = MarkdownToHtml(ReadBytes(kSource / "docs" / "Benutzerhandbuch.md"), "Kreisel");
     for (const auto& [link, anchor] : anchors)
         EXPECT_NE(html.find("id=\"" + anchor + "\""), std::string::npos) << link << " = " << anchor;
 
@@ -92,6 +81,57 @@ TEST_F(ShippedHelp, EveryHelpLinkLeadsToASectionOfTheGuide) {
             EXPECT_TRUE(anchors.count(link)) << "F1=" << link << " has no entry in docs/hilfe-links.txt";
         }
     }
+}
+
+TEST(ComponentsFile, EntriesHelpLinesAndFieldsThatWouldBreakTheFormat) {
+    Form form("FormTest", "Test;Fenster");
+    form.Add("SBGo", ControlKind::SwitchButton).SetText("Los");
+    form.Find("SBGo")->SetHint("kurz|erste Zeile\r\nzweite Zeile");
+    form.Add("LabelState", ControlKind::Label).SetText("läuft");
+    form.Add("TBLevel", ControlKind::Slider).SetText("ignored");
+    form.Add("", ControlKind::Panel);
+    FormRegistry forms;
+    forms.Add(form);
+
+    const std::string text = ComponentsFileText(forms);
+    const std::string body = text.substr(text.find("\nFormTest"));
+    EXPECT_EQ(body, "\nFormTest;Test,Fenster;;\n"
+                    " - SBGo;Los;kurz;\n"
+                    "\terste Zeile\n"
+                    "\tzweite Zeile\n"
+                    " - LabelState;[dyn];;\n"
+                    " - TBLevel;;;\n");
+}
+
+TEST(HelpPages, GuideConstructsBecomeHtmlWithAnchorsAndEscapes) {
+    const std::string html = MarkdownToHtml("# Kreisel – Kurzanleitung\n"
+                                            "Ein **Looper** mit *Maus-Hilfe* & <Tasten>, siehe [Makros](#makros).\n"
+                                            "zweite Zeile\n\n"
+                                            "## Stimmgerät, Stimm-Ton\n"
+                                            "- eins `a<b`\n"
+                                            "- zwei\n\n"
+                                            "1. erst\n"
+                                            "2. dann\n\n"
+                                            "| Anweisung | Wirkung |\n"
+                                            "|---|---|\n"
+                                            "| `WAIT n [SEC|BEAT]` | wartet |\n\n"
+                                            "```\n# kein Titel <x>\n```\n"
+                                            "![Bild](bilder/FormKreisel.png)\n",
+                                            "T");
+    for (const char* part :
+         {"<h1 id=\"kreisel-kurzanleitung\">Kreisel – Kurzanleitung</h1>",
+          "<p>Ein <strong>Looper</strong> mit <em>Maus-Hilfe</em> &amp; &lt;Tasten&gt;, siehe <a "
+          "href=\"#makros\">Makros</a>. zweite Zeile</p>",
+          "<h2 id=\"stimmgerät-stimm-ton\">", "<ul>\n<li>eins <code>a&lt;b</code></li>\n<li>zwei</li>\n</ul>",
+          "<ol>\n<li>erst</li>\n<li>dann</li>\n</ol>", "<tr><th>Anweisung</th><th>Wirkung</th></tr>",
+          "<tr><td><code>WAIT n [SEC|BEAT]</code></td><td>wartet</td></tr>",
+          "<pre><code># kein Titel &lt;x&gt;\n</code></pre>", "<img src=\"bilder/FormKreisel.png\" alt=\"Bild\">"})
+        EXPECT_NE(html.find(part), std::string::npos) << part << "\n--- in ---\n" << html;
+
+    const auto links = ReadHelpLinks({"# Kommentar", "1600 = Makros", "x=y", "1200=Stimmgerät, Stimm-Ton"});
+    ASSERT_EQ(links.size(), 2u);
+    EXPECT_EQ(links.at(1200), "stimmgerät-stimm-ton");
+    EXPECT_NE(HelpLinkPage("index.html", "makros").find("url=index.html#makros"), std::string::npos);
 }
 
 } // namespace

@@ -1,8 +1,6 @@
-// A MIDI pedal on a real JACK server (dummy driver, real time): a JACK client of the test sends
-// note-on and note-off through its MIDI output port into the looper's RtMidi input, and a long
-// and a short press start the macro of KeySequ_21. Press lengths and pauses keep wide margins
-// from the thresholds; a take that load stretched anyway (the status line shows another
-// sequence) is taken again.
+// A MIDI pedal on a real JACK server: a JACK client of the test plays a long and a short press
+// into the looper's RtMidi input, which start the macro of KeySequ_21. Press lengths keep wide
+// margins from the thresholds; a take that load stretched anyway is taken again.
 #include "shell/HeadlessHost.h"
 #include "shell/KreiselCore.h"
 #include "support/JackServer.h"
@@ -39,12 +37,9 @@ class JackPedal {
             return false;
         }
         out_ = jack_port_register(client_, "out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-        if (out_ == nullptr || jack_set_process_callback(client_, &JackPedal::Process, this) != 0 ||
-            jack_activate(client_) != 0) {
-            *why = "the pedal's MIDI port could not be set up";
-            return false;
-        }
-        return true;
+        *why = "the pedal's MIDI port could not be set up";
+        return out_ != nullptr && jack_set_process_callback(client_, &JackPedal::Process, this) == 0 &&
+               jack_activate(client_) == 0;
     }
     // Waits until the message has gone out in a cycle.
     bool Send(unsigned char status, unsigned char number, unsigned char value) {

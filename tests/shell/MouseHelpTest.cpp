@@ -5,11 +5,9 @@
 #include "scenarios/Stage.h"
 #include "shell/ComponentsFile.h"
 #include "shell/ProgramLifecycle.h"
+#include "support/ScratchFiles.h"
 
 #include <algorithm>
-#include <fstream>
-
-#include <unistd.h>
 
 namespace kreisel::test {
 namespace {
@@ -128,9 +126,8 @@ TEST_F(Help, ClosingTheWindowClearsTheMenuEntryAndTheEntryShowsItAgain) {
 }
 
 TEST_F(Help, StartUpAppliesTheComponentsFileAndTheProcessorLabelShowsTheClock) {
-    namespace fs = std::filesystem;
-    const fs::path dir = fs::temp_directory_path() / ("kreisel-help-" + std::to_string(::getpid()));
-    fs::create_directories(dir);
+    ScratchFolder scratch("help");
+    const std::filesystem::path dir = scratch.Dir();
     std::ofstream(dir / "Kreisel.CTR") << "FormKreisel;Kreisel;;\n - SBRecord;Rec;Aufnahme starten;\n"
                                           " - LabelCPU;Prozessor;;\n";
     std::ofstream(dir / "Kreisel.tas") << "[Keys]\n";
@@ -147,7 +144,6 @@ TEST_F(Help, StartUpAppliesTheComponentsFileAndTheProcessorLabelShowsTheClock) {
     EXPECT_EQ(core->StatusDisplays().LabelCPU.Text(), "CPU (2400 MHz):");
     // The menu entry is ticked by default: the window comes up at the end of the start.
     EXPECT_TRUE(H().Window.Visible());
-    fs::remove_all(dir);
 }
 
 } // namespace

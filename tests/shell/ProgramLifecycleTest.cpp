@@ -16,13 +16,9 @@ namespace fs = std::filesystem;
 
 class Lifecycle : public Stage {
   protected:
+    // The sound-card settings a saved settings file carries say the stage's rate and block.
     Lifecycle() {
         folders.program = folders.data = dir;
-        MatchCardToStage();
-    }
-    // The stage runs the engine at its own rate and block: the sound-card settings that a saved
-    // settings file carries must say the same.
-    void MatchCardToStage() {
         core->SoundCardForm().SEFreq.SetValue(kRate);
         core->SoundCardForm().SEMemBlockFrames.SetValue(kFrames);
     }
@@ -30,8 +26,7 @@ class Lifecycle : public Stage {
     void Write(const std::string& name, const std::string& text) { std::ofstream(dir / name) << text; }
 
     std::unique_ptr<ProgramLifecycle> Make(std::vector<std::string> args = {}) {
-        auto life = std::make_unique<ProgramLifecycle>(*core, dialogs, folders, ParseCommandLine(args));
-        return life;
+        return std::make_unique<ProgramLifecycle>(*core, dialogs, folders, ParseCommandLine(args));
     }
     std::unique_ptr<ProgramLifecycle> StartUp(std::vector<std::string> args = {}) {
         auto life = Make(std::move(args));
@@ -64,8 +59,7 @@ TEST_F(Lifecycle, SettingsWinOverTheMixerSetAndTheCommandLineFileComesLast) {
     Write("Take.lps", "[Options]\nMetronomBPM=90\n");
     Write("Take.mix", "[Options]\n");
     auto life = StartUp({"Take"});
-    EXPECT_TRUE(life->Started());
-    EXPECT_FALSE(life->InStartUp());
+    EXPECT_TRUE(life->Started() && !life->InStartUp());
     EXPECT_FALSE(core->Loops().CBMixSymm.Checked());
     EXPECT_EQ(M().TBMetronomBPM.Position(), 90);
     EXPECT_EQ(life->CommandLineFile(), dir / "Take.lps");
@@ -109,9 +103,7 @@ TEST_F(Lifecycle, MissingFilesAreReportedAndTheProgramRuns) {
                                  "\" (Texte,Maus-Hilfe,usw.) nicht gefunden!!"));
     EXPECT_TRUE(dialogs.WasShown("Aufruf-Parameter:  Datei \"Gone\" nicht gefunden !!"));
     for (const auto& r : dialogs.Requests())
-        if (r.Text().find("Aufruf-Parameter") != std::string::npos) {
-            EXPECT_EQ(r.question.caption, "Meldung");
-        }
+        EXPECT_TRUE(r.Text().find("Aufruf-Parameter") == std::string::npos || r.question.caption == "Meldung");
     EXPECT_EQ(dialogs.PendingAnswers(), 0u);
 
     // The memory switch is no file, and a bad one is only reported.
@@ -131,14 +123,12 @@ TEST_F(Lifecycle, CancelOrTimeOutAtTheEndKeepsTheRecordings) {
     dialogs.Answer(DialogResult::Cancel);
     EXPECT_FALSE(life->FormCloseQuery());
     dialogs.AnswerTimeout();
-    EXPECT_FALSE(life->FormCloseQuery());
-    EXPECT_FALSE(life->Closing());
+    EXPECT_FALSE(life->FormCloseQuery() || life->Closing());
     EXPECT_EQ(E().LoopCount, 1);
     EXPECT_EQ(std::vector<uint8_t>(E().Slots[1].Buffer.Data(), E().Slots[1].Buffer.Data() + 400), before);
 
     dialogs.Answer(DialogResult::No);
-    EXPECT_TRUE(life->FormCloseQuery());
-    EXPECT_TRUE(life->Closing());
+    EXPECT_TRUE(life->FormCloseQuery() && life->Closing());
     EXPECT_FALSE(fs::exists(dir / "Kreisel.LPS")); // settings are only written when asked for
 }
 
@@ -155,9 +145,8 @@ TEST_F(Lifecycle, OkSavesTheSessionBeforeTheEndAndAutoSaveWritesTheSettings) {
     core->LoadSaveForm().ShowModal = [] { return true; }; // the session choice, as it opens
     dialogs.AnswerSave((dir / "End.lps").string());
     EXPECT_TRUE(life->FormCloseQuery());
-    EXPECT_TRUE(fs::exists(dir / "End_A1.wav"));
-    EXPECT_TRUE(fs::exists(dir / "Kreisel.LPS"));
-    EXPECT_TRUE(fs::exists(dir / "Kreisel.mix"));
+    for (const char* file : {"End_A1.wav", "Kreisel.LPS", "Kreisel.mix"})
+        EXPECT_TRUE(fs::exists(dir / file)) << file;
 
     // The program starts again with the session on its command line: the loop is the same to the byte.
     life.reset();

@@ -53,22 +53,15 @@ TEST_F(Arrangement, ShownWindowsStayOnTopEntriesAndPlacesSurviveASaveAndARestart
     Restart();
     ASSERT_TRUE(core->LoadSaveSettings(file, false));
     core->ApplyAfterLoad();
-    EXPECT_TRUE(core->Macros().Visible());
-    EXPECT_TRUE(M().SBShowMacros.Down());
-    EXPECT_TRUE(S().PMShowMacrosKeys.Checked());
-    EXPECT_TRUE(core->FadersForm().Visible());
-    EXPECT_TRUE(core->TunerC().CBShowInputFreq.Checked());
-    EXPECT_TRUE(core->Options().Visible());
-    EXPECT_TRUE(S().PMShowOptions.Checked());
-    for (Control* c : {&S().PMLoopsStayOnTop, &S().PMFadersStayOnTop, &S().PMOptionsStayOnTop,
-                       &S().PMControlsStayOnTop})
+    EXPECT_TRUE(core->Macros().Visible() && M().SBShowMacros.Down() && core->FadersForm().Visible());
+    EXPECT_TRUE(core->Options().Visible() && core->TunerC().CBShowInputFreq.Checked());
+    for (Control* c : {&S().PMShowMacrosKeys, &S().PMShowOptions, &S().PMLoopsStayOnTop, &S().PMFadersStayOnTop,
+                       &S().PMOptionsStayOnTop, &S().PMControlsStayOnTop})
         EXPECT_TRUE(c->Checked()) << c->Name();
-    EXPECT_FALSE(S().PMShowAddedDisplays.Checked());
+    for (Control* c : {&S().PMShowAddedDisplays, &S().PMControlsShowLabels, &core->HelpTexts().MIMouseHelp})
+        EXPECT_FALSE(c->Checked()) << c->Name();
     EXPECT_TRUE(S().PanelSKCounters.Visible());
-    EXPECT_FALSE(S().PMControlsShowLabels.Checked());
-    EXPECT_FALSE(S().PMControlsAutoSize.Enabled());
-    EXPECT_FALSE(core->HelpTexts().MIMouseHelp.Checked());
-    EXPECT_FALSE(core->HelpTexts().Window.Visible());
+    EXPECT_FALSE(S().PMControlsAutoSize.Enabled() || core->HelpTexts().Window.Visible());
     EXPECT_EQ(core->HelpTexts().Window.Geometry().Left, 1700);
     EXPECT_EQ(core->HelpTexts().Window.Geometry().Height, 200);
     EXPECT_EQ(core->HelpTexts().Window.FontSize, 14);
@@ -103,10 +96,9 @@ TEST(WindowPlacement, WindowsOffEveryScreenArePulledBackOntoTheNearest) {
     };
     for (const Case& c : cases) {
         const WindowGeometry g = KeepOnScreen(c.frame, *c.screens);
-        EXPECT_EQ(g.Left, c.placed.Left) << c.frame.Left << "," << c.frame.Top;
-        EXPECT_EQ(g.Top, c.placed.Top) << c.frame.Left << "," << c.frame.Top;
-        EXPECT_EQ(g.Width, c.placed.Width) << c.frame.Left << "," << c.frame.Top;
-        EXPECT_EQ(g.Height, c.placed.Height) << c.frame.Left << "," << c.frame.Top;
+        EXPECT_TRUE(g.Left == c.placed.Left && g.Top == c.placed.Top && g.Width == c.placed.Width &&
+                    g.Height == c.placed.Height)
+            << c.frame.Left << "," << c.frame.Top << " -> " << g.Left << "," << g.Top << " " << g.Width << "x" << g.Height;
     }
 }
 
