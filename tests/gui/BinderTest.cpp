@@ -4,9 +4,9 @@
 #include "core/Form.h"
 
 #include <QAction>
+#include <QBoxLayout>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QBoxLayout>
 #include <QLabel>
 #include <QSlider>
 #include <QToolButton>

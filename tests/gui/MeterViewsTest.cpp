@@ -1,6 +1,5 @@
-// The graph and meter views on the real core: a loop's curves and its record cursor appear in
-// its row's paint box while it is recorded, and a full-scale output block lights the clip lamp in the faders
-// window.
+// The graph and meter views on the real core: a loop's curves and cursors in its row's paint box,
+// and the clip lamp of the faders window.
 #include "gui/MeterViews.h"
 #include "gui/LoopsWindow.h"
 #include "gui/SecondaryWindows.h"
@@ -55,7 +54,8 @@ TEST(MeterViews, RecordedCurveAndCursorAreDrawnInTheRow) {
     // Full scale on the output lights the output side's left lamp.
     rig.core.MetersGraphs().FeedBlock(LevelMeters::Output, 32767, 0);
     RunEvents(2 * Binder::RefreshIntervalMs);
-    const QImage lit = Child<LampView>(faders, "ShapeCutOutLeft")->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage lit =
+        Child<LampView>(faders, "ShapeCutOutLeft")->grab().toImage().convertToFormat(QImage::Format_RGB32);
     EXPECT_GT(CountColor(lit, qRgb(255, 0, 0)), 10);
 }
 
@@ -71,10 +71,9 @@ std::vector<int> ColumnsWith(const QImage& image, QRgb color, int min) {
     return columns;
 }
 
-// After a stop the play cursor of each loop stands at the loop's last block, in the window as
-// painted (not a fresh grab); with the adapted scale that is the right end of the graph, for a
-// loop played past its middle as for one stopped at the first block of a new cycle; the record
-// cursor is gone.
+// After a stop the play cursor stands at the loop's last block in the window as painted, for a
+// loop played past its middle as for one stopped at the first block of a new cycle, with the
+// adapted scale and without.
 TEST(MeterViews, StopPutsThePlayCursorOnTheLastBlock) {
     for (const int variant : {0, 1, 2, 3}) {
         const bool nextCycle = variant % 2 == 1;
@@ -111,8 +110,7 @@ TEST(MeterViews, StopPutsThePlayCursorOnTheLastBlock) {
                 .toImage()
                 .convertToFormat(QImage::Format_RGB32);
         };
-        // Unadapted, the whole loop takes the first pixels of the scale of the longest loop
-        // possible, under the record cursor that stays at the last block recorded.
+        // (Unadapted, the loop is a few pixels under the record cursor at its last block.)
         if (adapt) {
             ASSERT_EQ(ColumnsWith(shown(), white, tall).size(), 1u) << "one play cursor while playing";
         }
@@ -124,7 +122,8 @@ TEST(MeterViews, StopPutsThePlayCursorOnTheLastBlock) {
         RunEvents(3 * Binder::RefreshIntervalMs);
         const std::vector<int> at = ColumnsWith(shown(), white, tall);
         ASSERT_EQ(at.size(), 1u);
-        EXPECT_EQ(at[0], LoopGraphs::X(last, rig.core.MetersGraphs().Graphs.LastBlockForX(1), graph->width()));
+        EXPECT_EQ(at[0],
+                  LoopGraphs::X(last, rig.core.MetersGraphs().Graphs.LastBlockForX(1), graph->width()));
     }
 }
 

@@ -1,10 +1,10 @@
 // The smaller windows on the real core: the loop mixer's sliders and row names, the tuner's
 // switch and sliders, the macro editor and its running line, and the load/save dialog's choices.
-#include "GuiRig.h"
 #include "gui/LoadSaveWindow.h"
 #include "gui/LoopsWindow.h"
 #include "gui/MacroWindow.h"
 #include "gui/TunerWindow.h"
+#include "GuiRig.h"
 
 #include <QDialogButtonBox>
 #include <QLineEdit>

@@ -51,7 +51,6 @@ TEST(SingleInstance, ASecondStartActivatesTheFirstAndEnds) {
     EXPECT_EQ(second.exitCode(), 0);
     EXPECT_EQ(activations, 1);
     EXPECT_FALSE(window.isMinimized());
-
 }
 
 TEST(SingleInstance, ASocketLeftByACrashedInstanceIsTakenOver) {

@@ -21,7 +21,8 @@ class LoopStage : public Stage {
     }
     std::string Audio(int n) {
         const LoopSlot& s = E().Slots[static_cast<size_t>(n)];
-        return std::string(reinterpret_cast<const char*>(s.Buffer.Data()), static_cast<size_t>(s.LoopLenBytes));
+        return std::string(reinterpret_cast<const char*>(s.Buffer.Data()),
+                           static_cast<size_t>(s.LoopLenBytes));
     }
     Control& Mark(int n) { return *core->Loops().Rows.Mark[static_cast<size_t>(n)]; }
     Control& Play(int n) { return *core->Loops().Rows.Play[static_cast<size_t>(n)]; }

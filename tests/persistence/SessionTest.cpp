@@ -57,7 +57,8 @@ TEST_F(SessionTest, ASavedSessionComesBackLoopForLoopWithItsMarks) {
     // A bare name lies in the program folder and gets ".lps".
     core->ProgramFolder = dir.Path();
     ASSERT_TRUE(core->LoadSaveSession("Take", true));
-    EXPECT_EQ(Names(), (std::set<std::string>{"Take.lps", "Take.mix", "Take_A1.wav", "Take_A2.wav", "Take_B1.wav"}));
+    EXPECT_EQ(Names(),
+              (std::set<std::string>{"Take.lps", "Take.mix", "Take_A1.wav", "Take_A2.wav", "Take_B1.wav"}));
     EXPECT_EQ(calls, (std::vector<std::string>{"save Take.lps", "save Take.mix"})); // the sound goes on
     EXPECT_EQ(M().LabelStatus.Text(), "Session \"Take.lps\" gespeichert.");
     EXPECT_FALSE(T().UnsavedRecordings);
@@ -69,8 +70,9 @@ TEST_F(SessionTest, ASavedSessionComesBackLoopForLoopWithItsMarks) {
     EXPECT_TRUE(dialogs.Requests().empty());
     EXPECT_EQ(calls, (std::vector<std::string>{"load Take.lps", "restart", "load Take.mix"}));
     EXPECT_FALSE(E().Playing);
-    EXPECT_EQ(List(), (std::vector<std::string>{"3 Loops / Akt.Gr.: A", "* A1: 0.100 Sek.(4800 Smp.)",
-                                                "* A2: 0.200 Sek.(9600 Smp.)", "   B1: 0.020 Sek.(960 Smp.)"}));
+    EXPECT_EQ(List(),
+              (std::vector<std::string>{"3 Loops / Akt.Gr.: A", "* A1: 0.100 Sek.(4800 Smp.)",
+                                        "* A2: 0.200 Sek.(9600 Smp.)", "   B1: 0.020 Sek.(960 Smp.)"}));
     EXPECT_EQ(E().GroupFirstLoop(1), 3);
     EXPECT_EQ(E().LastGroupIdx, 1);
     EXPECT_EQ(E().ActGroupIdx, 0);
@@ -128,8 +130,9 @@ TEST_F(SessionTest, DamagedAndForeignLoopFilesAreReportedNeverReadPastTheirEnd) 
     ASSERT_TRUE(core->LoadSaveSession(take, false));
     ASSERT_EQ(dialogs.Requests().size(), 1u);
     const std::string text = dialogs.Requests()[0].Text();
-    for (const char* told : {"Take_A3.wav\" ist keine lesbare Audio-Datei. Nicht geladen.",
-                             "Take_A4.wav\" ist keine 16-Bit-Stereo-WAV-Datei mit 48000 Hz und wurde umgerechnet."})
+    for (const char* told :
+         {"Take_A3.wav\" ist keine lesbare Audio-Datei. Nicht geladen.",
+          "Take_A4.wav\" ist keine 16-Bit-Stereo-WAV-Datei mit 48000 Hz und wurde umgerechnet."})
         EXPECT_NE(text.find(told), std::string::npos) << text;
     // A1, the 400 bytes A2 really holds, and A4 converted to stereo at twice its rate.
     ASSERT_EQ(E().LoopCount, 3);
@@ -266,7 +269,9 @@ TEST_F(SessionTest, ASaveStoppedHalfWaySaysWhichFilesAreNewAndWhichAreOld) {
     const std::string text = dialogs.Requests()[0].Text();
     EXPECT_EQ(text.find("bleibt unverändert"), std::string::npos) << text;
     EXPECT_NE(text.find("Neu gespeichert: Take.lps, Take.mix, Take_A1.wav, Take_B1.wav\n"
-                        "Vom vorigen Speichern: Take_A2.wav"), std::string::npos) << text;
+                        "Vom vorigen Speichern: Take_A2.wav"),
+              std::string::npos)
+        << text;
     EXPECT_EQ(M().LabelStatus.Text(), "Session \"Take.lps\" nur teilweise gespeichert!");
     EXPECT_TRUE(T().UnsavedRecordings);
     EXPECT_EQ(ReadBytes(dir / "Take_A2.wav"), oldA2);

@@ -6,9 +6,6 @@
 #include "scenarios/Stage.h"
 
 #include <cerrno>
-#include <csignal>
-#include <fstream>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace kreisel::test {
@@ -66,8 +63,8 @@ TEST_F(SettingsFileTest, ASecondProgramLoadsWhatTheFirstSaved) {
     t.CBControlGenFreq.SetChecked(true);
     core->TunerPanel().SetShares(55, 20);
     const std::string changed = SaveText(*core, "changed.lps");
-    for (const char* line : {"GeneratorFreq=123.5", "FFTFirstPeakMinProz=55", "UsePrepareTime=1", "HoldLoopLength=0",
-                             "[WindowLoadSaveDlg]\nLeft=130\nTop=140"})
+    for (const char* line : {"GeneratorFreq=123.5", "FFTFirstPeakMinProz=55", "UsePrepareTime=1",
+                             "HoldLoopLength=0", "[WindowLoadSaveDlg]\nLeft=130\nTop=140"})
         EXPECT_TRUE(Has(changed, line)) << line;
     EXPECT_EQ(core->Main().Caption(), "Kreisel V.0.1    changed.lps");
 
@@ -125,7 +122,8 @@ TEST_F(SettingsFileTest, KeysThatAreOnlyReadSurviveSaves) {
     T().MemPercent = 60;
     ASSERT_TRUE(core->LoadSaveSettings(file, true));
     const std::string text = ReadBytes(file);
-    for (const char* line : {"Limit_ExportFilesize_MB=7", "CmdExplorer=nautilus", "Ini_MemSize_Percent=20", "XZoom=5"})
+    for (const char* line :
+         {"Limit_ExportFilesize_MB=7", "CmdExplorer=nautilus", "Ini_MemSize_Percent=20", "XZoom=5"})
         EXPECT_TRUE(Has(text, line)) << line;
     const std::string fresh = SaveText(*core, "fresh.lps");
     for (const char* key : {"Limit_ExportFilesize_MB", "CmdExplorer", "Ini_MemSize_Percent"})
@@ -135,15 +133,8 @@ TEST_F(SettingsFileTest, KeysThatAreOnlyReadSurviveSaves) {
 TEST_F(SettingsFileTest, AFailedSaveIsReportedAndKeepsTheOldFile) {
     const std::string file = Write("Kreisel.LPS", "[Controls]\nDebugMode=0\n");
     ASSERT_EQ(::chmod(dir.Path().c_str(), 0555), 0);
-    rlimit saved{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit tiny = saved;
-    tiny.rlim_cur = 256; // for root, whom a read-only folder does not stop
-    ::setrlimit(RLIMIT_FSIZE, &tiny);
-    const bool ok = core->LoadSaveSettings(file, true);
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, handler);
+    bool ok = true; // the size limit for root, whom a read-only folder does not stop
+    WithFileSizeLimit(256, [&] { ok = core->LoadSaveSettings(file, true); });
     ::chmod(dir.Path().c_str(), 0755);
     EXPECT_FALSE(ok);
     EXPECT_TRUE(dialogs.WasShown("Einstellungen nicht gespeichert!"));

@@ -6,11 +6,14 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
 
@@ -60,6 +63,19 @@ inline std::string Le(uint32_t v, int size) {
     for (int i = 0; i < size; ++i)
         s += static_cast<char>((v >> (8 * i)) & 0xFF);
     return s;
+}
+
+// Runs `write` with files limited to `bytes`: writes beyond fail (EFBIG) as on a full disk.
+inline void WithFileSizeLimit(rlim_t bytes, const std::function<void()>& write) {
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = saved;
+    limit.rlim_cur = bytes;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+    write();
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, handler);
 }
 
 // A stereo ramp whose values every format down to 8 bits holds exactly.

@@ -5,9 +5,7 @@
 #include "persistence/SoundFiles.h"
 #include "support/ManualHost.h"
 
-#include <csignal>
 #include <memory>
-#include <sys/resource.h>
 
 namespace kreisel::test {
 namespace {
@@ -175,15 +173,7 @@ TEST_F(Export, WriteErrorLeavesAValidFile) {
     ASSERT_TRUE(exporter.Start(path));
     form.SBDoExport.UserClick();
     // A file size limit makes the writes fail as a full disk would, two bytes into a frame.
-    rlimit saved{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 65538;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    Blocks(40);
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
+    WithFileSizeLimit(65538, [&] { Blocks(40); });
 
     EXPECT_FALSE(engine->Switches.DoExport);
     ExpectValidFile((65536 - 44) / 4);

@@ -41,7 +41,8 @@ TEST(AudioReader, ReadsEveryCommonFormatAsTheSameValues) {
 
     LoopBuffer buffer;
     ASSERT_TRUE(buffer.Reserve(1 << 20));
-    for (const char* name : {"chunks.wav", "ext24.wav", "float.wav", "u8.wav", "int32.wav", "x.aiff", "x.flac"}) {
+    for (const char* name :
+         {"chunks.wav", "ext24.wav", "float.wav", "u8.wav", "int32.wav", "x.aiff", "x.flac"}) {
         const AudioFileRead r = ReadAudioFile(dir / name, 0, kRate, buffer);
         ASSERT_EQ(r.status, AudioFileRead::Status::Loaded) << name << r.message;
         EXPECT_EQ(Values(buffer, r.bytes), ramp) << name;

@@ -79,11 +79,11 @@ TEST_F(Import, UnusableFilesAreReportedTheOthersImportedUpToTheLastSlot) {
     // One message names every file that was left out, and why.
     ASSERT_EQ(dialogs.Requests().size(), 1u);
     const std::string text = dialogs.Requests()[0].Text();
-    for (const std::string& told :
-         {"Datei \"" + dir / "text.wav" + "\" ist keine lesbare Audio-Datei.",
-          "Datei \"" + dir / "empty.wav" + "\" enthält keine Audio-Daten.",
-          "Datei \"" + dir / "missing.wav" + "\" nicht gefunden.", std::string("Maximalzahl der Loops erreicht !!"),
-          "\"" + dir / "4.wav" + "\"\n\"" + dir / "5.wav" + "\""})
+    for (const std::string& told : {"Datei \"" + dir / "text.wav" + "\" ist keine lesbare Audio-Datei.",
+                                    "Datei \"" + dir / "empty.wav" + "\" enthält keine Audio-Daten.",
+                                    "Datei \"" + dir / "missing.wav" + "\" nicht gefunden.",
+                                    std::string("Maximalzahl der Loops erreicht !!"),
+                                    "\"" + dir / "4.wav" + "\"\n\"" + dir / "5.wav" + "\""})
         EXPECT_NE(text.find(told), std::string::npos) << told << "\n--- in ---\n" << text;
     EXPECT_EQ(text.find("3.wav"), std::string::npos);
 

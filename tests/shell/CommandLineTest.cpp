@@ -9,8 +9,8 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(CommandLine, HeadlessOptionsAndTheirErrors) {
-    CommandLine cl = ParseCommandLine(
-        {"--headless", "--audio", "file:in.wav:out.wav", "--fast", "--export=mix.wav", "--seconds", "2.5", "Take"});
+    CommandLine cl = ParseCommandLine({"--headless", "--audio", "file:in.wav:out.wav", "--fast",
+                                       "--export=mix.wav", "--seconds", "2.5", "Take"});
     EXPECT_TRUE(cl.errors.empty() && cl.headless && cl.fast);
     EXPECT_EQ(cl.exportFile, "mix.wav");
     ASSERT_TRUE(cl.seconds);
@@ -18,9 +18,14 @@ TEST(CommandLine, HeadlessOptionsAndTheirErrors) {
     EXPECT_EQ(cl.file, "Take");
 
     // --export only headless; --fast only with a built-in device.
-    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
-             {"--bogus"}, {"--export", "x.wav"}, {"--headless", "--seconds", "0"}, {"--headless", "--seconds"},
-             {"--headless", "--audio", "jack", "--fast"}, {"a.lps", "b.lps"}, {"--audio", "midi"}})
+    for (const std::vector<std::string>& bad :
+         std::vector<std::vector<std::string>>{{"--bogus"},
+                                               {"--export", "x.wav"},
+                                               {"--headless", "--seconds", "0"},
+                                               {"--headless", "--seconds"},
+                                               {"--headless", "--audio", "jack", "--fast"},
+                                               {"a.lps", "b.lps"},
+                                               {"--audio", "midi"}})
         EXPECT_EQ(ParseCommandLine(bad).errors.size(), 1u) << bad[0] << " " << bad.size();
 }
 

@@ -47,7 +47,8 @@ TEST_F(ShippedHelp, ComponentsFileNamesExactlyTheControlsAndGivesThemTheirTexts)
             const Control& c = form.ControlAt(i);
             if (c.Name().empty() || c.Tag() == -8888) continue;
             // The hint came from the file when it carries the control's name.
-            EXPECT_NE(c.Hint().find(kHintNameMark + c.Name()), std::string::npos) << form.Name() << '.' << c.Name();
+            EXPECT_NE(c.Hint().find(kHintNameMark + c.Name()), std::string::npos)
+                << form.Name() << '.' << c.Name();
             const ControlKind k = c.Kind();
             const bool captioned = k == ControlKind::SwitchButton || k == ControlKind::Button ||
                                    k == ControlKind::CheckBox || k == ControlKind::RadioButton ||
@@ -61,7 +62,8 @@ TEST_F(ShippedHelp, ComponentsFileNamesExactlyTheControlsAndGivesThemTheirTexts)
         }
     }
     // Buttons, switches, check boxes and menu entries explain themselves in their tool tip.
-    EXPECT_EQ(withoutToolTip, 0) << "of " << shown << " shown buttons, switches, check boxes and menu entries";
+    EXPECT_EQ(withoutToolTip, 0) << "of " << shown
+                                 << " shown buttons, switches, check boxes and menu entries";
 }
 
 TEST_F(ShippedHelp, EveryHelpLinkLeadsToASectionOfTheGuide) {
@@ -104,20 +106,21 @@ TEST(ComponentsFile, EntriesHelpLinesAndFieldsThatWouldBreakTheFormat) {
 }
 
 TEST(HelpPages, GuideConstructsBecomeHtmlWithAnchorsAndEscapes) {
-    const std::string html = MarkdownToHtml("# Kreisel – Kurzanleitung\n"
-                                            "Ein **Looper** mit *Maus-Hilfe* & <Tasten>, siehe [Makros](#makros).\n"
-                                            "zweite Zeile\n\n"
-                                            "## Stimmgerät, Stimm-Ton\n"
-                                            "- eins `a<b`\n"
-                                            "- zwei\n\n"
-                                            "1. erst\n"
-                                            "2. dann\n\n"
-                                            "| Anweisung | Wirkung |\n"
-                                            "|---|---|\n"
-                                            "| `WAIT n [SEC|BEAT]` | wartet |\n\n"
-                                            "```\n# kein Titel <x>\n```\n"
-                                            "![Bild](bilder/FormKreisel.png)\n",
-                                            "T");
+    const std::string html =
+        MarkdownToHtml("# Kreisel – Kurzanleitung\n"
+                       "Ein **Looper** mit *Maus-Hilfe* & <Tasten>, siehe [Makros](#makros).\n"
+                       "zweite Zeile\n\n"
+                       "## Stimmgerät, Stimm-Ton\n"
+                       "- eins `a<b`\n"
+                       "- zwei\n\n"
+                       "1. erst\n"
+                       "2. dann\n\n"
+                       "| Anweisung | Wirkung |\n"
+                       "|---|---|\n"
+                       "| `WAIT n [SEC|BEAT]` | wartet |\n\n"
+                       "```\n# kein Titel <x>\n```\n"
+                       "![Bild](bilder/FormKreisel.png)\n",
+                       "T");
     for (const char* part :
          {"<h1 id=\"kreisel-kurzanleitung\">Kreisel – Kurzanleitung</h1>",
           "<p>Ein <strong>Looper</strong> mit <em>Maus-Hilfe</em> &amp; &lt;Tasten&gt;, siehe <a "
@@ -125,7 +128,8 @@ TEST(HelpPages, GuideConstructsBecomeHtmlWithAnchorsAndEscapes) {
           "<h2 id=\"stimmgerät-stimm-ton\">", "<ul>\n<li>eins <code>a&lt;b</code></li>\n<li>zwei</li>\n</ul>",
           "<ol>\n<li>erst</li>\n<li>dann</li>\n</ol>", "<tr><th>Anweisung</th><th>Wirkung</th></tr>",
           "<tr><td><code>WAIT n [SEC|BEAT]</code></td><td>wartet</td></tr>",
-          "<pre><code># kein Titel &lt;x&gt;\n</code></pre>", "<img src=\"bilder/FormKreisel.png\" alt=\"Bild\">"})
+          "<pre><code># kein Titel &lt;x&gt;\n</code></pre>",
+          "<img src=\"bilder/FormKreisel.png\" alt=\"Bild\">"})
         EXPECT_NE(html.find(part), std::string::npos) << part << "\n--- in ---\n" << html;
 
     const auto links = ReadHelpLinks({"# Kommentar", "1600 = Makros", "x=y", "1200=Stimmgerät, Stimm-Ton"});

@@ -142,8 +142,7 @@ TEST_F(LoadSaveDialogTest, ExportImportAndSettingsChoices) {
     dialogs.AnswerOpen({prefs});
     Run(false, &F().RBPrefs);
     EXPECT_EQ(Last().options.title, "Einstellungen laden");
-    EXPECT_EQ(calls,
-              (std::vector<std::string>{"save Mein.lps", "load Mein.lps", "apply", "restart"}));
+    EXPECT_EQ(calls, (std::vector<std::string>{"save Mein.lps", "load Mein.lps", "apply", "restart"}));
 
     // The standard files and the mixer set choice need no file dialog.
     calls.clear();

@@ -1,9 +1,9 @@
 // MIDI foot switches through an input double: which messages are presses and releases, what
 // is ignored (system messages, fragments, other channels), learning a mapping on the options
 // page, and an input that is missing and comes back.
+#include "shell/MidiKeys.h"
 #include "core/Form.h"
 #include "forms/MidiOptions.h"
-#include "shell/MidiKeys.h"
 #include "support/FakeMidi.h"
 
 #include <gtest/gtest.h>
@@ -32,15 +32,25 @@ TEST(MidiDecode, NotesAndControllersAreSwitchesAndEverythingElseIsIgnored) {
     for (const Case& c : cases) {
         const auto s = DecodeMidiSwitch(c.bytes.data(), c.bytes.size());
         ASSERT_TRUE(s) << int{c.bytes[0]};
-        EXPECT_TRUE(s->Kind == c.kind && s->Channel == c.channel && s->Number == c.number && s->Down == c.down)
+        EXPECT_TRUE(s->Kind == c.kind && s->Channel == c.channel && s->Number == c.number &&
+                    s->Down == c.down)
             << int{c.bytes[0]} << " " << int{c.bytes[2]};
     }
     // Sysex, a running-status fragment, no status byte, too short or long, a status byte as data,
     // program change, pitch bend, aftertouch, clock.
-    for (const Bytes& b : std::vector<Bytes>{{0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7}, {0x40, 0x7F}, {0x3C, 0x40, 0x00},
-                                              {0x90, 60}, {0x90}, {}, {0x90, 60, 100, 0x80}, {0x90, 0x80, 100},
-                                              {0xB0, 64, 0xFF}, {0xC0, 5, 0}, {0xE0, 0, 64}, {0xA0, 60, 90},
-                                              {0xF8, 0, 0}})
+    for (const Bytes& b : std::vector<Bytes>{{0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7},
+                                             {0x40, 0x7F},
+                                             {0x3C, 0x40, 0x00},
+                                             {0x90, 60},
+                                             {0x90},
+                                             {},
+                                             {0x90, 60, 100, 0x80},
+                                             {0x90, 0x80, 100},
+                                             {0xB0, 64, 0xFF},
+                                             {0xC0, 5, 0},
+                                             {0xE0, 0, 64},
+                                             {0xA0, 60, 90},
+                                             {0xF8, 0, 0}})
         EXPECT_FALSE(DecodeMidiSwitch(b.data(), b.size())) << b.size() << " bytes";
 }
 
@@ -108,7 +118,7 @@ TEST_F(MidiRig, AFullRingDropsWhatItCannotHoldAndGoesOnAfterwards) {
         burst.push_back({0x80, 36, 0});
     }
     Play(burst);
-    EXPECT_EQ(strokes, 128); // the ring holds 256 messages
+    EXPECT_EQ(strokes, 128);                // the ring holds 256 messages
     for (int round = 0; round < 3; ++round) // over the ring's wrap
         Play(std::vector<Bytes>(100, Bytes{0x90, 36, 100}));
     EXPECT_EQ(strokes, 129); // held down: one press
@@ -160,7 +170,8 @@ TEST_F(MidiOptionsRig, AMissingInputIsReportedOnceAndWorksWhenSwitchedOnAgain) {
     EXPECT_FALSE(options.SBMidiKeys.Down());
     EXPECT_FALSE(midi.MidiEnabled);
     ASSERT_EQ(reports.size(), 1u);
-    EXPECT_EQ(reports[0], "MIDI-Eingang \"JACK: pedal:out\" momentan nicht verfügbar - MIDI-Steuerung ausgeschaltet.");
+    EXPECT_EQ(reports[0],
+              "MIDI-Eingang \"JACK: pedal:out\" momentan nicht verfügbar - MIDI-Steuerung ausgeschaltet.");
     for (int i = 0; i < 10; ++i)
         midi.Deliver();
     EXPECT_EQ(reports.size(), 1u);

@@ -43,7 +43,8 @@ class JackPedal {
     }
     // Waits until the message has gone out in a cycle.
     bool Send(unsigned char status, unsigned char number, unsigned char value) {
-        pending_.store(0x1000000u | unsigned{status} << 16 | unsigned{number} << 8 | value, std::memory_order_release);
+        pending_.store(0x1000000u | unsigned{status} << 16 | unsigned{number} << 8 | value,
+                       std::memory_order_release);
         const auto until = SteadyClock::now() + 2s;
         while (pending_.load(std::memory_order_acquire) != 0) {
             if (SteadyClock::now() > until) return false;
@@ -128,8 +129,8 @@ TEST(MidiPedalJack, ALongAndAShortPressOnAJackMidiPortStartTheMacroOfKeySequ21) 
     core.Midi().Mappings[0] = {MidiKind::Note, 36, 13}; // return: a sequence key
     core.Midi().MidiPortName = "JACK: pedal:out";
     core.MidiControls().SBMidiKeys.UserClick();
-    ASSERT_TRUE(core.Midi().IsOpen()) << looper.Status() << "\ninputs listed: "
-                                      << core.MidiControls().CBMidiPorts.Items().size();
+    ASSERT_TRUE(core.Midi().IsOpen())
+        << looper.Status() << "\ninputs listed: " << core.MidiControls().CBMidiPorts.Items().size();
 
     constexpr int kTakes = 3;
     std::vector<std::string> seen;
@@ -141,7 +142,7 @@ TEST(MidiPedalJack, ALongAndAShortPressOnAJackMidiPortStartTheMacroOfKeySequ21) 
         ASSERT_TRUE(pedal.Send(0x80, 36, 0));
         looper.Serve(150ms); // pause: far below 1000 ms
         ASSERT_TRUE(pedal.Send(0x90, 36, 90));
-        looper.Serve(50ms); // short: far below 400 ms
+        looper.Serve(50ms);                   // short: far below 400 ms
         ASSERT_TRUE(pedal.Send(0x90, 36, 0)); // note on with velocity 0 lets go
         const auto until = SteadyClock::now() + 3s;
         while (looper.Memo1() == before && SteadyClock::now() < until)

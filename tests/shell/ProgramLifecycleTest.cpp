@@ -103,7 +103,8 @@ TEST_F(Lifecycle, MissingFilesAreReportedAndTheProgramRuns) {
                                  "\" (Texte,Maus-Hilfe,usw.) nicht gefunden!!"));
     EXPECT_TRUE(dialogs.WasShown("Aufruf-Parameter:  Datei \"Gone\" nicht gefunden !!"));
     for (const auto& r : dialogs.Requests())
-        EXPECT_TRUE(r.Text().find("Aufruf-Parameter") == std::string::npos || r.question.caption == "Meldung");
+        EXPECT_TRUE(r.Text().find("Aufruf-Parameter") == std::string::npos ||
+                    r.question.caption == "Meldung");
     EXPECT_EQ(dialogs.PendingAnswers(), 0u);
 
     // The memory switch is no file, and a bad one is only reported.

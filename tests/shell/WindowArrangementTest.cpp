@@ -36,9 +36,9 @@ TEST_F(Arrangement, ShownWindowsStayOnTopEntriesAndPlacesSurviveASaveAndARestart
     Press(core->TunerC().CBShowInputFreq);
     Press(S().PMShowOptions); // the menu entry moves its tool button along
     EXPECT_TRUE(S().ToolShowOptions.Down());
-    for (Control* c : {&S().PMLoopsStayOnTop, &S().PMFadersStayOnTop, &S().PMOptionsStayOnTop,
-                       &S().PMControlsStayOnTop, &S().PMShowAddedDisplays, &S().PMControlsShowLabels,
-                       &S().PMDebugMode})
+    for (Control* c :
+         {&S().PMLoopsStayOnTop, &S().PMFadersStayOnTop, &S().PMOptionsStayOnTop, &S().PMControlsStayOnTop,
+          &S().PMShowAddedDisplays, &S().PMControlsShowLabels, &S().PMDebugMode})
         Press(*c);
     EXPECT_TRUE(S().PanelSKCounters.Visible());
     EXPECT_FALSE(S().PMControlsAutoSize.Enabled());
@@ -55,8 +55,8 @@ TEST_F(Arrangement, ShownWindowsStayOnTopEntriesAndPlacesSurviveASaveAndARestart
     core->ApplyAfterLoad();
     EXPECT_TRUE(core->Macros().Visible() && M().SBShowMacros.Down() && core->FadersForm().Visible());
     EXPECT_TRUE(core->Options().Visible() && core->TunerC().CBShowInputFreq.Checked());
-    for (Control* c : {&S().PMShowMacrosKeys, &S().PMShowOptions, &S().PMLoopsStayOnTop, &S().PMFadersStayOnTop,
-                       &S().PMOptionsStayOnTop, &S().PMControlsStayOnTop})
+    for (Control* c : {&S().PMShowMacrosKeys, &S().PMShowOptions, &S().PMLoopsStayOnTop,
+                       &S().PMFadersStayOnTop, &S().PMOptionsStayOnTop, &S().PMControlsStayOnTop})
         EXPECT_TRUE(c->Checked()) << c->Name();
     for (Control* c : {&S().PMShowAddedDisplays, &S().PMControlsShowLabels, &core->HelpTexts().MIMouseHelp})
         EXPECT_FALSE(c->Checked()) << c->Name();
@@ -98,7 +98,8 @@ TEST(WindowPlacement, WindowsOffEveryScreenArePulledBackOntoTheNearest) {
         const WindowGeometry g = KeepOnScreen(c.frame, *c.screens);
         EXPECT_TRUE(g.Left == c.placed.Left && g.Top == c.placed.Top && g.Width == c.placed.Width &&
                     g.Height == c.placed.Height)
-            << c.frame.Left << "," << c.frame.Top << " -> " << g.Left << "," << g.Top << " " << g.Width << "x" << g.Height;
+            << c.frame.Left << "," << c.frame.Top << " -> " << g.Left << "," << g.Top << " " << g.Width << "x"
+            << g.Height;
     }
 }
 
