@@ -18,8 +18,16 @@ class OptionsWindow : public FormWindow {
 
     QTabWidget* Pages() const { return pages_; }
 
+    // Width in debug mode, where the window can also be sized freely; otherwise it keeps the size
+    // it had before.
+    static constexpr int DebugWidth = 740;
+    void FollowDebugMode();
+
   private:
     QTabWidget* pages_ = nullptr;
+    const Control* debugMode_ = nullptr;
+    int shownDebug_ = -1;
+    QSize sizeBeforeDebug_;
 };
 
 } // namespace kreisel
