@@ -2,9 +2,11 @@
 #include "GuiRig.h"
 
 #include "gui/KeyRouter.h"
+#include "gui/MouseHelpWindow.h"
 #include "gui/OptionsWindow.h"
 
 #include <QApplication>
+#include <QEnterEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
@@ -70,6 +72,25 @@ TEST(HelpKey, OpensTheGuideAtThePointersLinkAndNeverRunsAKeyCommand) {
     qApp->removeEventFilter(&keys);
     EXPECT_EQ(reached, std::vector<int>{'H'});
     EXPECT_EQ(released, (std::vector<std::pair<QWidget*, int>>{{&window, 'H'}}));
+}
+
+// The link is the control's while the pointer is on it; off it, F1 opens the guide at its start.
+TEST(HelpKey, LeavingAControlTakesItsHelpLinkAway) {
+    GuiRig rig;
+    MouseHelp& help = rig.core.HelpTexts();
+    MouseHelpTracker tracker(help, rig.binder);
+    qApp->installEventFilter(&tracker);
+    rig.core.Main().SBRecord.SetHint("Aufnahme|Startet die Aufnahme\r\nF1=1200\r\n$$SBRecord");
+    auto* record = rig.Widget<QWidget>("SBRecord");
+    ASSERT_NE(record, nullptr);
+    const QPointF at(2, 2);
+    QEnterEvent enter(at, record->mapToGlobal(at), record->mapToGlobal(at));
+    QApplication::sendEvent(record, &enter);
+    EXPECT_EQ(help.HelpContextCurrent, 1200);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(record, &leave);
+    qApp->removeEventFilter(&tracker);
+    EXPECT_EQ(help.HelpContextCurrent, MouseHelp::DefaultHelpContext);
 }
 
 // Debug mode widens the options window and lets it be sized; switched off, it has its old size
