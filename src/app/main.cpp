@@ -168,8 +168,8 @@ int main(int argc, char* argv[]) {
     help.OpenHelp = [&desktop, &dialogs](int context) {
         if (!desktop.OpenHelp(context)) dialogs.ShowMessage("Benutzerhandbuch (Hilfe-Seiten) nicht gefunden!");
     };
-    core.Help = [&help] { help.OpenHelp(help.HelpContextCurrent); };
-    mainWindow.AddHelpMenu(help.MIMouseHelp, core.Help);
+    // The menu entry opens the guide at its start; F1 where the pointer is.
+    mainWindow.AddHelpMenu(help.MIMouseHelp, [&help] { help.OpenHelp(MouseHelp::DefaultHelpContext); });
 
     // Every window's place and size live in its form, which the settings file keeps.
     WindowKeeper keeper;
@@ -178,6 +178,7 @@ int main(int argc, char* argv[]) {
                                                             &soundCardWindow, &optionsWindow, &mouseHelpWindow})
         keeper.Keep(w, w->Model());
     keeper.Keep(&loadSaveWindow, core.LoadSaveForm(), false);
+    keeper.Keep(&tunerWindow, core.TunerC().Window);
 
     KeyRouter keys;
     keys.KeyDown = [&core](int vk) {
@@ -186,6 +187,14 @@ int main(int argc, char* argv[]) {
                             mods.testFlag(Qt::AltModifier));
     };
     keys.KeyUp = [&core](int vk) { return core.KeyUp(vk); };
+    keys.Help = [&help] { help.OpenHelp(help.HelpContextCurrent); };
+    core.Help = [&keys] { keys.AskForHelp(); }; // F1 sent by a foot switch
+    // H released in the tuner's window (or the options window) holds or resumes the measurement.
+    keys.Released = [&](QWidget* window, int vk) {
+        TunerControls& t = core.TunerC();
+        if (vk == 'H' && (window == &tunerWindow || window == &optionsWindow) && t.CBShowInputFreq.Checked())
+            t.SBIFMeasPause.UserClick();
+    };
     core.CloseProgram = [&mainWindow] { mainWindow.close(); };
     app.installEventFilter(&keys);
 

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTextEdit>
+#include <QTimer>
 #include <QWidget>
 
 namespace kreisel {
@@ -112,8 +113,23 @@ bool KeyRouter::eventFilter(QObject* watched, QEvent* event) {
     QWidget* first = QApplication::focusWidget();
     if (first == nullptr) first = QApplication::activeWindow();
     if (watched != first) return false;
-    if (QApplication::activeModalWidget() != nullptr || TakesText(first)) return false;
-    return Route(*static_cast<QKeyEvent*>(event), event->type() == QEvent::KeyPress);
+    if (QApplication::activeModalWidget() != nullptr) return false;
+    auto& key = *static_cast<QKeyEvent*>(event);
+    if (key.key() == Qt::Key_F1) {
+        if (event->type() == QEvent::KeyPress && !key.isAutoRepeat()) AskForHelp();
+        return true;
+    }
+    if (TakesText(first)) return false;
+    const bool down = event->type() == QEvent::KeyPress;
+    const bool took = Route(key, down);
+    if (!down && !key.isAutoRepeat() && Released) Released(first->window(), VirtualKeyFromQt(key.key(), key.modifiers()));
+    return took;
+}
+
+void KeyRouter::AskForHelp() {
+    QTimer::singleShot(HelpDelayMs, this, [this] {
+        if (Help) Help();
+    });
 }
 
 bool KeyRouter::Route(QKeyEvent& key, bool down) {

@@ -9,6 +9,7 @@
 #include <set>
 
 class QKeyEvent;
+class QWidget;
 
 namespace kreisel {
 
@@ -23,6 +24,15 @@ class KeyRouter : public QObject {
     // Each returns true when the key was taken; the widget then never sees it.
     std::function<bool(int virtualKey)> KeyDown;
     std::function<bool(int virtualKey)> KeyUp;
+    // F1 opens the help wherever the focus is, in text fields and with the keyboard locked too.
+    // It never reaches KeyDown, so a key-file command for F1 never runs. The help is asked for
+    // only after HelpDelayMs of event processing, so that the pointer's last move has set the
+    // help link.
+    std::function<void()> Help;
+    // Every routed key release with the window it was typed in, whether or not the core took it.
+    std::function<void(QWidget* window, int virtualKey)> Released;
+    static constexpr int HelpDelayMs = 100;
+    void AskForHelp();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -404,7 +404,7 @@ void MainWindow::AddHelpMenu(Control& mouseHelpEntry, std::function<void()> open
     help->addAction(mouseHelp);
     QAction* guide = help->addAction(QStringLiteral("Benutzerhandbuch"));
     guide->setShortcut(QKeySequence(Qt::Key_F1));
-    // F1 reaches the key handler first; the entry is for the mouse.
+    // F1 is taken by the key router first; the entry is for the mouse.
     guide->setShortcutContext(Qt::WidgetShortcut);
     connect(guide, &QAction::triggered, this, [openHelp = std::move(openHelp)] {
         if (openHelp) openHelp();

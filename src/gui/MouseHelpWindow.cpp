@@ -89,6 +89,13 @@ bool MouseHelpTracker::eventFilter(QObject* watched, QEvent* event) {
         }
         break;
     }
+    case QEvent::Leave:
+        // Off the control, F1 opens the guide at its start again; the window keeps its text to read.
+        if (current_ != nullptr && binder_.ControlOf(watched) == current_) {
+            current_ = nullptr;
+            help_.HelpContextCurrent = MouseHelp::DefaultHelpContext;
+        }
+        break;
     case QEvent::KeyPress: {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->isAutoRepeat() || current_ == nullptr) break;

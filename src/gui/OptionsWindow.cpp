@@ -121,6 +121,8 @@ std::vector<GroupSpec> LatencyPage() {
 OptionsWindow::OptionsWindow(TFormOptions& options, Binder& binder, std::vector<Form*> forms, QWidget* parent)
     : FormWindow(options, parent) {
     setObjectName(QString::fromStdString(options.Name()));
+    for (const Form* f : forms)
+        if (debugMode_ == nullptr) debugMode_ = f->Find("PMDebugMode");
     auto* col = new QVBoxLayout(this);
     col->setContentsMargins(4, 4, 4, 4);
     pages_ = new QTabWidget(this);
@@ -138,6 +140,25 @@ OptionsWindow::OptionsWindow(TFormOptions& options, Binder& binder, std::vector<
     binder.Bind(options.PageControlOptions, pages_);
     col->addWidget(pages_);
     resize(640, 560);
+    sizeBeforeDebug_ = size();
+    connect(&binder, &Binder::Refreshed, this, &OptionsWindow::FollowDebugMode);
+    FollowDebugMode();
+}
+
+void OptionsWindow::FollowDebugMode() {
+    const int on = debugMode_ != nullptr && debugMode_->Checked() ? 1 : 0;
+    if (on == shownDebug_) return;
+    const bool first = shownDebug_ < 0;
+    shownDebug_ = on;
+    if (first && on == 0) return;
+    // The window stays sizeable outside debug mode too: a size the performer gave it, kept in the
+    // settings file, must come back after a restart.
+    if (on != 0) {
+        sizeBeforeDebug_ = size();
+        resize(DebugWidth, height());
+    } else {
+        resize(sizeBeforeDebug_);
+    }
 }
 
 } // namespace kreisel

@@ -18,8 +18,16 @@ class OptionsWindow : public FormWindow {
 
     QTabWidget* Pages() const { return pages_; }
 
+    // Width the window widens to when debug mode is switched on; switched off, it has the size it
+    // had before.
+    static constexpr int DebugWidth = 740;
+    void FollowDebugMode();
+
   private:
     QTabWidget* pages_ = nullptr;
+    const Control* debugMode_ = nullptr;
+    int shownDebug_ = -1;
+    QSize sizeBeforeDebug_;
 };
 
 } // namespace kreisel

@@ -8,8 +8,8 @@
 
 namespace kreisel {
 
-void WindowKeeper::Keep(QWidget* window, Form& form, bool withSize) {
-    kept_.push_back({window, &form, withSize});
+void WindowKeeper::Keep(QWidget* window, WindowGeometry& geometry, bool withSize) {
+    kept_.push_back({window, &geometry, withSize});
     window->installEventFilter(this);
 }
 
@@ -22,8 +22,8 @@ std::vector<ScreenArea> WindowKeeper::Screens() {
     return screens;
 }
 
-void WindowKeeper::Apply(QWidget* window, Form& form, bool withSize) {
-    WindowGeometry g = form.Geometry();
+void WindowKeeper::Apply(QWidget* window, WindowGeometry& geometry, bool withSize) {
+    WindowGeometry g = geometry;
     if (!withSize) {
         g.Width = window->width();
         g.Height = window->height();
@@ -34,17 +34,17 @@ void WindowKeeper::Apply(QWidget* window, Form& form, bool withSize) {
     window->move(placed.Left, placed.Top);
     if (withSize) window->resize(placed.Width, placed.Height);
     applying_ = false;
-    form.Geometry().Left = placed.Left;
-    form.Geometry().Top = placed.Top;
+    geometry.Left = placed.Left;
+    geometry.Top = placed.Top;
     if (withSize) {
-        form.Geometry().Width = placed.Width;
-        form.Geometry().Height = placed.Height;
+        geometry.Width = placed.Width;
+        geometry.Height = placed.Height;
     }
 }
 
 void WindowKeeper::ApplyAll() {
     for (const Kept& k : kept_)
-        Apply(k.window, *k.form, k.withSize);
+        Apply(k.window, *k.geometry, k.withSize);
     // From now on moves are the performer's: until the saved places were applied, windows that
     // came up at their default places must not overwrite them.
     tracking_ = true;
@@ -54,7 +54,7 @@ bool WindowKeeper::eventFilter(QObject* watched, QEvent* event) {
     if (!tracking_ || applying_ || (event->type() != QEvent::Move && event->type() != QEvent::Resize)) return false;
     for (const Kept& k : kept_) {
         if (k.window != watched || !k.window->isVisible()) continue;
-        WindowGeometry& g = k.form->Geometry();
+        WindowGeometry& g = *k.geometry;
         const QPoint at = k.window->frameGeometry().topLeft();
         g.Left = at.x();
         g.Top = at.y();

@@ -20,11 +20,13 @@ class WindowKeeper : public QObject {
     explicit WindowKeeper(QObject* parent = nullptr) : QObject(parent) {}
 
     // withSize: the window's size is saved too (the load/save dialog keeps only its place).
-    void Keep(QWidget* window, Form& form, bool withSize = true);
+    void Keep(QWidget* window, Form& form, bool withSize = true) { Keep(window, form.Geometry(), withSize); }
+    // A window without a form of its own (the tuner's) keeps its place in a geometry of its model.
+    void Keep(QWidget* window, WindowGeometry& geometry, bool withSize = true);
     // Applies the models' geometry to their windows, each pulled onto a screen; moves and resizes
     // are recorded from then on.
     void ApplyAll();
-    void Apply(QWidget* window, Form& form, bool withSize);
+    void Apply(QWidget* window, WindowGeometry& geometry, bool withSize);
     // The available area of every screen.
     static std::vector<ScreenArea> Screens();
 
@@ -34,7 +36,7 @@ class WindowKeeper : public QObject {
   private:
     struct Kept {
         QWidget* window;
-        Form* form;
+        WindowGeometry* geometry;
         bool withSize;
     };
     std::vector<Kept> kept_;

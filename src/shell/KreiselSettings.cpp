@@ -62,6 +62,8 @@ void KreiselSettings::WindowSections(SettingsPass& p) {
 
     p.Section("WindowFaders");
     p.Geometry(core_.FadersForm().Geometry());
+    p.Section("WindowTuner");
+    p.Geometry(core_.TunerC().Window);
 
     // Windows that are not built into the program keep their sections untouched.
     if (Form* dialog = core_.Forms().FindForm("FormLoadSaveDlg")) {

@@ -103,6 +103,9 @@ struct TunerControls {
     Control& LabelDiffCent;
     Control& ButtonWinMixerRecord;
     Control& ButtonWinMixerPlay;
+
+    // Where the tuner's window stands; it has no form of its own, so its place is kept here.
+    WindowGeometry Window;
 };
 
 } // namespace kreisel
