@@ -112,12 +112,6 @@ TEST_F(Stage, TwoTapsStartTheRecordingOneBeatLater) {
     EXPECT_LE(started - second, 500 + kBlockMs);
 }
 
-} // namespace
-} // namespace kreisel::test
-
-namespace kreisel::test {
-namespace {
-
 TEST_F(Stage, KeysRecordPunchAndLockTheKeyboard) {
     M().CBContinuousRecordingLoops.SetChecked(false);
     StartPlain();

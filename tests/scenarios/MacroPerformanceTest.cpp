@@ -1,9 +1,8 @@
 // Macros driving the whole looper: the transport through its buttons, waits resumed by the
 // block, the loop end and the metronome, keys, and the per-loop controls under their loop names.
 #include "scenarios/Stage.h"
+#include "core/Text.h"
 #include "support/ScratchFiles.h"
-
-#include <sstream>
 
 namespace kreisel::test {
 namespace {
@@ -12,11 +11,7 @@ class MacroPerformance : public Stage {
   protected:
     MacroInterpreter& Macros() { return core->Interpreter(); }
     void StartMacros(const std::string& text) {
-        std::vector<std::string> lines;
-        std::istringstream in(text);
-        for (std::string line; std::getline(in, line);)
-            lines.push_back(line);
-        core->Macros().MemoMacros.SetLines(lines);
+        core->Macros().MemoMacros.SetLines(SplitLines(text));
         core->Macros().ButtonStartStopMacros.Click();
         ASSERT_TRUE(Macros().MacrosActive());
     }

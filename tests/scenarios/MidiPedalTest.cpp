@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <tuple>
 #include <unistd.h>
 
 namespace kreisel::test {
@@ -98,14 +99,12 @@ TEST_F(MidiPedal, TheMidiSectionSurvivesASaveAndALoad) {
     EXPECT_TRUE(core->MidiControls().SBMidiKeys.Down());
     EXPECT_EQ(midi.MidiPortName, "JACK: pedal:out");
     EXPECT_EQ(core->MidiControls().CBMidiChannel.ItemIndex(), 10);
-    EXPECT_EQ(midi.Mappings[0].Kind, MidiKind::Note);
-    EXPECT_EQ(midi.Mappings[0].Number, 36);
-    EXPECT_EQ(midi.Mappings[0].Key, 13);
-    EXPECT_EQ(midi.Mappings[1].Kind, MidiKind::Controller);
-    EXPECT_EQ(midi.Mappings[1].Number, 127);
-    EXPECT_EQ(midi.Mappings[7].Kind, MidiKind::Controller);
-    EXPECT_EQ(midi.Mappings[7].Number, 80);
-    EXPECT_EQ(midi.Mappings[7].Key, 65);
+    auto mapping = [&](size_t i) {
+        return std::tuple(midi.Mappings[i].Kind, midi.Mappings[i].Number, midi.Mappings[i].Key);
+    };
+    EXPECT_EQ(mapping(0), std::tuple(MidiKind::Note, 36, 13));
+    EXPECT_EQ(mapping(1), std::tuple(MidiKind::Controller, 127, 0));
+    EXPECT_EQ(mapping(7), std::tuple(MidiKind::Controller, 80, 65));
 }
 
 } // namespace

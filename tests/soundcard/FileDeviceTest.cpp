@@ -1,6 +1,7 @@
 // The built-in device: WAV files in any format and rate in, 16-bit stereo WAV out, silence after
 // the end, the test tone, the format checks, and one short run of the paced mode.
 #include "soundcard/filedevice/FileDevice.h"
+#include "persistence/SoundFiles.h"
 #include "support/ScratchFiles.h"
 
 #include <gtest/gtest.h>
@@ -9,8 +10,6 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <filesystem>
-#include <functional>
 #include <numbers>
 #include <thread>
 #include <vector>
@@ -18,29 +17,16 @@
 namespace kreisel {
 namespace {
 
-namespace fs = std::filesystem;
-
 struct FileDeviceTest : ::testing::Test {
-    test::ScratchFolder scratch{"filedevice"};
-    const fs::path dir = scratch.Dir();
+    test::ScratchFolder dir{"filedevice"};
+    std::vector<int16_t> got; // what the input delivered
+    FileDevice d;
 
-    // A WAV file of `frames` frames whose sample (frame, channel) the function gives.
-    fs::path WriteWav(const std::string& name, int rate, int channels, int frames, int format,
-                      const std::function<double(int, int)>& sample) {
-        const fs::path path = dir / name;
-        SF_INFO info{};
-        info.samplerate = rate;
-        info.channels = channels;
-        info.format = format;
-        SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
-        EXPECT_NE(f, nullptr) << sf_strerror(nullptr);
-        std::vector<double> data(static_cast<size_t>(frames) * channels);
-        for (int i = 0; i < frames; ++i)
-            for (int c = 0; c < channels; ++c)
-                data[static_cast<size_t>(i) * channels + c] = sample(i, c);
-        sf_writef_double(f, data.data(), frames);
-        sf_close(f);
-        return path;
+    FileDeviceTest() { d.SetPacing(FileDevice::Pacing::LockStep); }
+    int OpenInput(const StreamFormat& format) {
+        return d.OpenInput(0, format, [this](const int16_t* frames, int count) {
+            got.insert(got.end(), frames, frames + 2 * count);
+        });
     }
 };
 
@@ -54,42 +40,30 @@ int Crossings(const std::vector<int16_t>& stereo, size_t from, size_t to) {
 
 TEST_F(FileDeviceTest, MonoFileAtAnotherRateRoundTripsToAStereoWav) {
     // One second of a 1000 Hz tone at 48 kHz, mono, 24-bit.
-    const fs::path in = WriteWav("in.wav", 48000, 1, 48000, SF_FORMAT_WAV | SF_FORMAT_PCM_24, [](int i, int) {
-        return 0.3 * std::sin(2 * std::numbers::pi * 1000 * i / 48000.0);
-    });
-    const fs::path out = dir / "out.wav";
-    FileDevice d;
-    d.SetPacing(FileDevice::Pacing::LockStep);
-    d.SetInputFile(in);
-    d.SetOutputFile(out);
-    std::vector<int16_t> loop; // what came in goes out again
-    int64_t received = 0;
+    std::vector<int16_t> tone(48000);
+    for (size_t i = 0; i < tone.size(); ++i)
+        tone[i] = static_cast<int16_t>(std::lround(0.3 * 32768 * std::sin(2 * std::numbers::pi * 1000 * i / 48000.0)));
+    test::WriteSound(dir / "in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 1, 48000, tone);
+    d.SetInputFile(dir / "in.wav");
+    d.SetOutputFile(dir / "out.wav");
     const StreamFormat format{44100, 2, 1000};
-    ASSERT_EQ(d.OpenInput(0, format,
-                          [&](const int16_t* frames, int count) {
-                              loop.insert(loop.end(), frames, frames + 2 * count);
-                              received += count;
-                          }),
-              AudioOk);
+    ASSERT_EQ(OpenInput(format), AudioOk);
     ASSERT_EQ(d.OpenOutput(0, format,
-                           [&](int16_t* frames, int count) {
-                               std::copy(loop.begin(), loop.begin() + 2 * count, frames);
-                               loop.erase(loop.begin(), loop.begin() + 2 * count);
+                           [&](int16_t* frames, int count) { // what came in goes out again
+                               std::copy(got.begin(), got.begin() + 2 * count, frames);
+                               got.erase(got.begin(), got.begin() + 2 * count);
                            }),
               AudioOk);
     ASSERT_EQ(d.Start(), AudioOk);
     int steps = 0;
-    while (!d.InputFinished() && steps < 100) {
+    for (; !d.InputFinished() && steps < 100; ++steps)
         d.Pump();
-        ++steps;
-    }
     d.Step(1000); // a block of the silence after the end
     d.Close();
     EXPECT_EQ(d.InputPosition(), int64_t{steps + 1} * 1000);
-    EXPECT_EQ(received, d.InputPosition());
 
     SF_INFO info{};
-    SNDFILE* f = sf_open(out.c_str(), SFM_READ, &info);
+    SNDFILE* f = sf_open((dir / "out.wav").c_str(), SFM_READ, &info);
     ASSERT_NE(f, nullptr);
     EXPECT_EQ(info.channels, 2);
     EXPECT_EQ(info.samplerate, 44100);
@@ -101,35 +75,26 @@ TEST_F(FileDeviceTest, MonoFileAtAnotherRateRoundTripsToAStereoWav) {
 
     // The tone lasts one second at the new rate, on both channels; then silence.
     size_t last = 0;
-    for (size_t i = 0; i < played.size() / 2; ++i)
+    int peak = 0;
+    for (size_t i = 0; i < played.size() / 2; ++i) {
         if (std::abs(played[2 * i]) > 300) last = i;
+        peak = std::max(peak, std::abs(int{played[2 * i]}));
+        ASSERT_EQ(played[2 * i], played[2 * i + 1]) << i;
+    }
     EXPECT_NEAR(static_cast<double>(last), 44100, 50);
     EXPECT_NEAR(Crossings(played, 1000, 43100), 42100 * 1000.0 / 44100, 1.5); // 1000 Hz
-    bool equal = true;
-    for (size_t i = 0; i < played.size() / 2; ++i)
-        equal = equal && played[2 * i] == played[2 * i + 1];
-    EXPECT_TRUE(equal);
-    int peak = 0;
-    for (int16_t v : played)
-        peak = std::max(peak, std::abs(int{v}));
     EXPECT_NEAR(peak, 0.3 * 32768, 200);
 }
 
 TEST_F(FileDeviceTest, SameRateKeepsValuesAndTakesTheFirstTwoChannels) {
-    const fs::path in = WriteWav("three.wav", 44100, 3, 2500, SF_FORMAT_WAV | SF_FORMAT_PCM_16,
-                                 [](int i, int c) { return ((c + 1) * 100 + i % 7) / 32768.0; });
-    FileDevice d;
-    d.SetPacing(FileDevice::Pacing::LockStep);
-    d.SetInputFile(in);
-    std::vector<int16_t> got;
-    ASSERT_EQ(d.OpenInput(0, {44100, 2, 1000},
-                          [&](const int16_t* frames, int count) {
-                              got.insert(got.end(), frames, frames + 2 * count);
-                          }),
-              AudioOk);
+    std::vector<int16_t> values(3 * 2500);
+    for (size_t i = 0; i < values.size(); ++i)
+        values[i] = static_cast<int16_t>((i % 3 + 1) * 100 + i / 3 % 7);
+    test::WriteSound(dir / "three.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 3, 44100, values);
+    d.SetInputFile(dir / "three.wav");
+    ASSERT_EQ(OpenInput({44100, 2, 1000}), AudioOk);
     ASSERT_EQ(d.Start(), AudioOk);
-    d.Step(1000);
-    d.Step(1000);
+    d.Step(2000);
     EXPECT_FALSE(d.InputFinished());
     d.Step(1000);
     EXPECT_TRUE(d.InputFinished());
@@ -143,18 +108,11 @@ TEST_F(FileDeviceTest, SameRateKeepsValuesAndTakesTheFirstTwoChannels) {
 }
 
 TEST_F(FileDeviceTest, ToneSourceAndDiscardedOutputAtItsOwnRate) {
-    FileDevice d;
-    d.SetPacing(FileDevice::Pacing::LockStep);
     d.SetInputTone(441.0, 10000);
     EXPECT_EQ(d.InputDevices().at(0).Name, "Testton 441 Hz");
     EXPECT_EQ(d.OutputDevices().at(0).Name, "keine Ausgabe");
-    std::vector<int16_t> got;
     int outFrames = 0;
-    ASSERT_EQ(d.OpenInput(0, {44100, 2, 441},
-                          [&](const int16_t* frames, int count) {
-                              got.insert(got.end(), frames, frames + 2 * count);
-                          }),
-              AudioOk);
+    ASSERT_EQ(OpenInput({44100, 2, 441}), AudioOk);
     // The output runs 1 % faster, as a drift correction of the output rate asks.
     ASSERT_EQ(d.OpenOutput(0, {44541, 2, 441}, [&](int16_t*, int count) { outFrames += count; }), AudioOk);
     ASSERT_EQ(d.Start(), AudioOk);
@@ -170,7 +128,6 @@ TEST_F(FileDeviceTest, ToneSourceAndDiscardedOutputAtItsOwnRate) {
 }
 
 TEST_F(FileDeviceTest, RefusesWhatItCannotOpen) {
-    FileDevice d;
     EXPECT_EQ(d.QueryInput(1, {}), AudioBadDeviceId);
     EXPECT_EQ(d.QueryOutput(0, {0, 2, 1000}), AudioBadFormat);
     EXPECT_EQ(d.QueryInput(0, {44100, 1, 1000}), AudioBadFormat);
@@ -178,13 +135,12 @@ TEST_F(FileDeviceTest, RefusesWhatItCannotOpen) {
     EXPECT_EQ(d.OpenInput(0, {}, {}), AudioFileError);
     EXPECT_NE(d.ErrorText(AudioFileError).find("fehlt.wav"), std::string::npos);
     EXPECT_FALSE(d.IsOpen());
-    d.SetOutputFile(dir / "kein" / "ordner.wav");
+    d.SetOutputFile(dir / "kein/ordner.wav");
     EXPECT_EQ(d.OpenOutput(0, {}, {}), AudioFileError);
     EXPECT_EQ(d.Start(), AudioUnspecified);
     // A rate libsamplerate cannot reach from the file's.
-    const fs::path low =
-        WriteWav("low.wav", 100, 1, 10, SF_FORMAT_WAV | SF_FORMAT_PCM_16, [](int, int) { return 0.0; });
-    d.SetInputFile(low);
+    test::WriteSound(dir / "low.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 100, std::vector<int16_t>(10));
+    d.SetInputFile(dir / "low.wav");
     EXPECT_EQ(d.OpenInput(0, {100000, 2, 1000}, {}), AudioFileError);
     EXPECT_NE(d.ErrorText(AudioFileError).find("100 Hz lässt sich nicht umrechnen"), std::string::npos);
     EXPECT_EQ(d.OpenInput(0, {8000, 2, 1000}, {}), AudioOk);
@@ -193,7 +149,7 @@ TEST_F(FileDeviceTest, RefusesWhatItCannotOpen) {
 
 // The one test that runs in real time: the pacing thread delivers periods on its own and stops
 // when closed.
-TEST_F(FileDeviceTest, PacedModeRunsOnItsOwnThread) {
+TEST(FileDevicePaced, RunsOnItsOwnThread) {
     FileDevice d;
     d.SetInputSilence();
     std::atomic<bool> otherThread{false};

@@ -24,7 +24,7 @@ struct FormThreadSKTest : ::testing::Test, SoundRig {
     }
 };
 
-TEST_F(FormThreadSKTest, BlockLengthIsStoredInBytes) {
+TEST_F(FormThreadSKTest, BlockLengthIsStoredInBytesAndAMissingFileKeepsTheValues) {
     EXPECT_TRUE(window.LoadSaveIniFile(Ini("[Soundkarte]\nMemBlockLength=3000\n"), false));
     EXPECT_EQ(window.SEMemBlockFrames.Value(), 750);
     EXPECT_EQ(engine->BlockBytes, 3000);
@@ -42,6 +42,13 @@ TEST_F(FormThreadSKTest, BlockLengthIsStoredInBytes) {
     EXPECT_EQ(window.Top, 17);
     EXPECT_FALSE(window.LabelInfoRestart.Visible()); // loading is no change by the user
     EXPECT_TRUE(dialogs.Requests().empty());
+
+    const fs::path missing = dir / "fehlt.LPS";
+    EXPECT_FALSE(window.LoadSaveIniFile(missing, false));
+    ASSERT_EQ(dialogs.Requests().size(), 1u);
+    EXPECT_EQ(dialogs.Requests()[0].question.text, "Ini-Datei \"" + missing.string() + "\" nicht gefunden!!");
+    EXPECT_EQ(window.SEMemBlockFrames.Value(), 1000);
+    EXPECT_EQ(window.SEFreq.Value(), 48000);
 }
 
 TEST_F(FormThreadSKTest, SavingWritesTheSectionAndKeepsTheRest) {
@@ -62,16 +69,6 @@ TEST_F(FormThreadSKTest, SavingWritesTheSectionAndKeepsTheRest) {
     EXPECT_EQ(ini.ReadString("Soundkarte", "UpdateCounters", ""), "1");
     EXPECT_EQ(ini.ReadString("Soundkarte", "Fremd", ""), "x");
     EXPECT_EQ(ini.ReadInteger("Controls", "DebugMode", 0), 1);
-}
-
-TEST_F(FormThreadSKTest, MissingFileIsReportedAndKeepsTheValues) {
-    window.SEMemBlockFrames.SetValue(500);
-    const fs::path path = dir / "Kreisel.LPS";
-    EXPECT_FALSE(window.LoadSaveIniFile(path, false));
-    ASSERT_EQ(dialogs.Requests().size(), 1u);
-    EXPECT_EQ(dialogs.Requests()[0].question.text, "Ini-Datei \"" + path.string() + "\" nicht gefunden!!");
-    EXPECT_EQ(window.SEMemBlockFrames.Value(), 500);
-    EXPECT_EQ(window.SEFreq.Value(), 44100);
 }
 
 TEST_F(FormThreadSKTest, ChangesWhileRunningWaitForTheNextStart) {

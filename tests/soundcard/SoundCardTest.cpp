@@ -116,10 +116,17 @@ TEST_F(SoundCardTest, FillingUpAddsSilentBlocksBeyondTheTolerance) {
     EXPECT_EQ(latency.KorrAdded(), 6 * engine->BlockValues());
 }
 
-class LatentDevice : public FileDevice {
+// The built-in device with a route latency of its own and a hand on its error callback.
+class RouteDevice : public FileDevice {
   public:
+    ErrorCallback Report;
+    RouteDevice() { SetPacing(FileDevice::Pacing::LockStep); }
     int InputLatencyFrames() const override { return 256; }
     int OutputLatencyFrames() const override { return 512; }
+    void SetErrorCallback(ErrorCallback callback) override {
+        Report = callback;
+        FileDevice::SetErrorCallback(std::move(callback));
+    }
 };
 
 TEST_F(SoundCardTest, AutomaticOffsetIsTheQueueDepthPlusTheDeviceLatency) {
@@ -139,8 +146,7 @@ TEST_F(SoundCardTest, AutomaticOffsetIsTheQueueDepthPlusTheDeviceLatency) {
     lc.SEAddOffsetFrms.UserSetValue(1234);
     EXPECT_EQ(engine->OffsetSmps, 2468);
     lc.CBManualAddOffsetFrms.SetChecked(false);
-    LatentDevice latent;
-    latent.SetPacing(FileDevice::Pacing::LockStep);
+    RouteDevice latent;
     DeviceSwap swap(Card(), latent);
     Start();
     EXPECT_EQ(lc.SEAddOffsetFrms.Value(), 7 * 1000 + 256 + 512);
@@ -309,18 +315,8 @@ TEST_F(SoundCardTest, OpenFailuresLeaveTheCardStopped) {
     EXPECT_EQ(window.ButtonStartStop.Text(), "Start");
 }
 
-class ReportingDevice : public FileDevice {
-  public:
-    ErrorCallback Report;
-    void SetErrorCallback(ErrorCallback callback) override {
-        Report = callback;
-        FileDevice::SetErrorCallback(std::move(callback));
-    }
-};
-
 TEST_F(SoundCardTest, DeviceErrorsReachTheErrorListAndARestartRecovers) {
-    ReportingDevice failing;
-    failing.SetPacing(FileDevice::Pacing::LockStep);
+    RouteDevice failing;
     DeviceSwap swap(Card(), failing);
     Start();
     ASSERT_TRUE(failing.Report);

@@ -57,8 +57,8 @@ int Run(const std::vector<std::string>& args, const std::string& outPath) {
     const pid_t pid = Spawn(args, outPath, false);
     if (pid <= 0) return -1;
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR)
+        continue;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 

@@ -86,37 +86,23 @@ void ManualEventPump::WaitForEvents(int maxMs) {
 namespace {
 
 const char* KindName(ScriptedDialogs::Kind kind) {
-    switch (kind) {
-    case ScriptedDialogs::Kind::Question:
-        return "question";
-    case ScriptedDialogs::Kind::Message:
-        return "message";
-    case ScriptedDialogs::Kind::Open:
-        return "open dialog";
-    case ScriptedDialogs::Kind::Save:
-        return "save dialog";
-    case ScriptedDialogs::Kind::Folder:
-        return "folder dialog";
-    case ScriptedDialogs::Kind::Input:
-        return "input box";
-    }
-    return "?";
+    static const char* const names[] = {"question", "message", "open dialog", "save dialog", "folder dialog",
+                                        "input box"};
+    return names[static_cast<int>(kind)];
 }
 
 bool Offers(DialogButtons buttons, DialogResult result) {
-    if (result == DialogResult::Cancel) return true; // closing the box
     switch (buttons) {
     case DialogButtons::Ok:
-        return result == DialogResult::Ok;
     case DialogButtons::OkCancel:
-        return result == DialogResult::Ok;
+        return result == DialogResult::Ok || result == DialogResult::Cancel;
     case DialogButtons::YesNo:
     case DialogButtons::YesNoCancel:
-        return result == DialogResult::Yes || result == DialogResult::No;
+        return result == DialogResult::Yes || result == DialogResult::No || result == DialogResult::Cancel;
     case DialogButtons::OkNoCancel:
-        return result == DialogResult::Ok || result == DialogResult::No;
+        return result == DialogResult::Ok || result == DialogResult::No || result == DialogResult::Cancel;
     }
-    return false;
+    return result == DialogResult::Cancel; // closing the box
 }
 
 } // namespace
@@ -145,15 +131,13 @@ void ScriptedDialogs::AnswerOpen(std::vector<std::string> paths) {
 }
 
 void ScriptedDialogs::AnswerSave(std::optional<std::string> path) {
-    Scripted s{Kind::Save, DialogResult::None, false, {}};
-    if (path) s.paths.push_back(std::move(*path));
-    script_.push_back(std::move(s));
+    AnswerInput(std::move(path));
+    script_.back().kind = Kind::Save;
 }
 
 void ScriptedDialogs::AnswerFolder(std::optional<std::string> folder) {
-    Scripted s{Kind::Folder, DialogResult::None, false, {}};
-    if (folder) s.paths.push_back(std::move(*folder));
-    script_.push_back(std::move(s));
+    AnswerInput(std::move(folder));
+    script_.back().kind = Kind::Folder;
 }
 
 void ScriptedDialogs::AnswerInput(std::optional<std::string> text) {
@@ -195,10 +179,7 @@ DialogResult ScriptedDialogs::Ask(const Question& question) {
 }
 
 void ScriptedDialogs::ShowMessage(const std::string& text) {
-    Request r;
-    r.kind = Kind::Message;
-    r.question.text = text;
-    requests_.push_back(std::move(r));
+    requests_.push_back({Kind::Message, {.text = text}, {}});
 }
 
 std::vector<std::string> ScriptedDialogs::OpenFiles(const FileDialogOptions& options) {
@@ -221,23 +202,15 @@ std::optional<std::string> ScriptedDialogs::SaveFile(const FileDialogOptions& op
 
 std::optional<std::string> ScriptedDialogs::SelectFolder(const std::string& title,
                                                          const std::string& startFolder) {
-    Request r;
-    r.kind = Kind::Folder;
-    r.options.title = title;
-    r.options.folder = startFolder;
-    requests_.push_back(std::move(r));
+    requests_.push_back({Kind::Folder, {}, {.title = title, .folder = startFolder}});
     auto answer = Take(Kind::Folder, title);
     if (!answer || answer->paths.empty()) return std::nullopt;
     return answer->paths.front();
 }
 
 std::optional<std::string> ScriptedDialogs::InputText(const TextQuery& query) {
-    Request r;
-    r.kind = Kind::Input;
-    r.question.caption = query.caption;
-    r.question.text = query.prompt;
-    r.options.fileName = query.defaultText;
-    requests_.push_back(std::move(r));
+    requests_.push_back(
+        {Kind::Input, {.caption = query.caption, .text = query.prompt}, {.fileName = query.defaultText}});
     auto answer = Take(Kind::Input, query.prompt);
     if (!answer || answer->paths.empty()) return std::nullopt;
     return answer->paths.front();
