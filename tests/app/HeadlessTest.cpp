@@ -3,6 +3,7 @@
 // settings file without loops is loaded and played.
 #include "app/HeadlessRun.h"
 
+#include "macros/MacroText.h"
 #include "persistence/SoundFiles.h"
 
 #include <gtest/gtest.h>
@@ -56,8 +57,7 @@ TEST_F(Headless, PlaysASessionAndExportsTheLoopsMixAtTheirLevels) {
     const std::vector<int16_t>& mix = read.values;
     EXPECT_EQ(read.info.samplerate, 44100);
     const std::size_t frames = mix.size() / 2;
-    ASSERT_GE(frames, 2u * 44100 - 1000);
-    ASSERT_LE(frames, 2u * 44100 + 2000);
+    ASSERT_TRUE(frames >= 2u * 44100 - 1000 && frames <= 2u * 44100 + 2000) << frames;
     const double a2 = 4000 * std::pow(2.0, -120.0 / 80.0);
     for (std::size_t frame : {frames / 4, frames / 2, 3 * frames / 4}) {
         EXPECT_NEAR(mix[2 * frame], 8000 + a2, 3) << frame;
@@ -82,8 +82,7 @@ TEST_F(Headless, AFileThatIsNotThereEndsTheRunWithAMessageASettingsFileAloneRuns
 TEST_F(Headless, TheFirstRunNamesItsDefaultsOnceAndAMissingFileIsReportedOnce) {
     auto count = [this](const std::string& what) {
         size_t n = 0;
-        for (size_t at = err.str().find(what); at != std::string::npos; at = err.str().find(what, at + 1))
-            ++n;
+        for (size_t at = err.str().find(what); at != std::string::npos; at = err.str().find(what, at + 1), ++n) {}
         return n;
     };
     EXPECT_EQ(Run({"--headless", "--audio", "silence", "--fast", "--seconds", "1"}), 0) << err.str();
@@ -107,17 +106,14 @@ TEST_F(Headless, TheTunerLogListsEverySteadyNote) {
                    log.string()}),
               0)
         << err.str();
-    std::ifstream in(log);
     std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
+    ASSERT_TRUE(ReadTextLines(log, lines));
     ASSERT_GE(lines.size(), 2u);
     double last = 0;
     for (const std::string& line : lines) {
         SCOPED_TRACE(line);
         const double t = std::stod(line);
-        EXPECT_GT(t, last);
-        EXPECT_LE(t, 6.1);
+        EXPECT_TRUE(t > last && t <= 6.1) << last;
         last = t;
         EXPECT_NE(line.find(" Sek.\ta1: \t+-0.0 Cent; \tFFT:    440.00"), std::string::npos);
     }

@@ -8,91 +8,46 @@
 
 using namespace kreisel;
 
-TEST(RoundingTest, HalvesGoToTheEvenNeighbourAndResultsClamp) {
-    EXPECT_EQ(RoundHalfEven(2.5), 2);
-    EXPECT_EQ(RoundHalfEven(3.5), 4);
-    EXPECT_EQ(RoundHalfEven(-2.5), -2);
-    EXPECT_EQ(RoundHalfEven(-3.5), -4);
-    EXPECT_EQ(RoundHalfEven(2.5000001), 3);
-    EXPECT_EQ(RoundHalfEven(-0.4), 0);
-    EXPECT_EQ(RoundHalfEven(1e12), INT_MAX);
-    EXPECT_EQ(RoundHalfEven(-1e12), INT_MIN);
-    EXPECT_EQ(RoundHalfEven(2147483646.5), 2147483646);
+TEST(RoundingTest, HalvesGoToTheEvenNeighbourResultsClampAndDivisionNeverTraps) {
+    const std::pair<double, int> halves[] = {{2.5, 2},        {3.5, 4},     {-2.5, -2},      {-3.5, -4},
+                                             {2.5000001, 3},  {-0.4, 0},    {1e12, INT_MAX}, {-1e12, INT_MIN},
+                                             {2147483646.5, 2147483646}};
+    for (const auto& [v, want] : halves)
+        EXPECT_EQ(RoundHalfEven(v), want) << v;
     EXPECT_EQ(RoundHalfEven64(4503599627370497.0), 4503599627370497LL);
     EXPECT_EQ(RoundHalfEven64(1e30), INT64_MAX);
-}
-
-TEST(RoundingTest, DivisionTruncatesTowardZeroAndNeverTraps) {
-    EXPECT_EQ(DivTrunc(7, 2), 3);
-    EXPECT_EQ(DivTrunc(-7, 2), -3);
-    EXPECT_EQ(DivTrunc(7, -2), -3);
-    EXPECT_EQ(DivTrunc(5, 0), 0);
-    EXPECT_EQ(DivTrunc(INT_MIN, -1), INT_MAX);
+    EXPECT_EQ((std::array{DivTrunc(7, 2), DivTrunc(-7, 2), DivTrunc(7, -2), DivTrunc(5, 0), DivTrunc(INT_MIN, -1)}),
+              (std::array{3, -3, -3, 0, INT_MAX}));
     EXPECT_EQ(DivTrunc64(-9000000000LL, 4), -2250000000LL);
 }
 
-TEST(FormatFloatTest, DigitPlaceholders) {
-    EXPECT_EQ(FormatFloat("0.##0", 2.268), "2.268");
-    EXPECT_EQ(FormatFloat("0.##0", 1.0), "1.000");
-    EXPECT_EQ(FormatFloat("0.##0", 12345.6789), "12345.679");
-    EXPECT_EQ(FormatFloat("#.##0", 0.5), ".500");
-    EXPECT_EQ(FormatFloat("#.##0", 1234.5), "1234.500");
-    EXPECT_EQ(FormatFloat("0.###0", 0.12), "0.1200");
-    EXPECT_EQ(FormatFloat("##0.###", 0.0), "0");
-    EXPECT_EQ(FormatFloat("##0.###", -0.05), "-0.05");
-    EXPECT_EQ(FormatFloat("##0.###", 6.25), "6.25");
-    EXPECT_EQ(FormatFloat("0.##", 1.0), "1");
-    EXPECT_EQ(FormatFloat("0.##", 440.0), "440");
-    EXPECT_EQ(FormatFloat("0.##", 123.456), "123.46");
-    EXPECT_EQ(FormatFloat("0.0", 0.0), "0.0");
-    EXPECT_EQ(FormatFloat("0.0", -7.25), "-7.3");
-    EXPECT_EQ(FormatFloat("0.", 1.5), "2");
-    EXPECT_EQ(FormatFloat("0.", 0.4), "0");
-    EXPECT_EQ(FormatFloat("0", 99.5), "100");
-    EXPECT_EQ(FormatFloat("000", 7.0), "007");
-    EXPECT_EQ(FormatFloat("0.0 'Hz'", 50.0), "50.0 Hz");
-}
-
-TEST(FormatFloatTest, RoundsHalfAwayFromZeroOnTheExactValue) {
-    EXPECT_EQ(FormatFloat("0.0", 0.25), "0.3");
-    EXPECT_EQ(FormatFloat("0.0", -0.25), "-0.3");
-    EXPECT_EQ(FormatFloat("0.0", 9.96), "10.0");
-    EXPECT_EQ(FormatFloat("0.##0", 0.9999), "1.000");
-    // 0.0005 is stored a little above, 2.675 a little below the half.
-    EXPECT_EQ(FormatFloat("0.##0", 0.0005), "0.001");
-    EXPECT_EQ(FormatFloat("0.00", 2.675), "2.67");
-    EXPECT_EQ(FormatFloat("0.0", 1e-300), "0.0");
-    EXPECT_EQ(FormatFloat("0", 1e20), "100000000000000000000");
-    EXPECT_EQ(FormatFloat("0.0", -1e-9), "0.0");
-}
-
-TEST(FormatFloatTest, SectionsForNegativeAndZero) {
-    const char* diff = "+0.0;-0.0;+-0";
-    EXPECT_EQ(FormatFloat(diff, 3.14), "+3.1");
-    EXPECT_EQ(FormatFloat(diff, -3.14), "-3.1");
-    EXPECT_EQ(FormatFloat(diff, 0.0), "+-0");
-    EXPECT_EQ(FormatFloat(diff, 0.04), "+-0");
-    EXPECT_EQ(FormatFloat(diff, -0.04), "+-0");
-    EXPECT_EQ(FormatFloat("0.0;(0.0)", -2.0), "(2.0)");
-    EXPECT_EQ(FormatFloat("0.0;;zero", -2.0), "-2.0");
-    EXPECT_EQ(FormatFloat("0.0;;zero", 0.0), "zero");
-    EXPECT_EQ(FormatFloat("+0.0;-0.0", -0.01), "+0.0");
-
+TEST(FormatFloatTest, PatternsRoundingSectionsAndSeparators) {
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    struct Case { const char* pattern; double v; const char* want; char sep = '.'; };
+    const Case cases[] = {
+        {"0.##0", 2.268, "2.268"}, {"0.##0", 1.0, "1.000"}, {"0.##0", 12345.6789, "12345.679"},
+        {"#.##0", 0.5, ".500"}, {"#.##0", 1234.5, "1234.500"}, {"0.###0", 0.12, "0.1200"},
+        {"##0.###", 0.0, "0"}, {"##0.###", -0.05, "-0.05"}, {"##0.###", 6.25, "6.25"}, {"0.##", 1.0, "1"},
+        {"0.##", 440.0, "440"}, {"0.##", 123.456, "123.46"}, {"0.0", 0.0, "0.0"}, {"0.0", -7.25, "-7.3"},
+        {"0.", 1.5, "2"}, {"0.", 0.4, "0"}, {"0", 99.5, "100"}, {"000", 7.0, "007"}, {"0.0 'Hz'", 50.0, "50.0 Hz"},
+        // halves away from zero on the exact value: 0.0005 is stored a little above, 2.675 below
+        {"0.0", 0.25, "0.3"}, {"0.0", -0.25, "-0.3"}, {"0.0", 9.96, "10.0"}, {"0.##0", 0.9999, "1.000"},
+        {"0.##0", 0.0005, "0.001"}, {"0.00", 2.675, "2.67"}, {"0.0", 1e-300, "0.0"},
+        {"0", 1e20, "100000000000000000000"}, {"0.0", -1e-9, "0.0"},
+        // sections for negative and zero
+        {"+0.0;-0.0;+-0", 3.14, "+3.1"}, {"+0.0;-0.0;+-0", -3.14, "-3.1"}, {"+0.0;-0.0;+-0", 0.0, "+-0"},
+        {"+0.0;-0.0;+-0", 0.04, "+-0"}, {"+0.0;-0.0;+-0", -0.04, "+-0"}, {"0.0;(0.0)", -2.0, "(2.0)"},
+        {"0.0;;zero", -2.0, "-2.0"}, {"0.0;;zero", 0.0, "zero"}, {"+0.0;-0.0", -0.01, "+0.0"},
+        {"0.##0", 2.5, "2,500", ','}, {"0.##", 3.0, "3", ','}, {"0.0", inf, "INF"}, {"0.0", -inf, "-INF"},
+        {"0.0", std::numeric_limits<double>::quiet_NaN(), "NAN"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FormatFloat(c.pattern, c.v, c.sep), c.want) << c.pattern << " " << c.v;
     EXPECT_EQ(CentPattern(0), " +0.; -0.;+-0.");
-    EXPECT_EQ(FormatFloat(CentPattern(0), 12.4), " +12");
-    EXPECT_EQ(FormatFloat(CentPattern(0), -12.6), " -13");
-    EXPECT_EQ(FormatFloat(CentPattern(0), 0.3), "+-0");
-    EXPECT_EQ(FormatFloat(CentPattern(2), -1.005), " -1.00");
-    EXPECT_EQ(FormatFloat(CentPattern(1), 0.0), "+-0.0");
-    EXPECT_EQ(FormatFloat(CentPattern(3), 49.9996), " +50.000");
-}
-
-TEST(FormatFloatTest, DecimalSeparatorAndSpecialValues) {
-    EXPECT_EQ(FormatFloat("0.##0", 2.5, ','), "2,500");
-    EXPECT_EQ(FormatFloat("0.##", 3.0, ','), "3");
-    EXPECT_EQ(FormatFloat("0.0", std::numeric_limits<double>::infinity()), "INF");
-    EXPECT_EQ(FormatFloat("0.0", -std::numeric_limits<double>::infinity()), "-INF");
-    EXPECT_EQ(FormatFloat("0.0", std::numeric_limits<double>::quiet_NaN()), "NAN");
+    const std::tuple<int, double, const char*> cents[] = {{0, 12.4, " +12"},  {0, -12.6, " -13"}, {0, 0.3, "+-0"},
+                                                          {2, -1.005, " -1.00"}, {1, 0.0, "+-0.0"}, {3, 49.9996, " +50.000"}};
+    for (const auto& [digits, v, want] : cents)
+        EXPECT_EQ(FormatFloat(CentPattern(digits), v), want) << digits << " " << v;
 }
 
 // The texts built in place for the block displays read as the patterns show them.
@@ -100,11 +55,7 @@ TEST(FormatFloatTest, FixedTextShowsWhatThePatternShows) {
     const double values[] = {0.0,         0.0625, 2.675,  0.0005,  0.00049,      -0.00049,
                              -0.5,        1.5,    9.9996, -9.9996, 0.12345,      1e-7,
                              2147483.647, 99.95,  -0.05,  0.05,    123456789.123};
-    struct Pattern {
-        const char* text;
-        int decimals;
-        bool leadingZero;
-    };
+    struct Pattern { const char* text; int decimals; bool leadingZero; };
     const Pattern patterns[] = {{"0", 0, true},      {"0.0", 1, true},    {"0.000", 3, true},
                                 {"#.##0", 3, false}, {"0.###0", 4, true}, {"0.000000", 6, true}};
     for (const Pattern& p : patterns)
@@ -120,14 +71,11 @@ TEST(FormatFloatTest, FixedTextShowsWhatThePatternShows) {
 }
 
 TEST(LevelTextTest, TenthsOfADecibelAndOff) {
-    EXPECT_EQ(LevelText(0), "0 dB");
-    EXPECT_EQ(LevelText(15), "+1.5 dB");
-    EXPECT_EQ(LevelText(1), "+0.1 dB");
-    EXPECT_EQ(LevelText(-35), "-3.5 dB");
-    EXPECT_EQ(LevelText(-960), "-96 dB");
-    EXPECT_EQ(LevelText(-961), "AUS");
-    EXPECT_EQ(LevelText(1200), "+120 dB");
-    EXPECT_EQ(LevelText(INT_MIN), "AUS");
+    const std::pair<int, const char*> cases[] = {{0, "0 dB"},       {15, "+1.5 dB"},    {1, "+0.1 dB"},
+                                                 {-35, "-3.5 dB"},  {-960, "-96 dB"},   {-961, "AUS"},
+                                                 {1200, "+120 dB"}, {INT_MIN, "AUS"}};
+    for (const auto& [level, want] : cases)
+        EXPECT_EQ(LevelText(level), want) << level;
     EXPECT_EQ(LevelText(-35, ','), "-3,5 dB");
 }
 
@@ -153,17 +101,11 @@ TEST(TimeTextTest, SecondsBeatsAndLoopLengths) {
     EXPECT_EQ(LoopTimeText(88200, 0, 44100), "0.000 Sek.");
 }
 
-TEST(EncodingTest, Utf8Validation) {
+TEST(EncodingTest, Utf8ValidationWindows1252FallbackAndBom) {
     EXPECT_TRUE(IsValidUtf8("Lautst\xC3\xA4rke \xE2\x82\xAC \xF0\x9F\x8E\xB8"));
-    EXPECT_FALSE(IsValidUtf8("Lautst\xE4rke"));    // Windows-1252 umlaut
-    EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));         // overlong '/'
-    EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));     // surrogate
-    EXPECT_FALSE(IsValidUtf8("\xF4\x90\x80\x80")); // above U+10FFFF
-    EXPECT_FALSE(IsValidUtf8("\xE2\x82"));         // cut short
-    EXPECT_FALSE(IsValidUtf8("\xE2\x28\xAC"));     // bad continuation
-}
-
-TEST(EncodingTest, Windows1252FallbackAndBom) {
+    // Windows-1252 umlaut, overlong '/', surrogate, above U+10FFFF, cut short, bad continuation
+    for (const char* bad : {"Lautst\xE4rke", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE2\x82", "\xE2\x28\xAC"})
+        EXPECT_FALSE(IsValidUtf8(bad)) << bad;
     EXPECT_EQ(Windows1252ToUtf8("\xC4\xD6\xDC\xE4\xF6\xFC\xDF"), "ÄÖÜäöüß");
     EXPECT_EQ(Windows1252ToUtf8("\x80\x84\x93\x96\x9F"), "€„“–Ÿ");
     EXPECT_EQ(Windows1252ToUtf8("\x81"), "\xC2\x81");

@@ -13,6 +13,16 @@
 namespace {
 std::atomic<bool> counting{false};
 std::atomic<long> allocations{0};
+
+// How often operator new ran during what.
+template <class F>
+long Allocations(F&& what) {
+    allocations = 0;
+    counting = true;
+    what();
+    counting = false;
+    return allocations.exchange(0);
+}
 } // namespace
 
 // The counting operator new hands out malloc memory, so free is the matching release.
@@ -27,15 +37,9 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
     if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1, std::memory_order_relaxed);
     return std::malloc(size == 0 ? 1 : size);
 }
-void operator delete(void* p, const std::nothrow_t&) noexcept {
-    std::free(p);
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace kreisel::test {
 namespace {
@@ -60,22 +64,18 @@ TEST(BlockPath, AllocatesNothing) {
         h.PlaceLoop(m, 0, std::vector<int16_t>(2 * 1700, static_cast<int16_t>(m)));
     e.PlayLoopEnd = 2 * 2500;
     e.ActGroupIdx = e.ToGroupIdx = 0;
-    e.Playing = true;
     e.RecLoopNr = 32;
-    e.Recording = true;
-    e.Rows[0].LoopOn = true;
-    e.MonitorMode = true;
-    e.Switches.GeneratorOn = true;
-    e.AllowMultipleLoopLength = true;
+    e.Playing = e.Recording = e.Rows[0].LoopOn = e.MonitorMode = true;
+    e.Switches.GeneratorOn = e.AllowMultipleLoopLength = true;
     std::vector<int16_t> input(2000, 1234);
-    counting = true;
-    for (int b = 0; b < 50; ++b) {
-        e.SndInputEvent(input.data(), 4000);
-        if (b == 20) e.SetAsyncRingMode(true);
-        if (b == 30) e.InputMode = 1;
-    }
-    counting = false;
-    EXPECT_EQ(allocations.exchange(0), 0);
+    EXPECT_EQ(Allocations([&] {
+                  for (int b = 0; b < 50; ++b) {
+                      e.SndInputEvent(input.data(), 4000);
+                      if (b == 20) e.SetAsyncRingMode(true);
+                      if (b == 30) e.InputMode = 1;
+                  }
+              }),
+              0);
     EXPECT_EQ(e.BlockCounter, 50);
 }
 
@@ -107,14 +107,13 @@ TEST(BlockPath, WaitingMacrosAllocateNothing) {
     macros.DispatchKey(39);
     ASSERT_EQ(macros.TimedWaitCount, 2);
     std::vector<int16_t> input(2000, 1234);
-    allocations = 0;
-    counting = true;
-    for (int b = 0; b < 50; ++b) {
-        clock.Advance(23);
-        e.SndInputEvent(input.data(), 4000);
-    }
-    counting = false;
-    EXPECT_EQ(allocations.load(), 0);
+    EXPECT_EQ(Allocations([&] {
+                  for (int b = 0; b < 50; ++b) {
+                      clock.Advance(23);
+                      e.SndInputEvent(input.data(), 4000);
+                  }
+              }),
+              0);
     EXPECT_EQ(macros.TimedWaitCount, 2);
     clock.Advance(3600 * 1000);
     e.SndInputEvent(input.data(), 4000);
@@ -148,20 +147,14 @@ TEST(BlockPath, WiredCoreWithEveryDisplayAllocatesNothing) {
 
     // Each text has been as long as it gets in a few blocks; from then on nothing may allocate.
     rig.Cycle(10);
-    counting = true;
-    rig.Cycle(50);
-    counting = false;
-    EXPECT_EQ(allocations.exchange(0), 0) << "while A2 waits";
+    EXPECT_EQ(Allocations([&] { rig.Cycle(50); }), 0) << "while A2 waits";
     EXPECT_NE(rig.M().PanelCountDown.Text(), "");
 
     while (!rig.E().Recording && rig.E().BlockCounter < 1000)
         rig.Cycle(1);
     ASSERT_TRUE(rig.E().Recording);
     rig.Cycle(10);
-    counting = true;
-    rig.Cycle(50);
-    counting = false;
-    EXPECT_EQ(allocations.exchange(0), 0) << "while A2 is recorded";
+    EXPECT_EQ(Allocations([&] { rig.Cycle(50); }), 0) << "while A2 is recorded";
     EXPECT_TRUE(rig.E().Recording);
     EXPECT_EQ(rig.Card().Counters().DroppedInBlocks, 0);
     for (const std::string& line : rig.core->SoundCardForm().MemoErrors.Lines())
@@ -185,20 +178,11 @@ TEST(BlockPath, TunerAndGeneratorAllocateNothing) {
         rig.Start();
         rig.Cycle(400);
         const int before = rig.core->TunerPanel().MeasurementNumber();
-        counting = true;
-        rig.Cycle(100);
-        counting = false;
-        EXPECT_EQ(allocations.exchange(0), 0) << (fft ? "FFT" : "ATr");
+        EXPECT_EQ(Allocations([&] { rig.Cycle(100); }), 0) << (fft ? "FFT" : "ATr");
         EXPECT_GE(rig.core->TunerPanel().MeasurementNumber() - before, 8) << (fft ? "FFT" : "ATr");
         EXPECT_TRUE(rig.E().Switches.GeneratorOn);
     }
 }
-
-} // namespace
-} // namespace kreisel::test
-
-namespace kreisel::test {
-namespace {
 
 // What the block end hands to the meters and graphs: peaks, a lit clip lamp, recorded points and
 // cursor moves of a whole group.
@@ -217,16 +201,16 @@ TEST(BlockPath, MetersAndGraphsAllocateNothing) {
         e.Slots[static_cast<size_t>(m)].LoopLastBlock = 40;
     }
     e.GroupFirstLoop(0) = 1;
-    counting = true;
-    for (int b = 0; b < 50; ++b) {
-        mg.FeedBlock(LevelMeters::Input, 1000 * b, 500);
-        mg.FeedBlock(LevelMeters::Output, b == 30 ? 40000 : 700 * b, 300 * b);
-        mg.Graphs.RecordPoint(32, b, static_cast<int16_t>(600 * b), 2000);
-        mg.Graphs.GroupCursors(0, b % 41);
-        mg.Graphs.PlayCursor(5, b, b % 7 == 0);
-    }
-    counting = false;
-    EXPECT_EQ(allocations.exchange(0), 0);
+    EXPECT_EQ(Allocations([&] {
+                  for (int b = 0; b < 50; ++b) {
+                      mg.FeedBlock(LevelMeters::Input, 1000 * b, 500);
+                      mg.FeedBlock(LevelMeters::Output, b == 30 ? 40000 : 700 * b, 300 * b);
+                      mg.Graphs.RecordPoint(32, b, static_cast<int16_t>(600 * b), 2000);
+                      mg.Graphs.GroupCursors(0, b % 41);
+                      mg.Graphs.PlayCursor(5, b, b % 7 == 0);
+                  }
+              }),
+              0);
     EXPECT_TRUE(mg.Meters.State(LevelMeters::Output).Clipped[0]);
     EXPECT_EQ(controls.ShapeCutOutLeft.Color(), (Rgb{255, 0, 0}));
 }

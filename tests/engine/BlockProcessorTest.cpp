@@ -5,10 +5,20 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 
 namespace kreisel::test {
 namespace {
+
+// An engine recording slot 1 from the start, without DC correction or fades.
+Engine& Recorder(EngineHarness& h) {
+    Engine& e = h.E();
+    e.Switches.CorrectDCDrift = e.Switches.FadeFirstLastBlock = false;
+    e.RecLoopNr = 1;
+    e.Recording = true;
+    return e;
+}
 
 struct BlockProcessor : ::testing::Test {
     EngineHarness h{44100, 1000};
@@ -28,9 +38,7 @@ struct BlockProcessor : ::testing::Test {
 TEST_F(BlockProcessor, EmptyOrNestedBlocksChangeNothing) {
     int16_t frame[2] = {1, 1};
     e.SndInputEvent(frame, 0);
-    EXPECT_EQ(e.BlockCounter, 0);
-    EXPECT_EQ(e.InputFrameCounter, 0);
-    EXPECT_EQ(e.InputBytesTotal, 0);
+    EXPECT_EQ(e.BlockCounter + e.InputFrameCounter + e.InputBytesTotal, 0);
     EXPECT_TRUE(h.Hooks().Written.empty());
 
     e.InPrcBlock = true; // a block arriving while one is being processed
@@ -70,26 +78,18 @@ TEST_F(BlockProcessor, FirstAndLastRecordedBlocksAreFaded) {
     h.FeedConstant(10000, -10000, 3);
     const auto v = h.LoopValues(1);
     ASSERT_EQ(v.size(), 6000u);
-    // First block rises linearly from 0 over the whole block ...
-    EXPECT_EQ(v[0], 0);
-    EXPECT_EQ(v[1], 0);
-    EXPECT_EQ(v[2 * 500], 5000);
-    EXPECT_EQ(v[2 * 500 + 1], -5000);
-    EXPECT_EQ(v[2 * 999], static_cast<int16_t>(std::nearbyint(10000 * 999 / 1000.0)));
-    // ... the middle block is untouched, the last falls to 0 at its last frame.
-    EXPECT_EQ(v[2000], 10000);
-    EXPECT_EQ(v[2 * 1999 + 1], -10000);
-    EXPECT_EQ(v[4000], 9990); // the last block starts falling at once
-    EXPECT_EQ(v[2 * 2999], 0);
-    EXPECT_EQ(v[2 * 2500], 4990);
+    // First block rises linearly from 0 over the whole block, the middle block is untouched, the
+    // last starts falling at once and reaches 0 at its last frame.
+    const std::pair<size_t, int16_t> at[] = {{0, 0},        {1, 0},           {1000, 5000}, {1001, -5000},
+                                             {1998, 9990},  {2000, 10000},    {3999, -10000}, {4000, 9990},
+                                             {2 * 2999, 0}, {2 * 2500, 4990}};
+    for (const auto& [i, want] : at)
+        EXPECT_EQ(v[i], want) << i;
     EXPECT_EQ(e.PlayPos, 6000);
 
     // With no fade length nothing is faded.
     EngineHarness plain(44100, 1000);
-    plain.E().Switches.CorrectDCDrift = false;
-    plain.E().SetFadeLen(0);
-    plain.E().RecLoopNr = 1;
-    plain.E().Recording = true;
+    Recorder(plain).SetFadeLen(0);
     plain.E().PlayLoopEnd = 2000;
     plain.FeedConstant(1234, 1234);
     EXPECT_EQ(plain.LoopValues(1).front(), 1234);
@@ -104,11 +104,7 @@ TEST_F(BlockProcessor, InputModesStoreTheRightChannel) {
     for (const Expect& x : {Expect{0, {1000, 3000}}, Expect{1, {ApplyGainSat(4000, -2)}}, Expect{2, {1000}},
                             Expect{3, {3000}}}) {
         EngineHarness m(48000, 480);
-        m.E().Switches.CorrectDCDrift = false;
-        m.E().Switches.FadeFirstLastBlock = false;
-        m.E().InputMode = x.Mode;
-        m.E().RecLoopNr = 1;
-        m.E().Recording = true;
+        Recorder(m).InputMode = x.Mode;
         m.FeedConstant(1000, 3000);
         const auto v = m.LoopValues(1);
         ASSERT_EQ(v.size(), 480u * x.Stored.size()) << x.Mode;
@@ -118,11 +114,7 @@ TEST_F(BlockProcessor, InputModesStoreTheRightChannel) {
     }
     // L+R takes the -2 level on the 32-bit sum and saturates only after that.
     EngineHarness sum(44100, 100);
-    sum.E().InputMode = 1;
-    sum.E().Switches.CorrectDCDrift = false;
-    sum.E().Switches.FadeFirstLastBlock = false;
-    sum.E().RecLoopNr = 1;
-    sum.E().Recording = true;
+    Recorder(sum).InputMode = 1;
     sum.FeedConstant(30000, 30000);
     EXPECT_EQ(sum.LoopValues(1)[5], 32767);
     sum.FeedConstant(-20000, 10000);
@@ -172,8 +164,7 @@ TEST_F(BlockProcessor, AddInSmpSaturatesAndLevelsWhenAsked) {
     e.BeginOutBlock();
     e.AddInSmpLRToOutBlock(0, 20000, -20000);
     e.AddInSmpLRToOutBlock(0, 20000, -20000);
-    EXPECT_EQ(e.OutBlock()[0], 32767);
-    EXPECT_EQ(e.OutBlock()[1], -32768);
+    EXPECT_EQ((std::pair{e.OutBlock()[0], e.OutBlock()[1]}), (std::pair<int16_t, int16_t>{32767, -32768}));
     e.AddInSmpLRToOutBlock(4 * 999, 1, 1);
     e.AddInSmpLRToOutBlock(4 * 1000, 1, 1); // past the block: ignored
     EXPECT_EQ(e.OutBlock()[2 * 999], 1);
@@ -188,18 +179,15 @@ TEST_F(BlockProcessor, PunchOverwritesOrMixesInPlace) {
     for (bool mix : {false, true}) {
         for (bool reFade : {false, true}) {
             EngineHarness p(44100, 1000);
-            Engine& pe = p.E();
-            pe.Switches.CorrectDCDrift = false;
-            pe.Switches.FadeFirstLastBlock = false;
+            Engine& pe = Recorder(p);
+            pe.Recording = false;
             pe.Switches.PunchMixMode = mix;
             pe.Switches.PunchMixReFadeAll = reFade;
             pe.InputLevel = -80;
             p.PlaceLoop(1, 0, loop);
-            pe.RecLoopNr = 1;
-            pe.Playing = true;
+            pe.Playing = pe.PunchActive = true;
             pe.PlayLoopEnd = 4000;
             pe.PlayPos = 2000;
-            pe.PunchActive = true;
             p.FeedConstant(3000, 3000);
             const auto v = p.LoopValues(1);
             ASSERT_EQ(v.size(), 4000u); // the length never changes in a punch
@@ -215,10 +203,9 @@ TEST_F(BlockProcessor, PunchFadesAreOneShot) {
     e.SetFadeLen(1000);
     h.PlaceLoop(1, 0, std::vector<int16_t>(8000, 0));
     e.RecLoopNr = 1;
-    e.Playing = true;
     e.PlayLoopEnd = 8000;
     e.PlayPos = 2000;
-    e.PunchActive = e.PunchFadeIn = true;
+    e.Playing = e.PunchActive = e.PunchFadeIn = true;
     h.FeedConstant(4000, 4000);
     EXPECT_FALSE(e.PunchFadeIn);
     h.FeedConstant(4000, 4000);
@@ -226,11 +213,9 @@ TEST_F(BlockProcessor, PunchFadesAreOneShot) {
     h.FeedConstant(4000, 4000);
     EXPECT_FALSE(e.PunchActive);
     const auto v = h.LoopValues(1);
-    EXPECT_EQ(v[2000], 0); // faded in
-    EXPECT_EQ(v[2000 + 1000], 2000);
-    EXPECT_EQ(v[4000], 4000); // full
-    EXPECT_EQ(v[6000], 3996); // fading out ...
-    EXPECT_EQ(v[7998], 0);    // ... to zero
+    // faded in, full, fading out to zero
+    EXPECT_EQ((std::array{v[2000], v[3000], v[4000], v[6000], v[7998]}),
+              (std::array<int16_t, 5>{0, 2000, 4000, 3996, 0}));
 }
 
 TEST_F(BlockProcessor, PauseHoldsPositionAndBuffers) {
@@ -240,9 +225,8 @@ TEST_F(BlockProcessor, PauseHoldsPositionAndBuffers) {
     const int32_t len = e.Slots[1].LoopLenBytes;
     e.Paused = true;
     h.FeedConstant(900, 900, 3);
-    EXPECT_EQ(e.PlayPos, 4000);
-    EXPECT_EQ(e.Slots[1].LoopLenBytes, len);
-    EXPECT_EQ(e.BlockCounter, 5);
+    EXPECT_EQ((std::array<int64_t, 3>{e.PlayPos, e.Slots[1].LoopLenBytes, e.BlockCounter}),
+              (std::array<int64_t, 3>{4000, len, 5}));
     EXPECT_EQ(h.Hooks().Written.size(), 5u);
 }
 

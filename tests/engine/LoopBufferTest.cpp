@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <unistd.h>
+#include <array>
 #include <vector>
 
 namespace kreisel {
@@ -29,11 +30,9 @@ TEST(LoopBuffer, ReadsWritesAndDropsWhatDoesNotFit) {
     int16_t tail[4] = {9, 9, 9, 9};
     b.Seek(4);
     EXPECT_EQ(b.Read(tail, 8), 4u);
-    EXPECT_EQ(tail[0], 3);
-    EXPECT_EQ(tail[1], -4);
-    EXPECT_EQ(tail[2], 9);
-    EXPECT_EQ(b.ValueAt(8), 0); // the guard past the end reads silence
-    EXPECT_EQ(b.ValueAt(1u << 20), 0);
+    EXPECT_EQ((std::array{tail[0], tail[1], tail[2]}), (std::array<int16_t, 3>{3, -4, 9}));
+    // the guard past the end reads silence
+    EXPECT_EQ((std::pair{b.ValueAt(8), b.ValueAt(1u << 20)}), (std::pair<int16_t, int16_t>{0, 0}));
 
     // Growing keeps what is asked to be kept; releasing gives silence back.
     ASSERT_TRUE(b.Reserve(1 << 20, 8));

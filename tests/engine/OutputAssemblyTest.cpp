@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <numeric>
 
 namespace kreisel::test {
@@ -13,19 +14,14 @@ namespace {
 
 // Stereo loops with a silent right channel: with the mixer rows at their centre, a source
 // channel reaches both outputs, so the output's left and right both carry the left values.
-std::vector<int16_t> Ramp(int frames) {
+// Frame i holds base + i (a ramp) or, with step 0, base throughout.
+std::vector<int16_t> Ramp(int frames, int base = 0, int step = 1) {
     std::vector<int16_t> v(2 * static_cast<size_t>(frames), 0);
     for (int i = 0; i < frames; ++i)
-        v[2 * static_cast<size_t>(i)] = static_cast<int16_t>(i);
+        v[2 * static_cast<size_t>(i)] = static_cast<int16_t>(base + step * i);
     return v;
 }
-
-std::vector<int16_t> Constant(int frames, int16_t value) {
-    std::vector<int16_t> v(2 * static_cast<size_t>(frames), 0);
-    for (int i = 0; i < frames; ++i)
-        v[2 * static_cast<size_t>(i)] = value;
-    return v;
-}
+std::vector<int16_t> Constant(int frames, int16_t value) { return Ramp(frames, value, 0); }
 
 struct OutputAssembly : ::testing::Test {
     EngineHarness h{44100, 1000};
@@ -33,8 +29,7 @@ struct OutputAssembly : ::testing::Test {
 
     OutputAssembly() {
         e.Switches.CorrectDCDrift = false;
-        e.ActGroupIdx = 0;
-        e.ToGroupIdx = 0;
+        e.ActGroupIdx = e.ToGroupIdx = 0;
         e.Playing = true;
     }
     int16_t OutL(int frame) const { return h.Hooks().Written.back()[2 * static_cast<size_t>(frame)]; }
@@ -61,18 +56,12 @@ TEST_F(OutputAssembly, ShortLoopIsSilentAfterItsEndUnlessLengthsMayDiffer) {
     h.PlaceLoop(2, 0, Ramp(300));
     e.PlayLoopEnd = 2000;
     h.FeedSilence();
-    EXPECT_EQ(OutL(299), 299);
-    EXPECT_EQ(OutR(299), 299);
-    EXPECT_EQ(OutL(300), 0);
-    EXPECT_EQ(OutL(999), 0);
+    EXPECT_EQ((std::array{OutL(299), OutR(299), OutL(300), OutL(999)}), (std::array<int16_t, 4>{299, 299, 0, 0}));
 
     e.AllowMultipleLoopLength = true;
     e.PlayPos = 0;
     h.FeedSilence();
-    EXPECT_EQ(OutL(299), 299);
-    EXPECT_EQ(OutL(300), 0);
-    EXPECT_EQ(OutL(301), 1);
-    EXPECT_EQ(OutL(999), 999 % 300);
+    EXPECT_EQ((std::array{OutL(299), OutL(300), OutL(301), OutL(999)}), (std::array<int16_t, 4>{299, 0, 1, 99}));
 }
 
 TEST_F(OutputAssembly, OffsetReadsAheadAndWrapsInsideTheBlock) {
@@ -81,10 +70,8 @@ TEST_F(OutputAssembly, OffsetReadsAheadAndWrapsInsideTheBlock) {
     e.OffsetSmps = 2 * 300;
     e.FirstPassAfterStart = true;
     h.FeedSilence();
-    EXPECT_EQ(OutL(0), 300);
-    EXPECT_EQ(OutL(699), 999);
-    EXPECT_EQ(OutL(700), 0); // the read position wraps here
-    EXPECT_EQ(OutL(999), 299);
+    // the read position wraps at frame 700
+    EXPECT_EQ((std::array{OutL(0), OutL(699), OutL(700), OutL(999)}), (std::array<int16_t, 4>{300, 999, 0, 299}));
     EXPECT_FALSE(e.FirstPassAfterStart); // the first wrap after a start only clears the flag
 }
 
@@ -97,15 +84,11 @@ TEST(OutputAssemblyGroupSwitch, NewGroupPlaysWholeFromItsStartWithAnyOffset) {
         EngineHarness h(44100, 500);
         Engine& e = h.E();
         e.Switches.CorrectDCDrift = false;
-        std::vector<int16_t> b(2 * 1500, 0);
-        for (int i = 0; i < 1500; ++i)
-            b[2 * static_cast<size_t>(i)] = static_cast<int16_t>(10000 + i);
         h.PlaceLoop(1, 0, Ramp(1000));
-        h.PlaceLoop(2, 1, b, /*on=*/false);
+        h.PlaceLoop(2, 1, Ramp(1500, 10000), /*on=*/false);
         e.ActGroupIdx = 0;
         e.ToGroupIdx = 1;
-        e.Playing = true;
-        e.FirstPassAfterStart = true;
+        e.Playing = e.FirstPassAfterStart = true;
         e.PlayLoopEnd = 2000;
         e.OffsetSmps = 2 * offsetFrames;
         std::vector<int> heard;
@@ -213,18 +196,14 @@ TEST_F(OutputAssembly, MasterLevelLowersAnOverdrivenSum) {
     h.PlaceLoop(1, 0, Constant(1000, 30000));
     h.PlaceLoop(2, 0, Constant(1000, 30000));
     e.PlayLoopEnd = 2000;
-    h.FeedSilence();
-    EXPECT_EQ(OutL(5), 32767);
-    EXPECT_EQ(e.OutPeakL, 32767);
     // Summed in 32 bits and clamped once, after the master level.
-    e.OutputLevel = -80;
-    e.PlayPos = 0;
-    h.FeedSilence();
-    EXPECT_EQ(OutL(5), 30000);
-    e.OutputLevel = -160;
-    e.PlayPos = 0;
-    h.FeedSilence();
-    EXPECT_EQ(OutL(5), 15000);
+    for (const auto& [level, want] : {std::pair{0, 32767}, {-80, 30000}, {-160, 15000}}) {
+        e.OutputLevel = level;
+        e.PlayPos = 0;
+        h.FeedSilence();
+        EXPECT_EQ(OutL(5), want) << level;
+        EXPECT_EQ(e.OutPeakL, want) << level;
+    }
 }
 
 TEST_F(OutputAssembly, OutputFadesInOnceAfterAStart) {
@@ -233,9 +212,7 @@ TEST_F(OutputAssembly, OutputFadesInOnceAfterAStart) {
     e.PlayLoopEnd = 2000;
     e.OutputFadeIn = true;
     h.FeedSilence();
-    EXPECT_EQ(OutL(0), 0);
-    EXPECT_EQ(OutL(50), 500);
-    EXPECT_EQ(OutL(100), 1000);
+    EXPECT_EQ((std::array{OutL(0), OutL(50), OutL(100)}), (std::array<int16_t, 3>{0, 500, 1000}));
     EXPECT_FALSE(e.OutputFadeIn);
     e.PlayPos = 0;
     h.FeedSilence();

@@ -6,6 +6,7 @@
 #include "shell/PortControl.h"
 #include "support/FakePorts.h"
 
+#include <array>
 #include <fstream>
 
 namespace kreisel::test {
@@ -33,17 +34,10 @@ class KeyRig : public MacroRig {
 };
 
 TEST_F(KeyRig, PressLengthsAtTheLongThresholdMakeSequences) {
-    struct Case {
-        std::vector<int> heldMs;
-        const char* expected;
-    };
-    const Case cases[] = {
-        {{399}, "Sequenz: 1 ungültig [rot]"},
-        {{400}, "Sequenz: 2 ungültig [rot]"},
-        {{450}, "Sequenz: 2 ungültig [rot]"},
-        {{100, 500, 100}, "Sequenz: 121 ungültig [rot]"},
-        {{100, 100, 100, 900}, "Sequenz: 1112 ungültig [rot]"},
-    };
+    struct Case { std::vector<int> heldMs; const char* expected; };
+    const Case cases[] = {{{399}, "Sequenz: 1 ungültig [rot]"},          {{400}, "Sequenz: 2 ungültig [rot]"},
+                          {{450}, "Sequenz: 2 ungültig [rot]"},          {{100, 500, 100}, "Sequenz: 121 ungültig [rot]"},
+                          {{100, 100, 100, 900}, "Sequenz: 1112 ungültig [rot]"}};
     for (const Case& c : cases) {
         status.clear();
         for (int held : c.heldMs)
@@ -67,9 +61,8 @@ TEST_F(KeyRig, FourthReleaseEndsTheSequenceAtOnceAndACommandHandlesIt) {
     EXPECT_EQ(Memo(1), 1);
     EXPECT_EQ(LastStatus(), "Sequenz: 121");
 
-    Press(65, 500, 10);
-    Press(65, 10, 10);
-    Press(65, 10, 10);
+    for (int held : {500, 10, 10})
+        Press(65, held, 10);
     keys.KeyDown(65);
     clock.Advance(10);
     keys.KeyUp(65);
@@ -85,7 +78,7 @@ TEST_F(KeyRig, MacrosTakePrecedenceOverKeyFileCommandsOnlyWhileRunning) {
     keys.KeyCommand[38] = "SET MEMO_1 MEMO_1 + 1"; // Key_A
     keys.KeyCommand[39] = "SET MEMO_3 MEMO_3 + 1"; // Key_B
     // Stopped macros: the key-file command runs once however long the key is held.
-    keys.KeyDown('A');
+    keys.KeyDown('A'); // held: the key repeats
     keys.KeyDown('A');
     keys.KeyUp('A');
     EXPECT_EQ(Memo(1), 1);
@@ -141,23 +134,19 @@ TEST_F(KeyRig, KeyboardLockSwallowsEverythingButPauseF1AndAltF4) {
 
 TEST_F(KeyRig, KeyFileFillsCommandsAndTheOverviewListsThem) {
     const auto file = std::filesystem::temp_directory_path() / "kreisel_keyhandler_test.tas";
-    {
-        std::ofstream out(file);
-        out << "[Keys]\nKey_F5=SET SBRecord\nKey_A=SET ButtonStop\n[KeySequences]\nKeySequ_12=SET SBPlay 1\n";
-    }
+    std::ofstream(file) << "[Keys]\nKey_F5=SET SBRecord\nKey_A=SET ButtonStop\n[KeySequences]\nKeySequ_12=SET SBPlay 1\n";
     ASSERT_TRUE(keys.LoadKeyFile(file));
     std::filesystem::remove(file);
-    EXPECT_EQ(keys.KeyCommand[5], "SET SBRecord");
-    EXPECT_EQ(keys.KeyCommand[38], "SET ButtonStop");
-    EXPECT_EQ(keys.KeyCommand[static_cast<std::size_t>(71 + SequenceToNumber("12"))], "SET SBPlay 1");
+    EXPECT_EQ((std::array{keys.KeyCommand[5], keys.KeyCommand[38],
+                          keys.KeyCommand[static_cast<std::size_t>(71 + SequenceToNumber("12"))]}),
+              (std::array<std::string, 3>{"SET SBRecord", "SET ButtonStop", "SET SBPlay 1"}));
     ASSERT_TRUE(Start("ON KEY_A\nSET MEMO_1 1\nRETURN"));
     const std::string overview = keys.Overview(false, {13, 32, 80, 0});
-    EXPECT_NE(overview.find("F5        : 'SET SBRecord'\n"), std::string::npos) << overview;
-    EXPECT_NE(overview.find("A         : 'SET ButtonStop'\t\t\t(Steuert Makro, s.u.)\n"), std::string::npos);
-    EXPECT_NE(overview.find("RLSD:\t P         (ascii=80)\n"), std::string::npos);
+    for (const char* line : {"F5        : 'SET SBRecord'\n", "A         : 'SET ButtonStop'\t\t\t(Steuert Makro, s.u.)\n",
+                             "RLSD:\t P         (ascii=80)\n", "KeySequ_12   (=KL):   \"SET SBPlay 1\"\n",
+                             "Z.1+:   ON KEY_A\n"})
+        EXPECT_NE(overview.find(line), std::string::npos) << line << overview;
     EXPECT_EQ(overview.find("RING:"), std::string::npos);
-    EXPECT_NE(overview.find("KeySequ_12   (=KL):   \"SET SBPlay 1\"\n"), std::string::npos);
-    EXPECT_NE(overview.find("Z.1+:   ON KEY_A\n"), std::string::npos);
     EXPECT_EQ(overview.find("Key_B"), std::string::npos);
     EXPECT_NE(keys.Overview(true, {}).find("B         : ''\n"), std::string::npos);
 
@@ -196,12 +185,7 @@ TEST_F(KeyRig, TimingSlidersMoveOntoStepsOf50AndSetTheTiming) {
 TEST_F(KeyRig, AFootSwitchOnCtsIsALongPressOfTheReturnSequenceKey) {
     FakePorts ports;
     PortControl port(ports);
-    port.SendKey = [this](int key, bool down) {
-        if (down)
-            keys.KeyDown(key);
-        else
-            keys.KeyUp(key);
-    };
+    port.SendKey = [this](int key, bool down) { down ? keys.KeyDown(key) : keys.KeyUp(key); };
     port.PortEnabled = true;
     ASSERT_TRUE(port.Reopen("/dev/ttyUSB0"));
     keys.KeyCommand[static_cast<std::size_t>(KeyNameToIndex("KeySequ_21"))] = "SET MEMO_1 7";
@@ -211,10 +195,8 @@ TEST_F(KeyRig, AFootSwitchOnCtsIsALongPressOfTheReturnSequenceKey) {
         port.Deliver();
         clock.Advance(ms);
     };
-    block(kModemCTS, 600);
-    block(0, 100);
-    block(kModemCTS, 100);
-    block(0, 400);
+    for (const auto& [bits, ms] : {std::pair{unsigned{kModemCTS}, 600}, {0u, 100}, {kModemCTS, 100}, {0u, 400}})
+        block(bits, ms);
     EXPECT_EQ(Memo(1), 7);
     EXPECT_EQ(LastStatus(), "Sequenz: 21");
 }

@@ -11,10 +11,7 @@ namespace {
 class Interpreter : public MacroRig {};
 
 TEST_F(Interpreter, GotoCountersBoundLoopsAndRearm) {
-    struct Case {
-        int count;
-        int runs;
-    };
+    struct Case { int count; int runs; };
     for (const Case c : {Case{30, 31}, Case{0, 1}, Case{1, 2}}) {
         const std::string n = std::to_string(c.count);
         ASSERT_TRUE(Start("ON KEY_A\nRUNDE:\nSET MEMO_1 MEMO_1 + 1\nGOTO RUNDE " + n + "\nSET MEMO_2 GOTOCOUNTER\nRETURN"));
@@ -41,12 +38,7 @@ TEST_F(Interpreter, AGotoLoopWithoutWaitCannotHoldTheCoreThread) {
 
 TEST_F(Interpreter, IfSkipsToTheNextEndifAndDoesNotNest) {
     auto& rec = make::Switch(window, "SBRecord", "Aufnahme");
-    struct Case {
-        const char* body;
-        bool down;
-        int memo1;
-        int memo2;
-    };
+    struct Case { const char* body; bool down; int memo1; int memo2; };
     const Case cases[] = {
         {"IF_EQUAL SBRecord\nSET MEMO_1 1\nENDIF\nSET MEMO_2 1", true, 1, 1},
         {"IF_EQUAL SBRecord\nSET MEMO_1 1\nENDIF\nSET MEMO_2 1", false, 0, 1},
@@ -135,26 +127,16 @@ TEST_F(Interpreter, PausedMacrosNeitherRunNorResumeAndStartUpWaitsWork) {
 TEST_F(Interpreter, ValuesOperatorsAndVariables) {
     auto& bpm = make::Slider(window, "TBMetronomBPM", 30, 240, 120);
     host.engine["MAXLOOP"] = 3;
-    struct Case {
-        const char* statement;
-        int memo1;
-    };
+    struct Case { const char* statement; int memo1; };
+    // Division halves to the even neighbour; an operator without operand is ignored.
     const Case cases[] = {
-        {"SET MEMO_1 7 * 6", 42},
-        {"SET MEMO_1 7 / 2", 4},  // halves to the even neighbour
-        {"SET MEMO_1 5 / 2", 2},
-        {"SET MEMO_1 -9 + 2", -7},
-        {"SET MEMO_1 1 -", 1},    // an operator without operand is ignored
-        {"SET MEMO_1 TBMetronomBPM", 120},
-        {"SET MEMO_1 TBMetronomBPM + 5", 125},
-        {"SET MEMO_1 TBMetronomBPM MAX", 240},
-        {"SET MEMO_1 TBMetronomBPM MIN - 10", 20},
-        {"SET MEMO_1 MAXLOOP * MAXLOOP", 9},
-        {"SET MEMO_1 KEY_A", 65},
-        {"SET MEMO_1 ON", 1},
-        {"SET MEMO_1 MEMO_100 + 3", 3},
-        {"SET MEMO_1 RANDOM 1", 0},
-    };
+        {"SET MEMO_1 7 * 6", 42},         {"SET MEMO_1 7 / 2", 4},
+        {"SET MEMO_1 5 / 2", 2},          {"SET MEMO_1 -9 + 2", -7},
+        {"SET MEMO_1 1 -", 1},            {"SET MEMO_1 TBMetronomBPM", 120},
+        {"SET MEMO_1 TBMetronomBPM + 5", 125}, {"SET MEMO_1 TBMetronomBPM MAX", 240},
+        {"SET MEMO_1 TBMetronomBPM MIN - 10", 20}, {"SET MEMO_1 MAXLOOP * MAXLOOP", 9},
+        {"SET MEMO_1 KEY_A", 65},         {"SET MEMO_1 ON", 1},
+        {"SET MEMO_1 MEMO_100 + 3", 3},   {"SET MEMO_1 RANDOM 1", 0}};
     for (const Case& c : cases) {
         ASSERT_TRUE(Start(std::string("SET MEMO_1 -1\n") + c.statement)) << c.statement;
         EXPECT_EQ(macros.Memo[1], c.memo1) << c.statement;
@@ -173,8 +155,7 @@ TEST_F(Interpreter, ValuesOperatorsAndVariables) {
 }
 
 TEST_F(Interpreter, SetOperatesEveryKindOfControlAsAUserWould) {
-    int clicks = 0;
-    int changes = 0;
+    int clicks = 0, changes = 0;
     auto count = [&](Control& c) {
         c.SetOnClick([&](Control&) { ++clicks; });
         c.SetOnChange([&](Control&) { ++changes; });
@@ -237,8 +218,7 @@ TEST_F(Interpreter, IndexedNamesRunOverTheLoopsOfGroups) {
     host.loopNames = {"A1", "A2", "B1"};
     host.maxLoopCount = 5;
     const char* rows[] = {"A1", "A2", "B1", "4", "5"};
-    std::vector<Control*> amp;
-    std::vector<Control*> mark;
+    std::vector<Control*> amp, mark;
     for (const char* r : rows) {
         amp.push_back(&make::Slider(window, (std::string("TBAmpLeft_") + r).c_str(), 0, 16, 8));
         mark.push_back(&make::Switch(window, (std::string("SBLoopMarker_") + r).c_str(), r));

@@ -1,26 +1,20 @@
 // Macro lines, synonyms, key names, and what the parser compiles and reports.
 #include "macros/MacroRig.h"
 
+#include <array>
+
 namespace kreisel::test {
 namespace {
 
 TEST(MacroText, LinesAreNormalisedIntoUpperCaseWordsAndSynonymsRewriteThem) {
     SynonymList none;
     const MacroWords w = SplitWords(CodePart("  set   TBAmpLeft_A1\t5  # Kommentar"), none);
-    EXPECT_EQ(w[0], "SET");
-    EXPECT_EQ(w[1], "TBAMPLEFT_A1");
-    EXPECT_EQ(w[2], "5");
-    EXPECT_EQ(w[3], "");
+    EXPECT_EQ((std::array{w[0], w[1], w[2], w[3]}), (std::array<std::string, 4>{"SET", "TBAMPLEFT_A1", "5", ""}));
     EXPECT_EQ(CodePart("   # nur Kommentar"), "");
 
     SynonymList syn;
     syn.SetLines({"# Kommentarzeile", "", "B==ZWEI", "tbl*==tbampleft_*  # Präfix", "CLICK==SET", "LAUT==SET TBOUTLEVEL"});
-    struct Case {
-        const char* line;
-        const char* w1;
-        const char* w2;
-        const char* w3;
-    };
+    struct Case { const char* line; const char* w1; const char* w2; const char* w3; };
     const Case cases[] = {
         {"SET ACTGROUP B", "SET", "ACTGROUP", "2"}, // single letters are group numbers, never looked up
         {"set TBLA3 4", "SET", "TBAMPLEFT_A3", "4"},
@@ -29,9 +23,8 @@ TEST(MacroText, LinesAreNormalisedIntoUpperCaseWordsAndSynonymsRewriteThem) {
     };
     for (const Case& c : cases) {
         const MacroWords words = SplitWords(CodePart(c.line), syn);
-        EXPECT_EQ(words[0], c.w1) << c.line;
-        EXPECT_EQ(words[1], c.w2) << c.line;
-        EXPECT_EQ(words[2], c.w3) << c.line;
+        EXPECT_EQ((std::array{words[0], words[1], words[2]}), (std::array<std::string, 3>{c.w1, c.w2, c.w3}))
+            << c.line;
     }
 }
 
@@ -61,10 +54,7 @@ TEST(MacroText, KeyNamesSequencesAndVirtualKeys) {
 class MacroParser : public MacroRig {};
 
 TEST_F(MacroParser, EachMessageQuotesItsLineAndOkIgnoresTheStatement) {
-    struct Case {
-        const char* line;
-        const char* message;
-    };
+    struct Case { const char* line; const char* message; };
     const Case cases[] = {
         {"TOGGLE SBRecord", "\"TOGGLE SBRecord\":\r\nFalsches Schlüsselwort \"TOGGLE\" ! (wird ignoriert)"},
         {"IF_SAME x 1", "\"IF_SAME x 1\":\r\nFalsches Schlüsselwort \"IF_SAME\" ! (wird ignoriert)"},
@@ -76,12 +66,11 @@ TEST_F(MacroParser, EachMessageQuotesItsLineAndOkIgnoresTheStatement) {
     for (const Case& c : cases) {
         dialogs.AnswerTimeout();
         EXPECT_TRUE(Start(std::string("ON KEY_C\n") + c.line + "\nON KEY_B\nRETURN")) << c.line;
-        const auto& r = dialogs.Requests().back();
-        EXPECT_EQ(r.question.text, c.message);
-        EXPECT_EQ(r.question.caption, "Meldung");
-        EXPECT_EQ(r.question.timeoutMs, 5000);
-        EXPECT_EQ(r.question.buttons, DialogButtons::OkCancel);
-        EXPECT_EQ(r.question.defaultResult, DialogResult::Ok);
+        const Question& q = dialogs.Requests().back().question;
+        EXPECT_EQ(q.text, c.message);
+        EXPECT_EQ(q.caption, "Meldung");
+        EXPECT_EQ(q.timeoutMs, 5000);
+        EXPECT_TRUE(q.buttons == DialogButtons::OkCancel && q.defaultResult == DialogResult::Ok);
         EXPECT_EQ(macros.KeyMacroLine[39], 3) << "the parse went on after " << c.line;
     }
 }
@@ -131,34 +120,23 @@ TEST_F(MacroParser, TablesEntriesAndTheStartUpSection) {
                       "RETURN\n"          // 14
                       "  # Kommentar\n"   // 15
                       "SET MEMO_2 5"));   // 16
-    EXPECT_EQ(macros.GotoTarget[3], 1);
-    EXPECT_EQ(macros.GotoCount[3], 3);
-    EXPECT_EQ(macros.GotoTarget[4], -1);
-    EXPECT_EQ(macros.KeyMacroLine[38], 14);
-    EXPECT_EQ(macros.KeyMacroLine[39], 8); // WAIT KEY_B also enters after the WAIT
-    EXPECT_EQ(macros.KeyMacroLine[71 + 4], 10);
-    EXPECT_EQ(macros.LoopEndMacroLine, 7);
-    EXPECT_EQ(macros.MetronomTickMacroLine, 11);
-    EXPECT_EQ(macros.AllKeysInitLine, 12);
-    EXPECT_EQ(macros.AllKeysFinishLine, 13);
-    EXPECT_EQ(macros.AutoStartLine, 16);
-    EXPECT_EQ(macros.Memo[2], 5); // the start-up section ran
-    EXPECT_EQ(macros.Memo[1], 0);
+    // WAIT KEY_B (line 7) also enters key B's macro after the WAIT; the start-up section ran.
+    EXPECT_EQ((std::vector{macros.GotoTarget[3], macros.GotoCount[3], macros.GotoTarget[4], macros.KeyMacroLine[38],
+                           macros.KeyMacroLine[39], macros.KeyMacroLine[71 + 4], macros.LoopEndMacroLine,
+                           macros.MetronomTickMacroLine, macros.AllKeysInitLine, macros.AllKeysFinishLine,
+                           macros.AutoStartLine, macros.Memo[2], macros.Memo[1]}),
+              (std::vector{1, 3, -1, 14, 8, 10, 7, 11, 12, 13, 16, 5, 0}));
     EXPECT_EQ(macros.MacroLinePos[1], 8);
     EXPECT_EQ(macros.MacroLinePos[2], 8 + 14);
 
-    struct Case {
-        const char* text;
-        int autoStart;
-    };
-    const Case cases[] = {
-        {"SET MEMO_1 1\nSET MEMO_1 2", 0},
-        {"SET MEMO_1 1\nON KEY_A\nRETURN", -1},            // before an ON block: no start-up section
-        {"ON KEY_A\nRETURN\nSET MEMO_1 1\nHIER:\nSET MEMO_1 2", -1}, // contains a label
-        {"ON KEY_A\nRETURN\nSET MEMO_1 1\nENDIF", -1},
-        {"ON KEY_A\nRETURN\nSET MEMO_1 1\nRETURN", -1},
-        {"ON KEY_A\nRETURN\n\n# x\nSET MEMO_1 1", 4},
-    };
+    struct Case { const char* text; int autoStart; };
+    // No start-up section before an ON block, nor with a label, ENDIF or RETURN in it.
+    const Case cases[] = {{"SET MEMO_1 1\nSET MEMO_1 2", 0},
+                          {"SET MEMO_1 1\nON KEY_A\nRETURN", -1},
+                          {"ON KEY_A\nRETURN\nSET MEMO_1 1\nHIER:\nSET MEMO_1 2", -1},
+                          {"ON KEY_A\nRETURN\nSET MEMO_1 1\nENDIF", -1},
+                          {"ON KEY_A\nRETURN\nSET MEMO_1 1\nRETURN", -1},
+                          {"ON KEY_A\nRETURN\n\n# x\nSET MEMO_1 1", 4}};
     for (const Case& c : cases) {
         ASSERT_TRUE(Start(c.text)) << c.text;
         EXPECT_EQ(macros.AutoStartLine, c.autoStart) << c.text;

@@ -3,13 +3,13 @@
 #pragma once
 
 #include "core/Form.h"
+#include "core/Text.h"
 #include "macros/MacroInterpreter.h"
 #include "support/ManualHost.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
-#include <sstream>
 
 namespace kreisel::test {
 
@@ -65,16 +65,8 @@ class MacroRig : public ::testing::Test {
         host.forms.Add(window);
     }
 
-    // Joins lines given as one text with '\n'.
-    static std::vector<std::string> Text(const std::string& text) {
-        std::vector<std::string> lines;
-        std::istringstream in(text);
-        std::string line;
-        while (std::getline(in, line))
-            lines.push_back(line);
-        return lines;
-    }
-    bool Start(const std::string& text) { return macros.StartMacros(Text(text)); }
+    // Starts the macros of a text whose lines are joined with '\n'.
+    bool Start(const std::string& text) { return macros.StartMacros(SplitLines(text)); }
 
     ManualClock clock;
     ManualEventPump pump;

@@ -35,8 +35,7 @@ TEST_F(MacroWindow, StartStopPauseAndResetDriveButtonsAndEditor) {
     form.ButtonStartStopMacros.UserClick();
     EXPECT_TRUE(form.Interpreter.MacrosActive());
     EXPECT_EQ(form.ButtonStartStopMacros.Text(), "Stop Makros");
-    EXPECT_FALSE(form.MemoMacros.Enabled());
-    EXPECT_FALSE(form.ButtonLoadMacros.Enabled());
+    EXPECT_FALSE(form.MemoMacros.Enabled() || form.ButtonLoadMacros.Enabled());
     EXPECT_TRUE(form.SBDoMacrosPause.Enabled());
     EXPECT_EQ(form.Interpreter.Memo[2], 7);
     EXPECT_EQ(form.LabelMacroStatus.Text(), "SET MEMO_2 7");
@@ -69,17 +68,11 @@ TEST_F(MacroWindow, MacroFilesAskBeforeTheyReplaceOrOverwrite) {
     EXPECT_TRUE(form.Interpreter.Errors().empty()) << form.Interpreter.Errors().front();
     form.Interpreter.StopMacros();
 
-    { std::ofstream(dir + "/a.mak") << "ON KEY_A\nRETURN\n"; }
-    form.MemoMacros.SetLines({"# alt"});
-    struct Case {
-        DialogResult answer;
-        std::vector<std::string> after;
-    };
-    const Case cases[] = {
-        {DialogResult::Cancel, {"# alt"}},
-        {DialogResult::No, {"# alt", "ON KEY_A", "RETURN"}},
-        {DialogResult::Ok, {"ON KEY_A", "RETURN"}},
-    };
+    std::ofstream(dir + "/a.mak") << "ON KEY_A\nRETURN\n";
+    struct Case { DialogResult answer; std::vector<std::string> after; };
+    const Case cases[] = {{DialogResult::Cancel, {"# alt"}},
+                          {DialogResult::No, {"# alt", "ON KEY_A", "RETURN"}},
+                          {DialogResult::Ok, {"ON KEY_A", "RETURN"}}};
     for (const Case& c : cases) {
         form.MemoMacros.SetLines({"# alt"});
         dialogs.AnswerOpen({dir + "/a.mak"});
@@ -87,8 +80,7 @@ TEST_F(MacroWindow, MacroFilesAskBeforeTheyReplaceOrOverwrite) {
         form.ButtonLoadMacros.UserClick();
         const auto& q = dialogs.Requests().back().question;
         EXPECT_EQ(q.text, "bestehende Makros vorher entfernen ?");
-        EXPECT_EQ(q.buttons, DialogButtons::OkNoCancel);
-        EXPECT_EQ(q.defaultResult, DialogResult::Cancel);
+        EXPECT_TRUE(q.buttons == DialogButtons::OkNoCancel && q.defaultResult == DialogResult::Cancel);
         EXPECT_EQ(q.timeoutMs, 0);
         EXPECT_EQ(form.MemoMacros.Lines(), c.after);
     }
@@ -151,9 +143,9 @@ TEST_F(MacroWindow, ComponentsListingAndControlFiles) {
     EXPECT_EQ(window.Caption(), "Hauptfenster");
     const std::vector<std::string>& errors = form.MemoCompsErrors.Lines();
     EXPECT_TRUE(form.MemoCompsErrors.Visible());
-    EXPECT_NE(std::find(errors.begin(), errors.end(), "Komponente \"Unbekannt\" nicht gefunden!"), errors.end());
-    EXPECT_NE(std::find(errors.begin(), errors.end(), "Komponente \"FensterLos\" nicht gefunden!"), errors.end());
-    EXPECT_NE(std::find(errors.begin(), errors.end(), "## 2 Errors found!"), errors.end());
+    for (const char* error : {"Komponente \"Unbekannt\" nicht gefunden!", "Komponente \"FensterLos\" nicht gefunden!",
+                              "## 2 Errors found!"})
+        EXPECT_NE(std::find(errors.begin(), errors.end(), error), errors.end()) << error;
 }
 
 } // namespace

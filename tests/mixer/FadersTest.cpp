@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <memory>
 
 namespace kreisel::test {
@@ -21,9 +22,8 @@ struct FadersTest : ::testing::Test {
 };
 
 TEST_F(FadersTest, TableFallsFromPlus48ThroughUnityToSilence) {
-    EXPECT_EQ(FaderLevelTable[0], 480);
-    EXPECT_EQ(FaderLevelTable[kFaderUnity], 0);
-    EXPECT_EQ(FaderLevelTable[120], -1200);
+    EXPECT_EQ((std::array{FaderLevelTable[0], FaderLevelTable[kFaderUnity], FaderLevelTable[120]}),
+              (std::array{480, 0, -1200}));
     for (size_t i = 1; i < FaderLevelTable.size(); ++i)
         EXPECT_LT(FaderLevelTable[i], FaderLevelTable[i - 1]) << i;
 }
@@ -47,12 +47,10 @@ TEST_F(FadersTest, FadersSetTheEngineLevelsAndLabels) {
 
     // Balance: the side turned away from is lowered, the other stays at unity.
     c.TBOutLevelPan.UserSetValue(0);
-    EXPECT_EQ(e.OutputLevelL, 0);
-    EXPECT_EQ(e.OutputLevelR, -1200);
+    EXPECT_EQ((std::pair{e.OutputLevelL, e.OutputLevelR}), (std::pair{0, -1200}));
     EXPECT_EQ(c.PanelOutLevelLR.Text(), "0  /  -120");
     c.TBInpLevelPan.UserSetValue(11);
-    EXPECT_EQ(e.InputLevelL, -90);
-    EXPECT_EQ(e.InputLevelR, 0);
+    EXPECT_EQ((std::pair{e.InputLevelL, e.InputLevelR}), (std::pair{-90, 0}));
     EXPECT_EQ(c.PanelInpLevelLR.Text(), "-9  /  0");
 
     // Macros see the level faders around unity, higher meaning louder.
@@ -67,8 +65,7 @@ TEST_F(FadersTest, FadersSetTheEngineLevelsAndLabels) {
 TEST_F(FadersTest, LevelLabelClickReturnsToUnity) {
     c.TBOutLevel.UserSetValue(90);
     c.LabelOutLevelVal.UserClick();
-    EXPECT_EQ(c.TBOutLevel.Position(), kFaderUnity);
-    EXPECT_EQ(e.OutputLevel, 0);
+    EXPECT_EQ((std::pair{c.TBOutLevel.Position(), e.OutputLevel}), (std::pair{kFaderUnity, 0}));
     EXPECT_EQ(c.LabelOutLevelVal.Text(), "0 dB");
 
     // Already at unity: the levels are still rewritten from the faders.

@@ -61,9 +61,8 @@ TEST_F(LoopMixerTest, SlidersGiveTheEngineTheTableLevels) {
         EXPECT_EQ(Levels(5).LoopLR, p >= 8 ? 0 : PanLevelTable[static_cast<size_t>(16 - p)]) << p;
     }
     Row(5).PanRight->UserSetValue(12);
-    EXPECT_EQ(Levels(5).LoopRL, -120);
-    EXPECT_EQ(Levels(5).LoopRR, 0);
-    EXPECT_EQ(Levels(4).LoopRL, -1200) << "other rows stay";
+    EXPECT_EQ((std::array{Levels(5).LoopRL, Levels(5).LoopRR, Levels(4).LoopRL}), (std::array{-120, 0, -1200}))
+        << "other rows stay";
 
     Row(5).AmpRight->UserSetValue(11);
     EXPECT_EQ(form.LabelChanges.Text(), "Loop 5, Verstärkung Rechts:  V =  -21 dB");
@@ -81,8 +80,7 @@ TEST_F(LoopMixerTest, LockedRowsMoveBothSidesTogether) {
     ASSERT_TRUE(mixer.MixSymm());
     Row(3).PanLeft->UserSetValue(5);
     EXPECT_EQ(Row(3).PanRight->Position(), 11);
-    EXPECT_EQ(Levels(3).LoopRL, -90);
-    EXPECT_EQ(Levels(3).LoopRR, 0);
+    EXPECT_EQ((std::pair{Levels(3).LoopRL, Levels(3).LoopRR}), (std::pair{-90, 0}));
     EXPECT_EQ(form.LabelChanges.Text(), "Loop 3, Panorama Links:  Links/Rechts = 0 dB / -9 dB");
     Row(3).PanRight->UserSetValue(14);
     EXPECT_EQ(Row(3).PanLeft->Position(), 2);
@@ -97,10 +95,7 @@ TEST_F(LoopMixerTest, LockedRowsMoveBothSidesTogether) {
 }
 
 TEST_F(LoopMixerTest, PresetButtonsSetEveryRowIncludingTheInput) {
-    struct Case {
-        Control* button;
-        std::array<int, 4> expected;
-    };
+    struct Case { Control* button; std::array<int, 4> expected; };
     const Case cases[] = {
         {&form.ButtonLeftsOn, {4, 6, 3, 13}},    {&form.ButtonRightsOn, {2, 4, 3, 13}},
         {&form.ButtonLeftsOff, {16, 6, 3, 13}},  {&form.ButtonRightsOff, {2, 16, 3, 13}},
@@ -108,8 +103,7 @@ TEST_F(LoopMixerTest, PresetButtonsSetEveryRowIncludingTheInput) {
         {&form.ButtonSetDefault, {4, 4, 0, 16}}, {&form.ButtonSetInvers, {2, 6, 16, 0}},
         {&form.ButtonSetMono, {2, 6, 8, 8}},     {&form.ButtonSetLeft, {2, 6, 0, 0}},
         {&form.ButtonSetRight, {2, 6, 16, 16}},  {&form.ButtonSetEqual1, {1, 9, 5, 7}},
-        {&form.ButtonAllLoopsOn, {2, 6, 3, 13}},
-    };
+        {&form.ButtonAllLoopsOn, {2, 6, 3, 13}}};
     form.CBMixSymm.SetChecked(true); // presets must not couple
     for (const Case& c : cases) {
         SCOPED_TRACE(c.button->Name());
@@ -145,8 +139,7 @@ TEST_F(LoopMixerTest, PresetButtonsSetEveryRowIncludingTheInput) {
 TEST_F(LoopMixerTest, MarksWaitWhilePlaySwitchesSoundAtOnce) {
     Loops({0, 0, 1});
     form.ButtonAllLoopsOn.UserClick();
-    EXPECT_TRUE(Row(1).Marker->Down());
-    EXPECT_TRUE(Row(2).Marker->Down());
+    EXPECT_TRUE(Row(1).Marker->Down() && Row(2).Marker->Down());
     EXPECT_FALSE(Row(3).Marker->Down()) << "another group";
     EXPECT_FALSE(Levels(1).LoopOn) << "marks only";
     form.ButtonAllLoopsInv.UserClick();
@@ -179,8 +172,7 @@ TEST_F(LoopMixerTest, MarksWaitWhilePlaySwitchesSoundAtOnce) {
     const int32_t lowered = e.LowerOutputLevel;
     Row(2).Play->SetEnabled(true);
     Row(2).Play->UserClick();
-    EXPECT_TRUE(Levels(2).LoopOn);
-    EXPECT_TRUE(Row(2).Marker->Down());
+    EXPECT_TRUE(Levels(2).LoopOn && Row(2).Marker->Down());
     EXPECT_EQ(Row(2).Play->Text(), ">>");
     EXPECT_EQ(e.LowerOutputLevel, lowered + 5);
     Row(0).Play->UserClick();
@@ -234,30 +226,22 @@ TEST_F(LoopMixerTest, InputModeChangeNeedsTheReset) {
 
     // While starting up the mode just applies.
     form.ComboBoxInputMode.UserSetValue(2);
-    EXPECT_EQ(e.InputMode, 2);
-    EXPECT_EQ(resets, 0);
-    EXPECT_EQ(applied, 1);
-    EXPECT_FALSE(form.CBMixSymm.Enabled());
-    EXPECT_FALSE(form.ButtonRightsOff.Visible());
-    EXPECT_FALSE(Row(4).AmpRight->Visible());
-    EXPECT_FALSE(Row(4).PanRight->Visible());
+    EXPECT_EQ((std::array{e.InputMode, resets, applied}), (std::array{2, 0, 1}));
+    EXPECT_FALSE(form.CBMixSymm.Enabled() || form.ButtonRightsOff.Visible() || Row(4).AmpRight->Visible() ||
+                 Row(4).PanRight->Visible());
     EXPECT_TRUE(Row(4).PanLeft->Visible());
     EXPECT_EQ(Row(4).AmpRight->Position(), 9) << "kept for the mixer set";
 
     mixer.Started = true;
     form.ComboBoxInputMode.UserSetValue(0);
-    EXPECT_EQ(resets, 1);
-    EXPECT_EQ(form.ComboBoxInputMode.ItemIndex(), 2) << "refused: back to the mode in force";
-    EXPECT_EQ(e.InputMode, 2);
-    EXPECT_EQ(applied, 1);
+    EXPECT_EQ((std::array{resets, form.ComboBoxInputMode.ItemIndex(), e.InputMode, applied}),
+              (std::array{1, 2, 2, 1}))
+        << "refused: back to the mode in force";
 
     allowReset = true;
     form.ComboBoxInputMode.UserSetValue(0);
-    EXPECT_EQ(resets, 2);
-    EXPECT_EQ(e.InputMode, 0);
-    EXPECT_EQ(applied, 2);
-    EXPECT_TRUE(form.CBMixSymm.Enabled());
-    EXPECT_TRUE(Row(4).AmpRight->Visible());
+    EXPECT_EQ((std::array{resets, e.InputMode, applied}), (std::array{2, 0, 2}));
+    EXPECT_TRUE(form.CBMixSymm.Enabled() && Row(4).AmpRight->Visible());
 
     // Without a way to reset, recorded loops keep their mode.
     mixer.ResetAll = nullptr;

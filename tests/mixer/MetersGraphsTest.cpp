@@ -6,20 +6,16 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 namespace kreisel::test {
 namespace {
 
-TEST(LevelScale, SpansSevenOctavesFrom256) {
-    struct Case {
-        int32_t peak;
-        int32_t height;
-    } cases[] = {{-1, 0},     {0, 0},        {255, 0},       {256, 0},
-                 {512, 4681}, {2048, 14043}, {32767, 32767}, {40000, 32767}};
-    for (const Case& c : cases)
-        EXPECT_EQ(LevelScale(c.peak), c.height) << c.peak;
-}
-
-TEST(LevelScale, FallStepIsAtLeastOnePixel) {
+TEST(LevelScale, SpansSevenOctavesFrom256AndFallsAtLeastOnePixel) {
+    const std::pair<int32_t, int32_t> cases[] = {{-1, 0},     {0, 0},        {255, 0},       {256, 0},
+                                                 {512, 4681}, {2048, 14043}, {32767, 32767}, {40000, 32767}};
+    for (const auto& [peak, height] : cases)
+        EXPECT_EQ(LevelScale(peak), height) << peak;
     EXPECT_EQ(MeterFallStep(16, 4000, 44100), 23); // 16 × 8 × 4000 × 2 / 44100
     EXPECT_EQ(MeterFallStep(255, 40000, 8000), 20400);
     EXPECT_EQ(MeterFallStep(1, 400, 48000), 1); // 6400 / 48000 rounds to 0
@@ -56,25 +52,23 @@ TEST_F(Meters, FullScaleLightsTheLampUntilReset) {
     EXPECT_EQ(L().ShownPeak, 0);
 }
 
-TEST_F(Meters, MarkerSinksByTheFallStepWhileTheCoverDropsAtOnce) {
-    m.Feed(LevelMeters::Input, 32767, 32767);
+// The marker sinks by the fall step while the cover drops at once; smoothed, the cover falls a
+// step per update and rises at once.
+TEST_F(Meters, MarkerAndSmoothCoverFallByTheStep) {
+    for (const bool smooth : {false, true}) {
+        m.Smooth = smooth;
+        m.Reset(LevelMeters::Input);
+        std::vector<int> seen;
+        for (const int peak : {32767, 0, 0, 32767}) {
+            m.Feed(LevelMeters::Input, peak, peak);
+            seen.push_back(smooth ? L().CoverHeight : L().MarkerTop);
+        }
+        EXPECT_EQ(seen, (std::vector{0, 10, 20, 0})) << smooth;
+        EXPECT_TRUE(smooth || L().CoverHeight == 0);
+    }
+    m.Smooth = false;
     m.Feed(LevelMeters::Input, 0, 0);
     EXPECT_EQ(L().CoverHeight, 99);
-    EXPECT_EQ(L().MarkerTop, 10);
-    m.Feed(LevelMeters::Input, 0, 0);
-    EXPECT_EQ(L().MarkerTop, 20);
-}
-
-TEST_F(Meters, SmoothModeFallsOneStepPerUpdateAndRisesAtOnce) {
-    m.Smooth = true;
-    m.Feed(LevelMeters::Input, 32767, 32767);
-    EXPECT_EQ(L().CoverHeight, 0);
-    m.Feed(LevelMeters::Input, 0, 0);
-    EXPECT_EQ(L().CoverHeight, 10);
-    m.Feed(LevelMeters::Input, 0, 0);
-    EXPECT_EQ(L().CoverHeight, 20);
-    m.Feed(LevelMeters::Input, 32767, 0);
-    EXPECT_EQ(L().CoverHeight, 0);
 }
 
 TEST_F(Meters, FallingLevelsWaitForTheRefreshIntervalRisingOnesDoNot) {
@@ -102,11 +96,10 @@ TEST_F(Meters, NothingMovesWithTheSideOffOrTheWindowHidden) {
 }
 
 TEST(GraphGeometry, EndsOfThePaintBox) {
-    EXPECT_EQ(LoopGraphs::X(0, 100, 208), 4);
-    EXPECT_EQ(LoopGraphs::X(100, 100, 208), 204);
-    EXPECT_EQ(LoopGraphs::X(5, 0, 208), 4); // a loop of one block
-    EXPECT_EQ(LoopGraphs::Y(0, 48), 44);
-    EXPECT_EQ(LoopGraphs::Y(32767, 48), 4);
+    // the last of a loop of one block is at the start
+    EXPECT_EQ((std::array{LoopGraphs::X(0, 100, 208), LoopGraphs::X(100, 100, 208), LoopGraphs::X(5, 0, 208),
+                          LoopGraphs::Y(0, 48), LoopGraphs::Y(32767, 48)}),
+              (std::array{4, 204, 4, 44, 4}));
     EXPECT_EQ(LoopGraphs::HeightOfPoint(LoopGraphs::PointOfPeak(32767)), 32767);
     EXPECT_EQ(LoopGraphs::HeightOfPoint(LoopGraphs::PointOfPeak(100)), 0);
     EXPECT_NE(LoopGraphs::PointOfPeak(100), 0); // a silent block still has its point
@@ -173,11 +166,9 @@ TEST_F(Graphs, GroupCursorsMoveTheGroupAndTheLoopsSwitchedOn) {
     StartPlain();
     Engine& e = E();
     // A1 of 4 blocks and A2 in group A, B1 in group B; A2 is switched on.
-    const int lasts[] = {3, 7, 5};
-    const int groups[] = {0, 0, 1};
     for (int m = 1; m <= 3; ++m) {
-        e.Slots[static_cast<size_t>(m)].LoopLastBlock = lasts[m - 1];
-        e.Slots[static_cast<size_t>(m)].LoopGroup = groups[m - 1];
+        e.Slots[static_cast<size_t>(m)].LoopLastBlock = std::array{3, 7, 5}[static_cast<size_t>(m - 1)];
+        e.Slots[static_cast<size_t>(m)].LoopGroup = m / 3;
         e.Rows[static_cast<size_t>(m)].LoopOn = m == 2;
     }
     e.GroupFirstLoop(0) = 1;

@@ -45,9 +45,8 @@ TEST_F(MixerSetTest, WithTheCouplingOnTheRightHandValuesDecide) {
     EXPECT_TRUE(form.CBMixSymm.Checked());
     EXPECT_EQ(Positions(3), (std::array{6, 6, 4, 12}));
     const MixerRow& r = engine->Rows[3];
-    EXPECT_EQ(r.LoopLevelL, AmpLevelTable[6]);
-    EXPECT_EQ(r.LoopLR, PanLevelTable[12]);
-    EXPECT_EQ(r.LoopRL, PanLevelTable[12]);
+    EXPECT_EQ((std::array{r.LoopLevelL, r.LoopLR, r.LoopRL}),
+              (std::array{AmpLevelTable[6], PanLevelTable[12], PanLevelTable[12]}));
     EXPECT_EQ(Positions(4), (std::array{4, 4, 0, 16})); // rows the file does not name stay
 }
 
@@ -69,10 +68,9 @@ TEST_F(MixerSetTest, RowsBeyondEitherSlotCountAreLeftAlone) {
     MixerSet smallSets{*smallEngine, smallForm, smallMixer, dialogs};
     smallForm.MixerRows[8].PanRight->UserSetValue(5);
     ASSERT_TRUE(smallSets.LoadSave(all, false, false));
-    EXPECT_EQ(smallForm.MixerRows[2].AmpLeft->Position(), 9);
-    EXPECT_EQ(smallForm.MixerRows[8].PanRight->Position(), 5);
-    EXPECT_FALSE(smallForm.CBInputMixer.Checked());
-    EXPECT_FALSE(smallEngine->Rows[0].LoopOn);
+    EXPECT_EQ((std::pair{smallForm.MixerRows[2].AmpLeft->Position(), smallForm.MixerRows[8].PanRight->Position()}),
+              (std::pair{9, 5}));
+    EXPECT_FALSE(smallForm.CBInputMixer.Checked() || smallEngine->Rows[0].LoopOn);
 
     // A set of fewer rows, loaded with more slots: the extra rows keep their present values.
     const std::string few = dir / "few.mix";
@@ -92,9 +90,7 @@ TEST_F(MixerSetTest, StartValuesRestoreOnlyTheSliders) {
     Row(1).AmpLeft->UserSetValue(12);
     form.ButtonSetFromMixFile.UserClick();
     EXPECT_EQ(Positions(1), (std::array{7, 4, 0, 9}));
-    EXPECT_FALSE(Row(1).Marker->Down());
-    EXPECT_FALSE(form.CBMixSymm.Checked());
-    EXPECT_TRUE(form.CBInputMixer.Checked());
+    EXPECT_FALSE(Row(1).Marker->Down() || form.CBMixSymm.Checked() || !form.CBInputMixer.Checked());
 
     sets.DefaultFile = dir / "gone.mix";
     form.ButtonSetFromMixFile.UserClick();
@@ -109,8 +105,8 @@ TEST_F(MixerSetTest, DialogsAskBeforeOverwritingAndFailedSavesKeepTheOldFile) {
     dialogs.AnswerSave(file);
     dialogs.Answer(DialogResult::Cancel);
     form.ButtonSaveSet.Click();
-    EXPECT_EQ(dialogs.Requests()[0].options.title, "Mixer-Einstellungen speichern");
-    EXPECT_EQ(dialogs.Requests()[0].options.okCaption, "Speichern");
+    EXPECT_EQ(dialogs.Requests()[0].options.title + "|" + dialogs.Requests()[0].options.okCaption,
+              "Mixer-Einstellungen speichern|Speichern");
     EXPECT_EQ(dialogs.Requests()[1].question.text, "überschreiben?");
     EXPECT_NE(ReadBytes(file).find("AmpLeft=3"), std::string::npos);
 
@@ -133,8 +129,7 @@ TEST_F(MixerSetTest, DialogsAskBeforeOverwritingAndFailedSavesKeepTheOldFile) {
     rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
     const auto handler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit tiny = saved;
-    tiny.rlim_cur = 64;
+    const rlimit tiny{64, saved.rlim_max};
     ::setrlimit(RLIMIT_FSIZE, &tiny);
     const bool ok = sets.LoadSave(file, true, false);
     ::setrlimit(RLIMIT_FSIZE, &saved);

@@ -101,14 +101,12 @@ TEST_F(TimedStartTest, TimeTextsAndLabels) {
     e.PlayLoopEnd = 882000;
     c.CBUseFixedLoopTime.SetChecked(false);
     ts.UpdateTimeLabels();
-    EXPECT_EQ(c.LabelMaxLoopTime.Text(), "max. 10.0 Sek.");
-    EXPECT_EQ(c.LabelLoopTimeVal.Text(), "max. 10.0 Sek.");
+    EXPECT_EQ(c.LabelMaxLoopTime.Text() + " | " + c.LabelLoopTimeVal.Text(), "max. 10.0 Sek. | max. 10.0 Sek.");
 
     h.PlaceLoop(1, 0, std::vector<int16_t>(176400)); // the group's first loop: two seconds
     e.ActGroupIdx = 0;
     ts.UpdateTimeLabels();
-    EXPECT_EQ(c.LabelMaxLoopTime.Text(), "2.0 Sek.");
-    EXPECT_EQ(c.LabelLoopTimeVal.Text(), "2.0 Sek.");
+    EXPECT_EQ(c.LabelMaxLoopTime.Text() + " | " + c.LabelLoopTimeVal.Text(), "2.0 Sek. | 2.0 Sek.");
 
     c.CBMaxTimeLikeFirstLoop.SetChecked(false);
     c.PMDebugMode.SetChecked(true);
@@ -125,8 +123,7 @@ TEST_F(TimedStartTest, TimeTextsAndLabels) {
     c.CBFixedLoopUseBPM.SetChecked(true);
     e.PlayLoopEnd = 264000;
     ts.UpdateTimeLabels();
-    EXPECT_EQ(c.LabelMaxLoopTime.Text(), "fix 6.0 beats");
-    EXPECT_EQ(c.LabelLoopTimeVal.Text(), "3.0 Sek. = 6.0 beats");
+    EXPECT_EQ(c.LabelMaxLoopTime.Text() + " | " + c.LabelLoopTimeVal.Text(), "fix 6.0 beats | 3.0 Sek. = 6.0 beats");
 }
 
 } // namespace

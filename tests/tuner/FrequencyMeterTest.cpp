@@ -31,13 +31,22 @@ MeterParams Settled(double f, bool fft, int peak, int windowLen = 11025) {
     return p;
 }
 
-// The valid results of all windows after the first two.
-std::vector<double> Measure(const MeterParams& p, const std::vector<int16_t>& signal) {
-    FrequencyMeter m;
-    Collect c;
+// The window ends of a meter fed the whole signal at once.
+template <class Events = Collect>
+Events Windows(const MeterParams& p, const std::vector<int16_t>& signal, FrequencyMeter* meter = nullptr) {
+    FrequencyMeter own;
+    FrequencyMeter& m = meter != nullptr ? *meter : own;
+    Events c;
     m.SetEvents(&c);
     m.SetParams(p, true, true);
     m.Feed(signal.data(), static_cast<int>(signal.size()));
+    m.SetEvents(nullptr);
+    return c;
+}
+
+// The valid results of all windows after the first two.
+std::vector<double> Measure(const MeterParams& p, const std::vector<int16_t>& signal) {
+    const Collect c = Windows(p, signal);
     std::vector<double> out;
     for (size_t i = 2; i < c.ends.size(); ++i)
         if (c.ends[i].Valid) out.push_back(c.ends[i].Frequency);
@@ -105,10 +114,7 @@ TEST(FrequencyMeter, SpectrumTakesTheFirstStrongPeakNotTheStrongerOctave) {
         for (size_t i = 0; i < low.size(); ++i)
             low[i] = static_cast<int16_t>(low[i] + high[i]);
         FrequencyMeter m;
-        Collect c;
-        m.SetEvents(&c);
-        m.SetParams(Settled(f, true, 12000), true, true);
-        m.Feed(low.data(), static_cast<int>(low.size()));
+        const Collect c = Windows(Settled(f, true, 12000), low, &m);
         ASSERT_TRUE(c.ends.back().Valid);
         EXPECT_LE(std::abs(CentsBetween(c.ends.back().Frequency, f)), FftToleranceCents(f));
         EXPECT_LE(std::abs(CentsBetween(m.FFTFreqMax, 2 * f)), FftToleranceCents(2 * f));
@@ -120,12 +126,7 @@ TEST(FrequencyMeter, QuietWindowsGiveNoResult) {
     for (bool fft : {true, false})
         for (int amp : {0, 60}) {
             SCOPED_TRACE(testing::Message() << fft << " " << amp);
-            FrequencyMeter m;
-            Collect c;
-            m.SetEvents(&c);
-            m.SetParams(Settled(440, fft, 12000), true, true);
-            const auto sig = Noise(11025 * 4, amp);
-            m.Feed(sig.data(), static_cast<int>(sig.size()));
+            const Collect c = Windows(Settled(440, fft, 12000), Noise(11025 * 4, amp));
             ASSERT_EQ(c.ends.size(), 4u);
             for (const WindowEnd& e : c.ends) {
                 EXPECT_FALSE(e.Valid);
@@ -145,16 +146,13 @@ TEST(FrequencyMeter, SmoothingKeepsAConstantAndALateCrossingEndsTheWindow) {
     m.Feed(flat.data(), 100);
     EXPECT_EQ(m.CurrentSample(), 100);
 
-    class TimeOuts : public Collect {
-      public:
+    struct TimeOuts : Collect {
         int timeouts = 0;
         void WindowTimedOut() override { ++timeouts; }
-    } c;
-    m.SetEvents(&c);
-    m.SetParams(p, true, true);
+    };
     auto sig = Tone(Wave::Sine, 440, kRate, 11025);
     std::fill(sig.begin() + 6000, sig.end(), int16_t{0});
-    m.Feed(sig.data(), static_cast<int>(sig.size()));
+    const TimeOuts c = Windows<TimeOuts>(p, sig);
     EXPECT_EQ(c.timeouts, 1);
     ASSERT_EQ(c.ends.size(), 1u);
     EXPECT_FALSE(c.ends[0].Valid);

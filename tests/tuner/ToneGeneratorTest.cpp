@@ -9,27 +9,18 @@ namespace kreisel::test {
 namespace {
 
 TEST(GeneratorTuning, WholeSinePeriodsInOnePeriodAndTheLimits) {
-    struct Case {
-        double requested;
-        int cycles, period;
-        double played;
-    };
+    struct Case { double requested; int cycles, period; double played; };
     for (const Case& c : {Case{440, 997, 99927, 439.998}, Case{20000, 45351, 99999, 19999.991},
                           Case{25000, 45351, 99999, 19999.991}, Case{0.2, 2, 88200, 1.0}}) {
         SCOPED_TRACE(c.requested);
         const GeneratorTuning t = TuneGenerator(c.requested, 44100);
-        EXPECT_EQ(t.Cycles, c.cycles);
-        EXPECT_EQ(t.Period, c.period);
+        EXPECT_EQ((std::pair{t.Cycles, t.Period}), (std::pair{c.cycles, c.period}));
         EXPECT_NEAR(t.Frequency, c.played, 0.001);
     }
 }
 
 TEST(NoteNames, GermanNamesWithTheOctave) {
-    struct Case {
-        double f;
-        const char* name;
-        double cents;
-    };
+    struct Case { double f; const char* name; double cents; };
     for (const Case& c : {Case{440, "a1", 0}, Case{466.16, "a#1", 0}, Case{261.63, "c1", 0},
                           Case{110, "A", 0}, Case{55, "A1", 0}, Case{220, "a", 0}, Case{246.94, "h", 0},
                           Case{880, "a2", 0}, Case{452.89, "a1", 50 - 0.1}, Case{16.35, "C2", 0}}) {
