@@ -50,27 +50,30 @@ int64_t ResidentBytes() {
     return got == 2 ? int64_t{resident} * ::sysconf(_SC_PAGESIZE) : -1;
 }
 
+// Once A1 is recorded, every loop end switches the overdub (a punch-in mixing into A1) on or off.
 const char* const kMacro[] = {
     "ON LOOPEND",
     "SET MEMO_1 MEMO_1 + 1",
+    "IF_EQUAL MEMO_2 1",
+    "SET SBPunch",
+    "SET MEMO_3 MEMO_3 + 1",
+    "ENDIF",
     "RETURN",
     "SET CBCorrectDCDrift OFF",
     "SET CBUsePrepareTime OFF",
     "SET CBUseFixedLoopTime OFF",
     "SET CBContinuousRecordingLoops OFF",
     "SET CBPunchMixMode ON",
+    "SET CBMetroStopAtPrepareTimeEnd OFF",
+    "SET CBMetroStopAtLoopEnd OFF",     // the metronome runs on, on a grid of its own
+    "SET CBMetroSyncWithLoopStart OFF",
     "SET SBMetronom ON",
     "SET SBRecord",
     "WAIT 4 SEC",
     "SET SBRecord",
     "WAIT LOOPEND",
     "SET MEMO_1 0",
-    "RUNDE:",
-    "SET SBPunch",
-    "WAIT LOOPEND",
-    "SET SBPunch",
-    "WAIT LOOPEND",
-    "GOTO RUNDE 1000000",
+    "SET MEMO_2 1",
 };
 
 TEST(LongRun, ADayOfOverdubsKeepsMemoryClickGridCountersAndEveryBlock) {
@@ -126,13 +129,15 @@ TEST(LongRun, ADayOfOverdubsKeepsMemoryClickGridCountersAndEveryBlock) {
     bool macroFailed = false;
     core.Interpreter().OnError = [&macroFailed](const std::string&, bool) { macroFailed = true; };
     core.Macros().MemoMacros.SetLines(std::vector<std::string>(std::begin(kMacro), std::end(kMacro)));
-    ASSERT_TRUE(core.Interpreter().StartMacros(core.Macros().MemoMacros.Lines())) << messages.str();
+    core.Macros().ButtonStartStopMacros.Click();
+    ASSERT_TRUE(core.Interpreter().MacrosActive()) << messages.str();
 
     Engine& e = core.E();
     const int rate = card.SampleRate();
     const int64_t wanted = static_cast<int64_t>(seconds * rate);
     const int64_t minute = int64_t{60} * rate;
     int64_t rssAfterMinute = -1, rssMax = 0, tickOffGrid = 0;
+    int queuedAtMinute = -1;
     int64_t tickPhase = -1;
     while (device.InputPosition() < wanted) {
         pump.WaitForEvents(0);
@@ -145,7 +150,10 @@ TEST(LongRun, ADayOfOverdubsKeepsMemoryClickGridCountersAndEveryBlock) {
         }
         if (device.InputPosition() % (10 * minute) < e.BlockFrames()) {
             const int64_t rss = ResidentBytes();
-            if (rssAfterMinute < 0 && device.InputPosition() >= minute) rssAfterMinute = rss;
+            if (rssAfterMinute < 0 && device.InputPosition() >= minute) {
+                rssAfterMinute = rss;
+                queuedAtMinute = card.QueuedOutBlocks();
+            }
             rssMax = std::max(rssMax, rss);
         }
         if (card.Stopped() || macroFailed) break;
@@ -153,10 +161,10 @@ TEST(LongRun, ADayOfOverdubsKeepsMemoryClickGridCountersAndEveryBlock) {
     const int64_t frames = device.InputPosition();
     const int64_t rssEnd = ResidentBytes();
     std::printf("%.0f s of audio: RSS after a minute %lld KiB, largest %lld KiB, at the end %lld KiB; "
-                "%lld clicks, %d loop ends\n",
+                "%lld clicks, %d loop ends, %d overdubs switched\n",
                 seconds, static_cast<long long>(rssAfterMinute >> 10), static_cast<long long>(rssMax >> 10),
                 static_cast<long long>(rssEnd >> 10), static_cast<long long>(clicks),
-                core.Interpreter().GetMemoVariable("MEMO_1"));
+                core.Interpreter().GetMemoVariable("MEMO_1"), core.Interpreter().GetMemoVariable("MEMO_3"));
 
     ASSERT_FALSE(card.Stopped());
     EXPECT_FALSE(macroFailed) << messages.str();
@@ -177,7 +185,9 @@ TEST(LongRun, ADayOfOverdubsKeepsMemoryClickGridCountersAndEveryBlock) {
     EXPECT_TRUE(e.Playing);
     const int64_t loopFrames = e.Slots[1].LoopLenBytes / 4;
     ASSERT_GT(loopFrames, 0);
-    EXPECT_NEAR(core.Interpreter().GetMemoVariable("MEMO_1"), static_cast<double>(frames) / loopFrames, 3.0);
+    const int loopEnds = core.Interpreter().GetMemoVariable("MEMO_1");
+    EXPECT_NEAR(loopEnds, static_cast<double>(frames) / loopFrames, 3.0);
+    EXPECT_EQ(core.Interpreter().GetMemoVariable("MEMO_3"), loopEnds);
 
     // No block lost: every input block processed and played, counters and texts past 2^31.
     const int block = e.BlockFrames();
@@ -189,7 +199,9 @@ TEST(LongRun, ADayOfOverdubsKeepsMemoryClickGridCountersAndEveryBlock) {
     EXPECT_EQ(device.OutputPosition(), frames);
     const SoundCardCounters& n = card.Counters();
     EXPECT_EQ(n.InBlocks, frames / block);
-    EXPECT_EQ(n.OutBlocks + card.QueuedOutBlocks(), frames / block);
+    // The queue holds what was filled up at the start, no block more or less.
+    EXPECT_EQ(n.OutBlocks, frames / block);
+    EXPECT_EQ(card.QueuedOutBlocks(), queuedAtMinute);
     EXPECT_EQ(n.DroppedInBlocks + n.FailedBlocks, 0);
     EXPECT_EQ(n.InSamples, 2 * frames);
     EXPECT_EQ(card.Queue().Underruns() + card.Queue().Overruns(), 0);
@@ -198,9 +210,9 @@ TEST(LongRun, ADayOfOverdubsKeepsMemoryClickGridCountersAndEveryBlock) {
     const TFormThreadSK& sk = core.SoundCardForm();
     EXPECT_EQ(sk.LabelSamplesTotal.Text(), std::to_string(2 * frames));
     EXPECT_EQ(sk.LabelInTotal.Text(), std::to_string(frames / block));
-    EXPECT_EQ(sk.LabelWavePos.Text().rfind(std::to_string(frames - block) + "/", 0), 0u) << sk.LabelWavePos.Text();
+    EXPECT_EQ(sk.LabelWavePos.Text().rfind(inOut, 0), 0u) << sk.LabelWavePos.Text();
     if (seconds >= 24 * 3600) {
-        EXPECT_GT(frames, int64_t{1} << 32);
+        EXPECT_GT(frames, int64_t{1} << 31);
     }
 }
 

@@ -136,7 +136,7 @@ TEST(JackRestart, EveryRestartPlaysAgainWithTheLoopsIntact) {
         if (HasFatalFailure()) return;
     }
     card.Stop();
-    EXPECT_EQ(lines("Audiogerät wieder da"), restarts);
+    EXPECT_EQ(lines("es spielt weiter"), restarts);
     std::printf("JACK killed and started again %d times (%d takes cut by it, %d server starts retaken): "
                 "every restart played, the card was back at most %.2f s after the server\n",
                 restarts, takes, serverRetakes, longestBack);
