@@ -407,9 +407,11 @@ void SoundCard::ComputeAverages() {
 
 void SoundCard::Poll() {
     if (const int code = deviceError_.exchange(0, std::memory_order_relaxed); code != 0) {
+        const bool lost = code == AudioDeviceLost && !stopped_ && !waiting_;
         ReportError("Fehler " + std::to_string(code) +
-                    " der Soundkarte: " + (device_ != nullptr ? device_->ErrorText(code) : std::string()));
-        if (code == AudioDeviceLost && !stopped_ && !waiting_) DeviceLost();
+                    " der Soundkarte: " + (device_ != nullptr ? device_->ErrorText(code) : std::string()) +
+                    (lost ? "; die Loops bleiben, neuer Versuch jede Sekunde" : ""));
+        if (lost) DeviceLost();
     }
     if (stopped_) return;
     if (waiting_) {
@@ -427,7 +429,6 @@ void SoundCard::DeviceLost() {
     CloseDevice();
     waiting_ = true;
     lastReopenTick_ = clock_.TickCount();
-    ReportError("Die Loops bleiben; neuer Versuch jede Sekunde, bis das Audiogerät wieder da ist");
     if (OnDeviceLost) OnDeviceLost();
 }
 
