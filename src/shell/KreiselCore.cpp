@@ -158,6 +158,7 @@ void KreiselCore::Wire() {
         latency_.CardStarted();
         main_.ButtonStartSoundKarte.SetText(soundCard_.ButtonStartStop.Text());
     };
+    soundCard_.Card().OnDeviceLost = [this] { transport_.EndTakeOnDeviceLoss(); };
     soundCard_.Card().OnLatencyChanged = [this] { latency_.AnyOutblocksDelayChange(); };
     soundCard_.Card().OnFormatChanged = [this] {
         FadeLengthChanged();

@@ -40,6 +40,7 @@ enum AudioError : int {
     AudioBadFormat = 32,
     AudioDeviceLost = 1001,
     AudioFileError = 1002, // the built-in device's WAV file could not be opened, read or written
+    AudioInputFileLost = 1003, // the built-in device's input file was deleted, cut short or replaced
 };
 
 class AudioDevice {

@@ -175,6 +175,7 @@ bool SoundCard::OpenAndStart() {
     latencyChanged_ = false;
     pendingShortValues_ = 0;
     dropping_ = false;
+    waiting_ = false;
     deviceError_.store(0, std::memory_order_relaxed);
 
     const StreamFormat in{sampleRate_, 2, frames};
@@ -233,6 +234,7 @@ void SoundCard::Stop() {
     CloseDevice();
     StopPollTimer();
     stopped_ = true;
+    waiting_ = false;
     c_.ButtonStartStop.SetText("Start");
 }
 
@@ -404,15 +406,44 @@ void SoundCard::ComputeAverages() {
 }
 
 void SoundCard::Poll() {
-    if (const int code = deviceError_.exchange(0, std::memory_order_relaxed); code != 0)
+    if (const int code = deviceError_.exchange(0, std::memory_order_relaxed); code != 0) {
+        const bool lost = code == AudioDeviceLost && !stopped_ && !waiting_;
         ReportError("Fehler " + std::to_string(code) +
-                    " der Soundkarte: " + (device_ != nullptr ? device_->ErrorText(code) : std::string()));
+                    " der Soundkarte: " + (device_ != nullptr ? device_->ErrorText(code) : std::string()) +
+                    (lost ? "; die Loops bleiben, neuer Versuch jede Sekunde" : ""));
+        if (lost) DeviceLost();
+    }
     if (stopped_) return;
+    if (waiting_) {
+        if (clock_.TickCount() - lastReopenTick_ >= kReopenMs) TryReopen();
+        return;
+    }
     ServeOutput();
     // Between blocks: what the next block's delay will be (filling up may have added to it).
     if (!e_.InPrcBlock && nextInputStart_ >= 0) FollowDelay(nextInputStart_);
     ReportEpisode(queue_.Underruns(), underrunsSeen_, "Ausgabe-Unterlauf (Stille gespielt)");
     ReportEpisode(queue_.Overruns(), overrunsSeen_, "Eingabe-Überlauf (Block verloren)");
+}
+
+void SoundCard::DeviceLost() {
+    CloseDevice();
+    waiting_ = true;
+    lastReopenTick_ = clock_.TickCount();
+    if (OnDeviceLost) OnDeviceLost();
+}
+
+void SoundCard::TryReopen() {
+    lastReopenTick_ = clock_.TickCount();
+    quietErrors_ = true;
+    const bool started = OpenAndStart();
+    quietErrors_ = false;
+    if (!started) {
+        CloseDevice();
+        waiting_ = true;
+        return;
+    }
+    ReportError("Audiogerät wieder da, es spielt weiter");
+    if (OnStarted) OnStarted();
 }
 
 void SoundCard::ReportEpisode(int64_t now, int64_t& seen, const char* text) {
@@ -578,6 +609,7 @@ std::string SoundCard::DefaultTimeText() const {
 }
 
 void SoundCard::ReportError(const std::string& text) {
+    if (quietErrors_) return;
     ++errorCount_;
     const std::string time = TimeText ? TimeText() : DefaultTimeText();
     std::vector<std::string> lines = c_.MemoErrors.Lines();

@@ -51,6 +51,8 @@ class SoundCard : public OutputQueueView {
     static constexpr int kPollMs = 250;
     // A measured queue delay that changes by no more than this is left as it was.
     static constexpr int kDelayToleranceFrames = 32;
+    // While the device is lost (a sound server went away), how often it is opened again.
+    static constexpr int kReopenMs = 1000;
 
     SoundCard(Engine& engine, SoundCardControls& controls, Dialogs& dialogs, Clock& clock, Timers& timers,
               EventPump& pump);
@@ -78,6 +80,10 @@ class SoundCard : public OutputQueueView {
     // Start/stop pressed twice with short pauses (around WAV import and export).
     void Restart();
     bool Stopped() const { return stopped_; }
+    // The device was lost while running: its streams are closed and it is opened again every
+    // kReopenMs from the poll timer until it plays again (or the card is stopped). The card
+    // counts as running meanwhile; no blocks come.
+    bool WaitingForDevice() const { return waiting_; }
     // Set while the program shuts down: blocks are then neither processed nor queued.
     void SetClosing(bool closing) { closing_ = closing; }
 
@@ -125,8 +131,11 @@ class SoundCard : public OutputQueueView {
     std::function<void(const int16_t* buffer, int bytes)> InputDataEvent;
     // After rate or block length were changed by a start (fade tables, click length).
     std::function<void()> OnFormatChanged;
-    // After every successful start (the output delay is recomputed).
+    // After every successful start (the output delay is recomputed), also after the device came
+    // back on its own.
     std::function<void()> OnStarted;
+    // Once when the running device is lost (a take in progress is ended).
+    std::function<void()> OnDeviceLost;
     // When the queue delay or the latency the device reports has changed while running (filling
     // up, an output that ran dry, ports connected elsewhere): the output delay is recomputed.
     std::function<void()> OnLatencyChanged;
@@ -162,6 +171,8 @@ class SoundCard : public OutputQueueView {
     // Before a block (beginning at input frame `inputStart`) is processed, and between blocks:
     // a changed queue delay or device latency is announced (OnLatencyChanged).
     void FollowDelay(int64_t inputStart);
+    void DeviceLost();
+    void TryReopen();
     void StartPollTimer();
     void StopPollTimer();
     std::string DefaultTimeText() const;
@@ -182,6 +193,9 @@ class SoundCard : public OutputQueueView {
     bool stopped_ = true;
     bool closing_ = false;
     bool dropping_ = false;
+    bool waiting_ = false;
+    bool quietErrors_ = false; // failed attempts to open again are not listed
+    int64_t lastReopenTick_ = 0;
     int pollTimer_ = 0;
     std::atomic<int> deviceError_{0};
 

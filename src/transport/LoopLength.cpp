@@ -108,6 +108,10 @@ void Transport::CloseFreeLengthLoop() {
     e.FreeLengthRecording = false;
 }
 
+void Transport::EndTakeOnDeviceLoss() {
+    if (engine_.Recording && engine_.FreeLengthRecording) CloseFreeLengthLoop();
+}
+
 bool Transport::StretchToGroupMultiple() {
     Engine& e = engine_;
     const int first = e.GroupFirstLoop(GroupOf(e.RecLoopNr));

@@ -101,6 +101,9 @@ class Transport {
     // -- Loop-length rule
     void AnyChange_MaxLoopInputSmps(const Control* sender = nullptr);
     void CloseFreeLengthLoop();
+    // The sound card lost its device: a free-length take ends where it stands (the next block
+    // that comes closes it); a take of a given length ends at that length as always.
+    void EndTakeOnDeviceLoss();
     bool StretchToGroupMultiple();
     int FixedLoopValues() const;
     int64_t TotalLoopMemoryBytes();

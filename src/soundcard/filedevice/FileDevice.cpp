@@ -11,12 +11,18 @@
 #include <cmath>
 #include <numbers>
 
+#include <sys/stat.h>
+
 namespace kreisel {
 
 namespace {
 
 // Frames handled in one go; callbacks may get shorter runs than the caller asked for.
 constexpr int kChunk = 4096;
+
+int64_t ModifiedNs(const struct stat& st) {
+    return int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
+}
 
 } // namespace
 
@@ -210,6 +216,20 @@ std::string FileDevice::ErrorText(int code) const {
         return "Format nicht unterstützt (16 Bit Stereo, Abtastrate ab 1 Hz)";
     case AudioFileError:
         return "Datei-Fehler: " + fileError_;
+    case AudioInputFileLost: {
+        const std::string name = "Eingangsdatei \"" + inPath_.filename().string() + "\" ";
+        switch (InputFileLoss()) {
+        case InputLoss::Deleted:
+            return name + "ist verschwunden, weiter mit Stille";
+        case InputLoss::CutShort:
+            return name + "wurde gekürzt, weiter mit Stille";
+        case InputLoss::Replaced:
+            return name + "wurde ersetzt oder überschrieben, weiter mit Stille";
+        case InputLoss::None:
+            break;
+        }
+        return name + "ist nicht mehr lesbar, weiter mit Stille";
+    }
     default:
         return "unbekannter Fehler";
     }
@@ -252,6 +272,14 @@ int FileDevice::OpenInput(int device, const StreamFormat& format, InputCallback 
     inBuffer_.assign(2 * kChunk, 0);
     inPos_.store(0, std::memory_order_relaxed);
     inputFinished_.store(false, std::memory_order_release);
+    inputLoss_.store(InputLoss::None, std::memory_order_release);
+    if (struct stat st{}; reader_ != nullptr && ::stat(inPath_.c_str(), &st) == 0) {
+        inDev_ = st.st_dev;
+        inIno_ = st.st_ino;
+        inSize_ = st.st_size;
+        inModified_ = ModifiedNs(st);
+    }
+    watchCountdown_ = kWatchFrames;
     tonePhase_ = 0;
     inOpen_ = true;
     return AudioOk;
@@ -331,7 +359,15 @@ void FileDevice::RunInput(int frames) {
             break;
         }
         case Source::File: {
-            const int got = reader_ != nullptr ? reader_->Read(buffer, n) : 0;
+            WatchInputFile(n);
+            const bool lost = InputFileLoss() != InputLoss::None;
+            int got = reader_ != nullptr && !lost ? reader_->Read(buffer, n) : 0;
+            // An end before the file's length: look at once whether it was cut short.
+            if (got < n && !lost && !InputFinished()) {
+                watchCountdown_ = 0;
+                WatchInputFile(0);
+                if (InputFileLoss() != InputLoss::None) got = 0;
+            }
             std::fill(buffer + 2 * static_cast<size_t>(got), buffer + 2 * static_cast<size_t>(n), int16_t{0});
             if (got < n) inputFinished_.store(true, std::memory_order_release);
             break;
@@ -341,6 +377,26 @@ void FileDevice::RunInput(int frames) {
         inPos_.fetch_add(n, std::memory_order_relaxed);
         frames -= n;
     }
+}
+
+void FileDevice::WatchInputFile(int frames) {
+    if (reader_ == nullptr || InputFinished() || InputFileLoss() != InputLoss::None) return;
+    watchCountdown_ -= frames;
+    if (watchCountdown_ > 0) return;
+    watchCountdown_ = kWatchFrames;
+    struct stat st{};
+    InputLoss loss = InputLoss::None;
+    if (::stat(inPath_.c_str(), &st) != 0)
+        loss = InputLoss::Deleted;
+    else if (static_cast<uint64_t>(st.st_dev) != inDev_ || static_cast<uint64_t>(st.st_ino) != inIno_)
+        loss = InputLoss::Replaced;
+    else if (st.st_size < inSize_)
+        loss = InputLoss::CutShort;
+    else if (ModifiedNs(st) != inModified_)
+        loss = InputLoss::Replaced;
+    if (loss == InputLoss::None) return;
+    inputLoss_.store(loss, std::memory_order_release);
+    if (errorCallback_) errorCallback_(AudioInputFileLost);
 }
 
 void FileDevice::RunOutput(int frames) {

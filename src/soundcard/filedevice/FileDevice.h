@@ -64,8 +64,14 @@ class FileDevice : public AudioDevice {
     void StepInput(int frames);
     void StepOutput(int frames);
 
-    // The input file has been delivered to its end (silence follows).
+    // The input file has been delivered to its end, or was lost (silence follows).
     bool InputFinished() const { return inputFinished_.load(std::memory_order_acquire); }
+    // What became of the input file while it played (reported once as AudioInputFileLost, and
+    // silence comes in from then on).
+    enum class InputLoss { None, Deleted, CutShort, Replaced };
+    InputLoss InputFileLoss() const { return inputLoss_.load(std::memory_order_acquire); }
+    // Input frames between two looks at the input file (about a quarter of a second).
+    static constexpr int kWatchFrames = 11025;
     // Frames the output file holds so far.
     int64_t FramesWritten() const { return outPos_.load(std::memory_order_relaxed); }
 
@@ -78,6 +84,9 @@ class FileDevice : public AudioDevice {
     int OutputFramesFor(int inputFrames);
     void PaceLoop();
     void ReportFileError(const std::string& text);
+    // Whether the input file is still the one opened, as long as it is; cheap enough for every
+    // quarter second of input (one stat, nothing allocated).
+    void WatchInputFile(int frames);
 
     Source source_ = Source::Silence;
     Pacing pacing_ = Pacing::RealTime;
@@ -105,6 +114,11 @@ class FileDevice : public AudioDevice {
     std::atomic<int64_t> inPos_{0};
     std::atomic<int64_t> outPos_{0};
     std::atomic<bool> inputFinished_{false};
+    std::atomic<InputLoss> inputLoss_{InputLoss::None};
+    uint64_t inDev_ = 0, inIno_ = 0;
+    int64_t inSize_ = 0;
+    int64_t inModified_ = 0; // nanoseconds
+    int watchCountdown_ = 0;
     std::atomic<bool> quit_{false};
     std::thread thread_;
 };
