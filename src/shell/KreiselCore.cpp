@@ -73,6 +73,7 @@ void KreiselCore::Start() {
     };
     status_.IdleFillUp = [this] { latency_.FillUp(0); };
     status_.MemPercent = [this] { return transport_.MemPercent; };
+    status_.SystemInfoSeen = [this] { return main_.Visible(); };
     status_.CBShowSystemInfosClick();
     status_.Start();
     CheckFileTypeLink();

@@ -47,7 +47,12 @@ void StatusTimer::Tick() {
     if (inTick_) return;
     inTick_ = true;
     ++ticks_;
-    if (ticks_ % 8 == 0 && c_.CBShowSystemInfos.Checked()) UpdateSystemInfo();
+    if (ticks_ % 8 == 0 && c_.CBShowSystemInfos.Checked()) {
+        if (!SystemInfoSeen || SystemInfoSeen() || totalKB_ == 0)
+            UpdateSystemInfo();
+        else
+            budgetKB_ = MemoryBudgetKB(totalKB_, MemPercent ? MemPercent() : 50);
+    }
     if (EveryTick) EveryTick();
 
     const int64_t blocks = e_.BlockCounter;
@@ -107,6 +112,7 @@ void StatusTimer::UpdateSystemInfo() {
 
     const MemoryStatus m = info_.Memory();
     const std::uint64_t totalKB = m.physicalBytes / 1024;
+    totalKB_ = totalKB;
     const std::uint64_t availKB = m.availableBytes / 1024;
     budgetKB_ = MemoryBudgetKB(totalKB, MemPercent ? MemPercent() : 50);
     const std::uint64_t totalMB = totalKB / 1024;

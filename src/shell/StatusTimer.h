@@ -46,6 +46,9 @@ class StatusTimer {
     std::function<void()> IdleFillUp;                 // the output queue topped up
     // The memory share of the loop store (percent), read at each memory update.
     std::function<int()> MemPercent;
+    // Whether anybody sees the system information; while not, the once-a-second update reads
+    // nothing from the system and keeps only the memory budget (left empty: always seen).
+    std::function<bool()> SystemInfoSeen;
 
     void Start();
     void Stop();
@@ -81,6 +84,7 @@ class StatusTimer {
     int stall_ = 0;
     int64_t lastBlocks_ = 0;
     std::uint64_t budgetKB_ = 0;
+    std::uint64_t totalKB_ = 0; // physical memory, as last read
     int clockMHz_ = -1; // not read yet
     bool graphOn_ = false;
     std::array<std::uint8_t, kGraphColumns> graph_{};
