@@ -25,16 +25,18 @@ namespace kreisel {
 namespace {
 
 #if defined(__SANITIZE_ADDRESS__)
-constexpr double kDefaultSeconds = 3600;
+constexpr bool kAddressSanitizer = true;
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer)
-constexpr double kDefaultSeconds = 3600;
+constexpr bool kAddressSanitizer = true;
 #else
-constexpr double kDefaultSeconds = 24 * 3600;
+constexpr bool kAddressSanitizer = false;
 #endif
 #else
-constexpr double kDefaultSeconds = 24 * 3600;
+constexpr bool kAddressSanitizer = false;
 #endif
+// The sanitizer runs many times slower: an hour of audio there.
+constexpr double kDefaultSeconds = kAddressSanitizer ? 3600 : 24 * 3600;
 
 double RunSeconds() {
     const char* text = std::getenv("KREISEL_LONG_RUN_SECONDS");
@@ -86,8 +88,8 @@ TEST(LongRun, ADayOfOverdubsKeepsMemoryClickGridCountersAndEveryBlock) {
     HeadlessDialogs dialogs(messages);
     FakeSystemInfo system;
     system.memory = {1ull << 30, 512ull << 20};
+    FileDevice device; // outlives the core, whose sound card closes it
     KreiselCore core(Host{clock, clock, pump, dialogs, system});
-    FileDevice device;
     device.SetPacing(FileDevice::Pacing::LockStep);
     device.SetInputSilence();
     SoundCard& card = core.Card();
@@ -174,8 +176,13 @@ TEST(LongRun, ADayOfOverdubsKeepsMemoryClickGridCountersAndEveryBlock) {
     EXPECT_TRUE(core.Interpreter().MacrosActive());
 
     // Memory: flat after the first minute (a little room for the allocator's own pages).
+    // AddressSanitizer keeps freed blocks resident in its quarantine, so there resident memory
+    // grows with every block freed until the quarantine is full; its leak check at the end
+    // stands in for the bound, which the builds without it hold.
     ASSERT_GT(rssAfterMinute, 0);
-    EXPECT_LE(std::max(rssMax, rssEnd) - rssAfterMinute, int64_t{2} << 20);
+    if (!kAddressSanitizer) {
+        EXPECT_LE(std::max(rssMax, rssEnd) - rssAfterMinute, int64_t{2} << 20);
+    }
 
     // The metronome: every tick and every click on the grid of the first.
     EXPECT_EQ(tickOffGrid, 0);
