@@ -30,41 +30,37 @@ extern "C" void OnSignal(int) {
     interrupted.store(true);
 }
 
-} // namespace
-
-int ExportControls(const std::string& file, std::ostream& err) {
+// The controls of every window, without windows or sound: a core on the headless host.
+template <typename Work> int WithControls(std::ostream& err, Work work) {
     HeadlessClock clock;
     HeadlessPump pump(clock);
     HeadlessDialogs dialogs(err);
     LinuxSystemInfo systemInfo;
     KreiselCore core(Host{clock, clock, pump, dialogs, systemInfo});
     std::string error;
-    if (!WriteComponentsFile(core.Forms(), file, &error)) {
-        err << "Kreisel: " << error << '\n';
-        return 1;
-    }
-    return 0;
+    if (work(core.Forms(), error)) return 0;
+    err << "Kreisel: " << error << '\n';
+    return 1;
 }
 
+} // namespace
+
+int ExportControls(const std::string& file, std::ostream& err) {
+    return WithControls(err, [&file](const FormRegistry& forms, std::string& error) {
+        return WriteComponentsFile(forms, file, &error);
+    });
+}
+
+// Old texts are kept; the file is replaced in one step, so a failed write leaves it as it was.
 int UpdateControls(const std::string& file, std::ostream& err) {
-    HeadlessClock clock;
-    HeadlessPump pump(clock);
-    HeadlessDialogs dialogs(err);
-    LinuxSystemInfo systemInfo;
-    KreiselCore core(Host{clock, clock, pump, dialogs, systemInfo});
-    std::vector<std::string> old;
-    if (std::filesystem::exists(file) && !ReadTextLines(file, old)) {
-        err << "Kreisel: Komponenten-Datei \"" << file << "\" kann nicht gelesen werden!\n";
-        return 1;
-    }
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out << UpdatedComponentsFileText(core.Forms(), old);
-    out.flush();
-    if (!out) {
-        err << "Kreisel: Komponenten-Datei \"" << file << "\" kann nicht geschrieben werden!\n";
-        return 1;
-    }
-    return 0;
+    return WithControls(err, [&file](const FormRegistry& forms, std::string& error) {
+        std::vector<std::string> old;
+        if (std::filesystem::exists(file) && !ReadTextLines(file, old)) {
+            error = "Komponenten-Datei \"" + file + "\" kann nicht gelesen werden!";
+            return false;
+        }
+        return WriteComponentsText(UpdatedComponentsFileText(forms, old), file, &error);
+    });
 }
 
 int RunHeadless(const CommandLine& cl, const DataFolders& folders, std::ostream& out, std::ostream& err) {

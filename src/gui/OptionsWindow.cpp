@@ -140,7 +140,6 @@ OptionsWindow::OptionsWindow(TFormOptions& options, Binder& binder, std::vector<
     binder.Bind(options.PageControlOptions, pages_);
     col->addWidget(pages_);
     resize(640, 560);
-    sizeBeforeDebug_ = size();
     connect(&binder, &Binder::Refreshed, this, &OptionsWindow::FollowDebugMode);
     FollowDebugMode();
 }

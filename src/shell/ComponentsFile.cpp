@@ -320,10 +320,14 @@ int ApplyComponentsList(FormRegistry& forms, const std::vector<std::string>& lin
 }
 
 bool WriteComponentsFile(const FormRegistry& forms, const std::filesystem::path& file, std::string* error) {
+    return WriteComponentsText(ComponentsFileText(forms), file, error);
+}
+
+bool WriteComponentsText(const std::string& text, const std::filesystem::path& file, std::string* error) {
     const std::filesystem::path temp = file.string() + ".tmp";
     {
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out << ComponentsFileText(forms);
+        out << text;
         out.flush();
         if (!out) {
             if (error != nullptr) *error = "Komponenten-Datei \"" + file.string() + "\" kann nicht geschrieben werden!";

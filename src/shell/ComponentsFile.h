@@ -47,5 +47,7 @@ int ApplyComponentsList(FormRegistry& forms, const std::vector<std::string>& lin
 
 // Writes the text atomically; false with a German message in `error` when it fails.
 bool WriteComponentsFile(const FormRegistry& forms, const std::filesystem::path& file, std::string* error);
+// Writes the given text as the components file, the same way (a temporary file renamed over it).
+bool WriteComponentsText(const std::string& text, const std::filesystem::path& file, std::string* error);
 
 } // namespace kreisel
