@@ -93,6 +93,12 @@ class JackDuplex {
     // "client:inport 0" with the name the server gave the client.
     std::string PortName(bool input, int channel) const;
 
+    // The sample conversions RtAudio makes, so that a value survives the way out and back
+    // unchanged, between two port buffers and `count` stereo frames. Values beyond full scale
+    // are clipped; a NaN from another client becomes the lowest value.
+    static void FromPorts(const float* left, const float* right, int16_t* frames, int count);
+    static void ToPorts(const int16_t* frames, float* left, float* right, int count);
+
   private:
     static int Process(jack_nframes_t frames, void* self) noexcept;
     void Changed() {
