@@ -363,6 +363,8 @@ void KreiselCore::PositionChanged() {
 }
 
 void KreiselCore::ShowDCOffset(int32_t l, int32_t r) {
+    // Every block, so only while the window shows it: the next block fills it in once it opens.
+    if (!main_.Visible()) return;
     main_.LabelDCDriftL.AssignText(FixedText().Append("L=").Append(l).View());
     main_.LabelDCDriftR.AssignText(FixedText().Append("R=").Append(r).View());
 }
@@ -390,7 +392,8 @@ void KreiselCore::InputBytesReceived(int64_t totalBytes) {
 }
 
 void KreiselCore::CountersChanged(int bytes) {
-    latency_.ShowOutCount();
+    // Every block, so only while the window shows it: the next block fills it in once it opens.
+    if (options_.Visible()) latency_.ShowOutCount();
     if (main_.PMDebugMode.Checked()) ShowCounterIn(bytes);
 }
 

@@ -1,5 +1,5 @@
 // The wired core on its sound card: a block that fails, the main window's sound-card switch and
-// counter reset, the output queue after a restart while playing, and the deepest target queue.
+// counter reset, the per-block labels of hidden windows, the output queue after a restart while playing, and the deepest target queue.
 #include "soundcard/CoreRig.h"
 
 #include <gtest/gtest.h>
@@ -54,6 +54,23 @@ TEST_F(CoreCardTest, MainSoundCardSwitchReleasesAStuckBlockProcessor) {
     EXPECT_EQ(M().ButtonStartSoundKarte.Text(), "Stop");
     Cycle(3);
     EXPECT_EQ(E().BlockCounter, stuck + 3);
+}
+
+TEST_F(CoreCardTest, PerBlockLabelsAreWrittenOnlyWhileTheirWindowShows) {
+    Start();
+    M().CBCorrectDCDrift.SetChecked(true);
+    Control& dc = M().LabelDCDriftL;
+    Control& queued = core->Latency().LabelOutCount;
+    dc.SetText("-");
+    queued.SetText("-");
+    Cycle(3);
+    EXPECT_EQ(dc.Text(), "-");
+    EXPECT_EQ(queued.Text(), "-");
+    M().SetVisible(true);
+    core->Options().SetVisible(true);
+    Cycle(1);
+    EXPECT_EQ(dc.Text().rfind("L=", 0), 0u) << dc.Text();
+    EXPECT_NE(queued.Text(), "-");
 }
 
 TEST_F(CoreCardTest, CounterResetStartsTimeBaseBeatAndCycleOver) {
