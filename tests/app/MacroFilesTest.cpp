@@ -133,7 +133,17 @@ TEST_F(MacroFiles, ParserAndRunTimeErrorsGoToTheErrorOutputAndFailTheRun) {
     EXPECT_NE(Run({"--headless", "--fast", "--macro", (dir / "fehlt.mak").string(), "--audio", "silence",
                    "--seconds", "1"}),
               0);
-    EXPECT_NE(err.str().find("nicht gefunden"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("Makro-Datei \"" + (dir / "fehlt.mak").string() + "\" nicht gefunden!"),
+              std::string::npos)
+        << err.str();
+    // A macro text longer than the macros can hold does not start, and the run says which and
+    // ends before it plays.
+    const std::string tooLong = (dir / "lang.mak").string();
+    std::ofstream(tooLong) << std::string(kMacroLines + 1, '\n');
+    EXPECT_NE(Run({"--headless", "--fast", "--macro", tooLong, "--audio", "silence", "--seconds", "1"}), 0);
+    EXPECT_NE(err.str().find("die Makros aus \"" + tooLong + "\" starten nicht."), std::string::npos)
+        << err.str();
+    EXPECT_EQ(out.str().find("spielt"), std::string::npos) << out.str();
 }
 
 // Every macro example of the user guide starts without a message, runs without an error and

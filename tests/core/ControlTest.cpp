@@ -252,6 +252,13 @@ TEST(ControlValue, SwitchesReadOneAndFieldsClampToTheirRange) {
     EXPECT_EQ((std::pair{GetControlValue(field, PropMin), GetControlValue(field, PropMax)}), (std::pair{1, 32}));
     SetControlValue(field, 40, false);
     EXPECT_EQ(field.Value(), 32);
+    SetControlValue(field, 0, false);
+    EXPECT_EQ(field.Value(), 1);
+    // A range given upside down holds its minimum only, and a slider of one position stays there.
+    Control& one = form.Add("TBOne", ControlKind::Slider);
+    one.SetRange(5, 3);
+    one.SetPosition(9);
+    EXPECT_EQ((std::pair{one.Max(), one.Position()}), (std::pair{5, 5}));
 
     Control& combo = form.Add("CBMode", ControlKind::ComboBox);
     combo.SetItems({"a", "b"});

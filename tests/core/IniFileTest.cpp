@@ -48,9 +48,11 @@ TEST(IniFileTest, LookupIgnoresCaseAndFallsBackToDefaults) {
 
 TEST(IniFileTest, IntegerAndBoolParsing) {
     const IniFile ini = IniFile::FromText("[S]\na= 12 \nb=-3\nc=abc\nd=2\ne=0\nf=12abc\ng=$FF\nh=0x10\n"
-                                          "i=99999999999\nj=-2147483648\nk=\nl=- 3\n");
+                                          "i=99999999999\nj=-2147483648\nk=\nl=- 3\n"
+                                          "m=2147483648\nn=-2147483649\no=2147483647\n");
     const std::pair<const char*, int> ints[] = {{"a", 12}, {"b", -3}, {"c", 7}, {"f", 7}, {"g", 255},
-                                                {"h", 16}, {"i", 7},  {"j", -2147483648}, {"k", 7}, {"l", 7}};
+                                                {"h", 16}, {"i", 7},  {"j", -2147483648}, {"k", 7}, {"l", 7},
+                                                {"m", 7},  {"n", 7},  {"o", 2147483647}};
     for (const auto& [key, want] : ints)
         EXPECT_EQ(ini.ReadInteger("S", key, 7), want) << key;
     const std::tuple<const char*, bool, bool> bools[] = {{"d", false, true}, {"b", false, true}, {"e", true, false},

@@ -91,12 +91,18 @@ TEST(OutputAssemblyGroupSwitch, NewGroupPlaysWholeFromItsStartWithAnyOffset) {
         e.Playing = e.FirstPassAfterStart = true;
         e.PlayLoopEnd = 2000;
         e.OffsetSmps = 2 * offsetFrames;
+        e.Switches.GraphsShown = true;
         std::vector<int> heard;
+        // The cursor shows where the play position is: A's blocks to A's end (the play position
+        // lags the output by the offset), then B's from its start.
+        std::vector<std::pair<int, int>> cursors;
         for (int block = 0; block < 10; ++block) {
             h.FeedSilence();
             for (int f = 0; f < 500; ++f)
                 heard.push_back(h.LastOut()[2 * static_cast<size_t>(f)]);
+            cursors.emplace_back(block < 2 ? std::pair{0, block} : std::pair{1, (block - 2) % 3});
         }
+        EXPECT_EQ(h.Hooks().Cursors, cursors);
         std::vector<int> want;
         for (int k = 0; k < 5000; ++k) {
             const int read = k + offsetFrames;

@@ -53,6 +53,20 @@ TEST(MainWindow, PressingTheProgressBarSeeksThroughTheTransport) {
     EXPECT_GT(e.PlayPos, e.PlayLoopEnd / 2 - e.BlockStoredValues());
     // While recording, the loop is cut to the new position.
     EXPECT_EQ(e.Slots[1].LoopLenBytes, 2 * e.PlayPos);
+    // A move seeks only with a button held, even while the press has not been released and
+    // with mouse tracking on (without it Qt drops such moves before the bar sees them).
+    bar->setMouseTracking(true);
+    const int32_t pressed = e.PlayPos;
+    const QPointF left(40, 10);
+    auto moveTo = [&](const QPointF& at, Qt::MouseButtons held) {
+        QMouseEvent m(QEvent::MouseMove, at, bar->mapToGlobal(at), Qt::NoButton, held, Qt::NoModifier);
+        QApplication::sendEvent(bar, &m);
+    };
+    moveTo(left, Qt::NoButton);
+    EXPECT_EQ(e.PlayPos, pressed);
+    moveTo(left, Qt::LeftButton);
+    EXPECT_LE(e.PlayPos, e.PlayLoopEnd / 10);
+    EXPECT_LT(e.PlayPos, pressed);
 
     QMouseEvent release(QEvent::MouseButtonRelease, half, bar->mapToGlobal(half), Qt::LeftButton,
                         Qt::NoButton, Qt::NoModifier);

@@ -43,7 +43,9 @@ class FullDisk : public LoopStage {
             ::close(fds[0]);
             if (place == Place::FullDisk) {
                 std::signal(SIGXFSZ, SIG_IGN);
-                rlimit tiny{1024, 1024};
+                // Two bytes past a whole export frame: the write that fills the disk ends
+                // inside a frame.
+                rlimit tiny{1026, 1026};
                 ::setrlimit(RLIMIT_FSIZE, &tiny);
             } else if (::geteuid() == 0) {
                 // Permissions do not stop root: the child gives its rights up.

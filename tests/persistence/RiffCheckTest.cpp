@@ -76,6 +76,8 @@ std::vector<Damaged> DamagedFiles() {
         {"cue count beyond its size", Riff(Fmt() + "cue " + Le(4, 4) + Le(1, 4) + kSound)},
         {"odd chunk with a text pad byte",
          Riff(Fmt() + "junk" + Le(3, 4) + "abcLIST" + Le(4, 4) + "INFO" + kSound)},
+        {"odd chunk with a nonzero pad byte before a whole chunk",
+         Riff(Fmt() + "junk" + Le(3, 4) + "abc\x01" + Chunk("LIST", "INFO") + kSound)},
     };
 }
 
@@ -119,6 +121,7 @@ TEST(RiffCheck, SoundFilesPassTheCheck) {
         {"zero-size chunk and zeros at the end",
          Riff(Fmt() + Chunk("junk", "") + kSound) + std::string(9, '\0')},
         {"big-endian", Riff(Fmt(true) + Chunk("data", "abcd", true), "RIFX", true)},
+        {"odd last chunk without its pad byte", Riff(Fmt() + kSound + "junk" + Le(3, 4) + "abc")},
     };
     auto sound = [](const std::string& path) {
         const int fd = ::open(path.c_str(), O_RDONLY);

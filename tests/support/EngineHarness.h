@@ -20,6 +20,7 @@ class LoggingHooks : public EngineHooks {
     explicit LoggingHooks(Engine& engine) : engine_(engine) {}
 
     std::vector<std::string> Log;
+    std::vector<std::pair<int, int>> Cursors; // group, point
     std::vector<std::vector<int16_t>> Written;
     bool KeepWritten = true;
     bool MacrosAreRunning = false;
@@ -38,6 +39,7 @@ class LoggingHooks : public EngineHooks {
             engine_.Rows[static_cast<size_t>(m)].LoopOn = engine_.Slots[static_cast<size_t>(m)].LoopGroup == group;
     }
     void LoopSwitchesChanged() override { Log.push_back("LoopSwitchesChanged"); }
+    void MoveGroupCursors(int group, int point) override { Cursors.emplace_back(group, point); }
     void SetSBLoopsFromMarkers() override { Log.push_back("SetSBLoopsFromMarkers"); }
     bool MacrosRunning() override { return MacrosAreRunning; }
     bool ContinueWaitingMacrosForLoopend() override {
