@@ -74,6 +74,13 @@ struct DeviceLoss : ::testing::Test {
             device.inner.StepOutput(rig.Frames());
         }
     }
+    // A1 starts recording with a free length.
+    void StartFreeLengthTake() {
+        rig.Start();
+        rig.M().CBUseFixedLoopTime.SetChecked(false);
+        rig.M().CBContinuousRecordingLoops.SetChecked(false);
+        rig.M().SBRecord.UserClick();
+    }
     int Lines(const std::string& piece) const {
         int n = 0;
         for (const std::string& line : rig.core->SoundCardForm().MemoErrors.Lines())
@@ -83,10 +90,7 @@ struct DeviceLoss : ::testing::Test {
 };
 
 TEST_F(DeviceLoss, ReportedOnceRetriedEverySecondAndPlaysAgainWithTheLoopsKept) {
-    rig.Start();
-    rig.M().CBUseFixedLoopTime.SetChecked(false);
-    rig.M().CBContinuousRecordingLoops.SetChecked(false);
-    rig.M().SBRecord.UserClick();
+    StartFreeLengthTake();
     Blocks(50);
     rig.M().SBRecord.UserClick();
     Blocks(5);
@@ -131,10 +135,7 @@ TEST_F(DeviceLoss, ReportedOnceRetriedEverySecondAndPlaysAgainWithTheLoopsKept) 
 }
 
 TEST_F(DeviceLoss, AFreeLengthTakeInProgressEndsWhereItStood) {
-    rig.Start();
-    rig.M().CBUseFixedLoopTime.SetChecked(false);
-    rig.M().CBContinuousRecordingLoops.SetChecked(false);
-    rig.M().SBRecord.UserClick();
+    StartFreeLengthTake();
     Blocks(40);
     ASSERT_TRUE(rig.E().Recording);
     device.Lose();
